@@ -1,0 +1,30 @@
+// Producers of the column values. Each writes into the request's ValueText; an empty
+// text is a valid answer.
+#pragma once
+
+#include "columns/catalogue.h"
+
+#include <cstdint>
+
+namespace rb {
+
+class ImageLibrary;
+
+// Columns 9 to 11: "%02d.%03d" of seconds and milliseconds of the column's time.
+void ProduceTimeText(unsigned column, const wchar_t* path, ValueText& value);
+
+// Column 8: the "Content Type" registered for the extension (null: HKEY_CLASSES_ROOT).
+void ProduceContentType(const char* extension, ValueText& value);
+
+// Columns 0 to 2 of a folder and column 0 of a file.
+void ProduceFolderColumn(unsigned column, const wchar_t* path, bool isFolder, ValueText& value);
+
+// Columns 3 to 5. ProduceImageSize returns false when the item does not load as an image.
+void ProduceDpi(ImageLibrary& images, const wchar_t* path, std::uint32_t attributes,
+                ValueText& value);
+void ProduceBitDepth(ImageLibrary& images, const wchar_t* path, std::uint32_t attributes,
+                     ValueText& value);
+bool ProduceImageSize(ImageLibrary& images, const wchar_t* path, std::uint32_t attributes,
+                      ValueText& value);
+
+} // namespace rb

@@ -1,0 +1,43 @@
+// Helpers shared by the Wine test programs.
+#pragma once
+
+#include <windows.h>
+#include <string>
+
+namespace rbtest {
+
+// A fresh folder under %TEMP%, removed with everything in it at the end of the test.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::wstring& Path() const { return path_; }
+    std::wstring operator/(const std::wstring& name) const { return path_ + L"\\" + name; }
+    std::wstring MakeDir(const std::wstring& name) const;
+    std::wstring WriteFile(const std::wstring& name, const std::string& bytes) const;
+
+private:
+    std::wstring path_;
+};
+
+void DeleteTree(const std::wstring& path);
+bool WriteBytes(const std::wstring& path, const std::string& bytes);
+std::string ReadBytes(const std::wstring& path);
+
+// Removes HKCU\Software\Werkhaus\Rubrikator\Optionen with its values.
+void ClearOptionsKey();
+
+// Folder of the running test program (where Rubrikator.dll is built as well).
+std::wstring ProgramDir();
+std::wstring ProductDllPath();
+
+// A Unix path as Wine shows it through drive Z:.
+std::wstring UnixToWindowsPath(const std::string& unixPath);
+
+std::string Narrow(const std::wstring& text); // ANSI code page
+std::wstring Widen(const std::string& text);  // ANSI code page
+
+} // namespace rbtest
