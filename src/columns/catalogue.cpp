@@ -36,7 +36,9 @@ const char* ColumnTitle(std::size_t index) {
     return index < ColumnCount() ? ColumnCatalogue[index].title : nullptr;
 }
 
-void ValueText::Assign(const char* value) { CopyBounded(text, kCapacity, value); }
+void ValueText::Assign(const char* value) {
+    CopyBounded(text, kCapacity, value);
+}
 
 void ValueText::Print(const char* format, ...) {
     va_list args;

@@ -13,12 +13,12 @@ namespace rb {
 namespace {
 
 HANDLE FindFirst(const wchar_t* pattern, WIN32_FIND_DATAW& data) {
-    HANDLE find = FindFirstFileExW(pattern, FindExInfoBasic, &data, FindExSearchNameMatch,
-                                   nullptr, FIND_FIRST_EX_LARGE_FETCH);
+    HANDLE find = FindFirstFileExW(pattern, FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
+                                   FIND_FIRST_EX_LARGE_FETCH);
     // Systems before Windows 7 know neither the basic level nor the large fetch.
     if (find == INVALID_HANDLE_VALUE && GetLastError() == ERROR_INVALID_PARAMETER)
-        find = FindFirstFileExW(pattern, FindExInfoStandard, &data, FindExSearchNameMatch,
-                                nullptr, 0);
+        find =
+            FindFirstFileExW(pattern, FindExInfoStandard, &data, FindExSearchNameMatch, nullptr, 0);
     return find;
 }
 

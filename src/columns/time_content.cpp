@@ -34,10 +34,9 @@ void PrintSeconds(const FILETIME* time, ValueText& value) {
 void ProduceTimeText(unsigned column, const wchar_t* path, ValueText& value) {
     {
         // Attribute access with full sharing: another program may save the file meanwhile.
-        UniqueFile file(CreateFileW(path, FILE_READ_ATTRIBUTES,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING,
-                                    FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL, nullptr));
+        UniqueFile file(CreateFileW(
+            path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+            nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL, nullptr));
         FILETIME created, accessed, written;
         if (file && GetFileTime(file.get(), &created, &accessed, &written)) {
             PrintSeconds(PickTime(column, written, created, accessed), value);

@@ -31,8 +31,9 @@ void WideToAnsi(const wchar_t* text, char* target, int capacity) {
     if (!text)
         return;
     std::string whole = WideToAnsi(text);
-    size_t length = whole.size() < static_cast<size_t>(capacity - 1) ? whole.size()
-                                                                      : static_cast<size_t>(capacity - 1);
+    size_t length = whole.size() < static_cast<size_t>(capacity - 1)
+                        ? whole.size()
+                        : static_cast<size_t>(capacity - 1);
     whole.copy(target, length);
     target[length] = '\0';
 }

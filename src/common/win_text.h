@@ -7,7 +7,9 @@
 namespace rb {
 
 std::wstring AnsiToWide(const char* text);
-inline std::wstring AnsiToWide(const std::string& text) { return AnsiToWide(text.c_str()); }
+inline std::wstring AnsiToWide(const std::string& text) {
+    return AnsiToWide(text.c_str());
+}
 
 // Characters the code page lacks become its default replacement character.
 std::string WideToAnsi(const wchar_t* text);

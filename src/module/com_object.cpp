@@ -32,7 +32,9 @@ ComObjectBase::ComObjectBase(IUnknown* outer)
     ModuleLock();
 }
 
-ComObjectBase::~ComObjectBase() { ModuleUnlock(); }
+ComObjectBase::~ComObjectBase() {
+    ModuleUnlock();
+}
 
 HRESULT ComObjectBase::Hand(ComObjectBase* object, REFIID iid, void** out) {
     if (!object)

@@ -66,8 +66,12 @@ template <typename Derived, typename Interface> std::ptrdiff_t InterfaceOffset()
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override {                                 \
         return OuterQueryInterface(iid, out);                                                      \
     }                                                                                              \
-    STDMETHODIMP_(ULONG) AddRef() override { return OuterAddRef(); }                               \
-    STDMETHODIMP_(ULONG) Release() override { return OuterRelease(); }
+    STDMETHODIMP_(ULONG) AddRef() override {                                                       \
+        return OuterAddRef();                                                                      \
+    }                                                                                              \
+    STDMETHODIMP_(ULONG) Release() override {                                                      \
+        return OuterRelease();                                                                     \
+    }
 
 // Type information of one dual interface from the product's type library, loaded once
 // under the module's type-information lock and kept until the module is unloaded.
@@ -90,8 +94,7 @@ public:
             return DISP_E_BADINDEX;
         return LoadInterfaceTypeInfo(*DualIid, out);
     }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
-                               DISPID* ids) override {
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
         ITypeInfo* info = nullptr;
         HRESULT hr = LoadInterfaceTypeInfo(*DualIid, &info);
         if (FAILED(hr))
@@ -106,8 +109,7 @@ public:
         HRESULT hr = LoadInterfaceTypeInfo(*DualIid, &info);
         if (FAILED(hr))
             return hr;
-        hr = info->Invoke(static_cast<Dual*>(this), id, flags, params, result, exception,
-                          argError);
+        hr = info->Invoke(static_cast<Dual*>(this), id, flags, params, result, exception, argError);
         info->Release();
         return hr;
     }

@@ -24,8 +24,14 @@ extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID, REFIID, LPVOID* out) {
     return E_NOTIMPL;
 }
 
-extern "C" HRESULT WINAPI DllRegisterServer() { return E_NOTIMPL; }
+extern "C" HRESULT WINAPI DllRegisterServer() {
+    return E_NOTIMPL;
+}
 
-extern "C" HRESULT WINAPI DllUnregisterServer() { return E_NOTIMPL; }
+extern "C" HRESULT WINAPI DllUnregisterServer() {
+    return E_NOTIMPL;
+}
 
-extern "C" int WINAPI DoRubrikatorDlg(DWORD) { return -1; }
+extern "C" int WINAPI DoRubrikatorDlg(DWORD) {
+    return -1;
+}

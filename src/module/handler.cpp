@@ -46,7 +46,9 @@ const InterfaceEntry* RubrikatorHandler::Interfaces() const {
 }
 
 // The engine keeps no per-folder state.
-STDMETHODIMP RubrikatorHandler::Initialize(LPCSHCOLUMNINIT) { return S_OK; }
+STDMETHODIMP RubrikatorHandler::Initialize(LPCSHCOLUMNINIT) {
+    return S_OK;
+}
 
 STDMETHODIMP RubrikatorHandler::GetColumnInfo(DWORD index, SHCOLUMNINFO* info) {
     return ColumnInfo(index, info);
@@ -65,13 +67,17 @@ STDMETHODIMP RubrikatorHandler::QueryContextMenu(HMENU, UINT, UINT, UINT, UINT) 
     return E_NOTIMPL;
 }
 
-STDMETHODIMP RubrikatorHandler::InvokeCommand(CMINVOKECOMMANDINFO*) { return E_NOTIMPL; }
+STDMETHODIMP RubrikatorHandler::InvokeCommand(CMINVOKECOMMANDINFO*) {
+    return E_NOTIMPL;
+}
 
 STDMETHODIMP RubrikatorHandler::GetCommandString(UINT_PTR, UINT, UINT*, CHAR*, UINT) {
     return E_NOTIMPL;
 }
 
-STDMETHODIMP RubrikatorHandler::AddPages(LPFNSVADDPROPSHEETPAGE, LPARAM) { return E_NOTIMPL; }
+STDMETHODIMP RubrikatorHandler::AddPages(LPFNSVADDPROPSHEETPAGE, LPARAM) {
+    return E_NOTIMPL;
+}
 
 STDMETHODIMP RubrikatorHandler::ReplacePage(EXPPS, LPFNSVADDPROPSHEETPAGE, LPARAM) {
     return E_NOTIMPL;

@@ -39,8 +39,7 @@ public:
 
     // IShellPropSheetExt
     STDMETHODIMP AddPages(LPFNSVADDPROPSHEETPAGE addPage, LPARAM parameter) override;
-    STDMETHODIMP ReplacePage(EXPPS page, LPFNSVADDPROPSHEETPAGE replace,
-                             LPARAM parameter) override;
+    STDMETHODIMP ReplacePage(EXPPS page, LPFNSVADDPROPSHEETPAGE replace, LPARAM parameter) override;
 
     HBITMAP MenuBitmap() const { return menuBitmap_; }
 

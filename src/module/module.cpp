@@ -39,15 +39,29 @@ HINSTANCE ModuleInstance() {
     return record.instance;
 }
 
-void SetModuleInstance(HINSTANCE instance) { Record().instance = instance; }
+void SetModuleInstance(HINSTANCE instance) {
+    Record().instance = instance;
+}
 
-void ModuleLock() { InterlockedIncrement(&Record().lockCount); }
-void ModuleUnlock() { InterlockedDecrement(&Record().lockCount); }
-LONG ModuleLockCount() { return InterlockedCompareExchange(&Record().lockCount, 0, 0); }
+void ModuleLock() {
+    InterlockedIncrement(&Record().lockCount);
+}
+void ModuleUnlock() {
+    InterlockedDecrement(&Record().lockCount);
+}
+LONG ModuleLockCount() {
+    return InterlockedCompareExchange(&Record().lockCount, 0, 0);
+}
 
-CriticalSection& FactoryLock() { return Record().factoryLock; }
-CriticalSection& TypeInfoLock() { return Record().typeInfoLock; }
-CriticalSection& WindowHandOverLock() { return Record().windowHandOverLock; }
+CriticalSection& FactoryLock() {
+    return Record().factoryLock;
+}
+CriticalSection& TypeInfoLock() {
+    return Record().typeInfoLock;
+}
+CriticalSection& WindowHandOverLock() {
+    return Record().windowHandOverLock;
+}
 
 void AddModuleCleanup(void (*cleanup)()) {
     ScopedLock lock(Record().typeInfoLock);

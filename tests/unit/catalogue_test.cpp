@@ -8,10 +8,19 @@ namespace {
 
 TEST(ColumnCatalogue, HoldsTwelveColumnsInIdOrderWithExactTitles) {
     const char* expected[] = {
-        "Ordnergr\xF6\xDF" "e (RB)", "Ordneranzahl (RB)", "Dateienanzahl (RB)",
-        "DPI (RB)", "Bittiefe (RB)", "Bildaufl\xF6sung (RB)",
-        "Kompletter-Path (RB)", "Dateierweiterung (RB)", "Content-Type (RB)",
-        "\xC4nderungssek. (RB)", "Erstellsek. (RB)", "Zugriffssek. (RB)",
+        "Ordnergr\xF6\xDF"
+        "e (RB)",
+        "Ordneranzahl (RB)",
+        "Dateienanzahl (RB)",
+        "DPI (RB)",
+        "Bittiefe (RB)",
+        "Bildaufl\xF6sung (RB)",
+        "Kompletter-Path (RB)",
+        "Dateierweiterung (RB)",
+        "Content-Type (RB)",
+        "\xC4nderungssek. (RB)",
+        "Erstellsek. (RB)",
+        "Zugriffssek. (RB)",
     };
     ASSERT_EQ(ColumnCount(), 12u);
     for (std::size_t i = 0; i < 12; ++i) {

@@ -4,6 +4,7 @@
 #include "columns/options.h"
 #include "module/guids.h"
 #include "module/handler.h"
+#include "column_client.h"
 #include "support.h"
 
 #include <shlobj.h>
@@ -12,55 +13,26 @@ namespace {
 
 using rb::kClsidRubrikatorHandler;
 
-struct Provider {
-    IColumnProvider* p = nullptr;
-    Provider() {
-        EXPECT_EQ(rb::RubrikatorHandler::Create(nullptr, rb::kIidIColumnProvider,
-                                                reinterpret_cast<void**>(&p)),
-                  S_OK);
-    }
-    ~Provider() {
-        if (p)
-            p->Release();
-    }
-    IColumnProvider* operator->() const { return p; }
-};
-
-SHCOLUMNDATA Item(const std::wstring& path, DWORD attributes, const wchar_t* extension) {
-    SHCOLUMNDATA item = {};
-    item.dwFileAttributes = attributes;
-    item.pwszExt = const_cast<wchar_t*>(extension);
-    lstrcpynW(item.wszFile, path.c_str(), MAX_PATH);
-    return item;
-}
-
-struct Answer {
-    HRESULT hr;
-    VARTYPE vt;
-    std::wstring text;
-};
-
-Answer Ask(IColumnProvider* provider, DWORD pid, const SHCOLUMNDATA& item,
-           const GUID& fmtid = kClsidRubrikatorHandler) {
-    SHCOLUMNID column = {fmtid, pid};
-    VARIANT result;
-    VariantInit(&result);
-    Answer answer;
-    answer.hr = provider->GetItemData(&column, &item, &result);
-    answer.vt = result.vt;
-    if (result.vt == VT_BSTR && result.bstrVal)
-        answer.text.assign(result.bstrVal, SysStringLen(result.bstrVal));
-    VariantClear(&result);
-    return answer;
-}
+using rbtest::Answer;
+using rbtest::Ask;
+using rbtest::Item;
+using rbtest::Provider;
 
 TEST(GetColumnInfo, DescribesEveryColumn) {
     Provider provider;
     const wchar_t* titles[] = {
-        L"Ordnergr\u00f6\u00dfe (RB)", L"Ordneranzahl (RB)",     L"Dateienanzahl (RB)",
-        L"DPI (RB)",                   L"Bittiefe (RB)",         L"Bildaufl\u00f6sung (RB)",
-        L"Kompletter-Path (RB)",       L"Dateierweiterung (RB)", L"Content-Type (RB)",
-        L"\u00c4nderungssek. (RB)",    L"Erstellsek. (RB)",      L"Zugriffssek. (RB)",
+        L"Ordnergr\u00f6\u00dfe (RB)",
+        L"Ordneranzahl (RB)",
+        L"Dateienanzahl (RB)",
+        L"DPI (RB)",
+        L"Bittiefe (RB)",
+        L"Bildaufl\u00f6sung (RB)",
+        L"Kompletter-Path (RB)",
+        L"Dateierweiterung (RB)",
+        L"Content-Type (RB)",
+        L"\u00c4nderungssek. (RB)",
+        L"Erstellsek. (RB)",
+        L"Zugriffssek. (RB)",
     };
     for (DWORD i = 0; i < 12; ++i) {
         SHCOLUMNINFO info;

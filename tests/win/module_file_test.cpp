@@ -100,9 +100,9 @@ TEST(ModuleFile, ImportsSystemDllsOnly) {
     ASSERT_TRUE(dll.Valid());
     EXPECT_EQ(dll.Machine(), sizeof(void*) == 8 ? 0x8664 : 0x14C);
     const std::set<std::string> system = {
-        "kernel32.dll", "user32.dll",   "gdi32.dll",   "advapi32.dll", "shell32.dll",
-        "ole32.dll",    "oleaut32.dll", "comctl32.dll", "shlwapi.dll", "msvcrt.dll",
-        "comdlg32.dll", "version.dll",
+        "kernel32.dll", "user32.dll", "gdi32.dll",    "advapi32.dll",
+        "shell32.dll",  "ole32.dll",  "oleaut32.dll", "comctl32.dll",
+        "shlwapi.dll",  "msvcrt.dll", "comdlg32.dll", "version.dll",
     };
     std::vector<std::string> imports = dll.ImportedDlls();
     EXPECT_FALSE(imports.empty());
@@ -115,9 +115,9 @@ TEST(ModuleFile, ExportsTheFiveEntryPointsByName) {
     ASSERT_TRUE(dll.Valid());
     std::vector<std::string> names = dll.ExportedNames();
     std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"DllCanUnloadNow", "DllGetClassObject",
-                                               "DllRegisterServer", "DllUnregisterServer",
-                                               "DoRubrikatorDlg"}));
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"DllCanUnloadNow", "DllGetClassObject", "DllRegisterServer",
+                                        "DllUnregisterServer", "DoRubrikatorDlg"}));
     HMODULE module = LoadLibraryW(rbtest::ProductDllPath().c_str());
     ASSERT_NE(module, nullptr);
     for (const char* name : {"DllCanUnloadNow", "DllGetClassObject", "DllRegisterServer",
@@ -127,8 +127,8 @@ TEST(ModuleFile, ExportsTheFiveEntryPointsByName) {
 }
 
 TEST(ModuleFile, CarriesVersionAndProductName) {
-    HMODULE module = LoadLibraryExW(rbtest::ProductDllPath().c_str(), nullptr,
-                                    LOAD_LIBRARY_AS_DATAFILE);
+    HMODULE module =
+        LoadLibraryExW(rbtest::ProductDllPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(module, nullptr);
     HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(16));
     ASSERT_NE(found, nullptr);

@@ -21,8 +21,8 @@ bool KeyExists() {
 
 void SetRaw(const char* name, DWORD type, const std::string& bytes) {
     HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                              &key, nullptr),
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                              nullptr),
               ERROR_SUCCESS);
     RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
                    static_cast<DWORD>(bytes.size()));
@@ -88,9 +88,9 @@ TEST_F(OptionStore, WriteStoresTheDecimalTextWithItsTerminator) {
     ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, kKey, 0, KEY_READ, &key), ERROR_SUCCESS);
     char data[16] = {};
     DWORD type = 0, size = sizeof data;
-    EXPECT_EQ(RegQueryValueExA(key, "groesse_typ", nullptr, &type, reinterpret_cast<BYTE*>(data),
-                               &size),
-              ERROR_SUCCESS);
+    EXPECT_EQ(
+        RegQueryValueExA(key, "groesse_typ", nullptr, &type, reinterpret_cast<BYTE*>(data), &size),
+        ERROR_SUCCESS);
     RegCloseKey(key);
     EXPECT_EQ(type, DWORD(REG_SZ));
     EXPECT_EQ(size, 2u);

@@ -18,7 +18,9 @@ TempDir::TempDir() {
     }
 }
 
-TempDir::~TempDir() { DeleteTree(path_); }
+TempDir::~TempDir() {
+    DeleteTree(path_);
+}
 
 std::wstring TempDir::MakeDir(const std::wstring& name) const {
     std::wstring path = *this / name;
@@ -59,8 +61,8 @@ bool WriteBytes(const std::wstring& path, const std::string& bytes) {
     if (file == INVALID_HANDLE_VALUE)
         return false;
     DWORD written = 0;
-    BOOL ok = bytes.empty() || ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()),
-                                           &written, nullptr);
+    BOOL ok = bytes.empty() ||
+              ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     CloseHandle(file);
     return ok && written == bytes.size();
 }
@@ -90,7 +92,9 @@ std::wstring ProgramDir() {
     return dir.substr(0, dir.find_last_of(L'\\'));
 }
 
-std::wstring ProductDllPath() { return ProgramDir() + L"\\Rubrikator.dll"; }
+std::wstring ProductDllPath() {
+    return ProgramDir() + L"\\Rubrikator.dll";
+}
 
 std::wstring UnixToWindowsPath(const std::string& unixPath) {
     std::wstring result = L"Z:";

@@ -103,9 +103,8 @@ int wmain(int argc, wchar_t** argv) {
             entries.push_back(data);
     } while (FindNextFileW(find, &data));
     FindClose(find);
-    std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) {
-        return lstrcmpiW(a.cFileName, b.cFileName) < 0;
-    });
+    std::sort(entries.begin(), entries.end(),
+              [](const auto& a, const auto& b) { return lstrcmpiW(a.cFileName, b.cFileName) < 0; });
 
     rb::LoadOptions();
     rb::ImageLibrary images;
@@ -120,10 +119,9 @@ int wmain(int argc, wchar_t** argv) {
         bool isFolder = entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
         std::vector<std::wstring> row = {name};
         for (size_t i = 0; i < rb::ColumnCount(); ++i) {
-            rb::ColumnValue value =
-                rb::ComputeColumnValue(static_cast<unsigned>(i), path.c_str(),
-                                       entry.dwFileAttributes,
-                                       isFolder ? nullptr : ExtensionOf(name), images);
+            rb::ColumnValue value = rb::ComputeColumnValue(
+                static_cast<unsigned>(i), path.c_str(), entry.dwFileAttributes,
+                isFolder ? nullptr : ExtensionOf(name), images);
             row.push_back(value.outcome == rb::ColumnOutcome::NoValue ? L"-" : value.text);
         }
         rows.push_back(row);

@@ -1,0 +1,176 @@
+// Seconds and milliseconds of the file times, and the content type by extension.
+#include <gtest/gtest.h>
+
+#include "column_client.h"
+#include "support.h"
+
+#include <thread>
+
+namespace {
+
+using rbtest::Provider;
+using rbtest::TempDir;
+using rbtest::Text;
+
+FILETIME At(WORD second, WORD millisecond, WORD minute = 34) {
+    SYSTEMTIME time = {2023, 5, 0, 17, 12, minute, second, millisecond};
+    FILETIME file;
+    SystemTimeToFileTime(&time, &file);
+    return file;
+}
+
+// Wine on Linux cannot set a creation time; the column shows what the system reports.
+std::wstring CreationText(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
+        return L"?";
+    SYSTEMTIME t;
+    FileTimeToSystemTime(&data.ftCreationTime, &t);
+    wchar_t text[16];
+    wsprintfW(text, L"%02d.%03d", t.wSecond, t.wMilliseconds);
+    return text;
+}
+
+bool SetTimes(const std::wstring& path, const FILETIME& created, const FILETIME& accessed,
+              const FILETIME& written) {
+    HANDLE h = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    BOOL ok = SetFileTime(h, &created, &accessed, &written);
+    CloseHandle(h);
+    return ok != FALSE;
+}
+
+TEST(TimeColumns, EachColumnShowsItsOwnTime) {
+    TempDir dir;
+    std::wstring file = dir.WriteFile(L"t.txt", "abc");
+    ASSERT_TRUE(SetTimes(file, At(59, 0), At(3, 999), At(7, 45)));
+    Provider provider;
+    EXPECT_EQ(Text(provider.p, 9, file), L"07.045");
+    EXPECT_EQ(Text(provider.p, 10, file), CreationText(file));
+    EXPECT_EQ(Text(provider.p, 11, file), L"03.999");
+}
+
+TEST(TimeColumns, FolderShowsItsOwnTimes) {
+    TempDir dir;
+    std::wstring sub = dir.MakeDir(L"sub");
+    ASSERT_TRUE(SetTimes(sub, At(11, 111), At(22, 222), At(33, 333)));
+    Provider provider;
+    EXPECT_EQ(Text(provider.p, 9, sub), L"33.333");
+    EXPECT_EQ(Text(provider.p, 10, sub), CreationText(sub));
+    EXPECT_EQ(Text(provider.p, 11, sub), L"22.222");
+}
+
+TEST(TimeColumns, FileHeldWithoutSharingStillShowsItsTimes) {
+    TempDir dir;
+    std::wstring file = dir.WriteFile(L"held.txt", "abc");
+    ASSERT_TRUE(SetTimes(file, At(1, 2), At(3, 4), At(5, 6)));
+    HANDLE held = CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    Provider provider;
+    EXPECT_EQ(Text(provider.p, 9, file), L"05.006");
+    EXPECT_EQ(Text(provider.p, 10, file), CreationText(file));
+    EXPECT_EQ(Text(provider.p, 11, file), L"03.004");
+    CloseHandle(held);
+}
+
+TEST(TimeColumns, ReadingTimesDoesNotLockTheFileForOthers) {
+    TempDir dir;
+    std::wstring file = dir.WriteFile(L"shared.txt", "abc");
+    Provider provider;
+    // While values are computed on another thread, a writer that allows read sharing
+    // must always be able to open the file.
+    std::thread reader([&] {
+        for (int i = 0; i < 300; ++i)
+            Text(provider.p, 9, file);
+    });
+    int failures = 0;
+    for (int i = 0; i < 300; ++i) {
+        HANDLE w = CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                               0, nullptr);
+        if (w == INVALID_HANDLE_VALUE)
+            ++failures;
+        else
+            CloseHandle(w);
+    }
+    reader.join();
+    EXPECT_EQ(failures, 0);
+}
+
+TEST(TimeColumns, NamesOutsideTheCodePageShowTheirTimes) {
+    TempDir dir;
+    std::wstring file = dir.WriteFile(L"\u0416\u4e2d.txt", "abc");
+    ASSERT_TRUE(SetTimes(file, At(9, 8), At(7, 6), At(5, 4)));
+    Provider provider;
+    EXPECT_EQ(Text(provider.p, 9, file), L"05.004");
+}
+
+TEST(TimeColumns, MissingItemsAndDriveRootsShowNothing) {
+    TempDir dir;
+    Provider provider;
+    EXPECT_EQ(rbtest::Ask(provider.p, 9, rbtest::Item(dir / L"gone.txt", 0, L".txt")).text, L"");
+    EXPECT_EQ(
+        rbtest::Ask(provider.p, 9, rbtest::Item(L"C:\\", FILE_ATTRIBUTE_DIRECTORY, nullptr)).text,
+        L"");
+    rbtest::Answer a = rbtest::Ask(provider.p, 10, rbtest::Item(dir / L"gone.txt", 0, L".txt"));
+    EXPECT_EQ(a.hr, S_OK);
+    EXPECT_EQ(a.vt, VT_BSTR);
+}
+
+class ContentType : public testing::Test {
+protected:
+    void TearDown() override {
+        for (const char* key : {".rbtest48", ".rbtest49", ".rbtestnone"})
+            RegDeleteKeyA(HKEY_CLASSES_ROOT, key);
+    }
+    static void Register(const char* extension, const char* value) {
+        HKEY key = nullptr;
+        ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, extension, 0, nullptr, 0, KEY_ALL_ACCESS,
+                                  nullptr, &key, nullptr),
+                  ERROR_SUCCESS);
+        if (value)
+            RegSetValueExA(key, "Content Type", 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
+                           static_cast<DWORD>(strlen(value) + 1));
+        RegCloseKey(key);
+    }
+};
+
+TEST_F(ContentType, ShownUpToFortyEightCharacters) {
+    std::string fits = "application/" + std::string(36, 'x');
+    std::string tooLong = fits + "y";
+    ASSERT_EQ(fits.size(), 48u);
+    Register(".rbtest48", fits.c_str());
+    Register(".rbtest49", tooLong.c_str());
+    Provider provider;
+    EXPECT_EQ(rbtest::Ask(provider.p, 8, rbtest::Item(L"C:\\a.rbtest48", 0, L".rbtest48")).text,
+              rbtest::Widen(fits));
+    rbtest::Answer cut =
+        rbtest::Ask(provider.p, 8, rbtest::Item(L"C:\\a.rbtest49", 0, L".rbtest49"));
+    EXPECT_EQ(cut.hr, S_OK);
+    EXPECT_EQ(cut.text, L"");
+}
+
+TEST_F(ContentType, WithoutValueOrKeyNothingIsShown) {
+    Register(".rbtestnone", nullptr);
+    Provider provider;
+    EXPECT_EQ(rbtest::Ask(provider.p, 8, rbtest::Item(L"C:\\a.rbtestnone", 0, L".rbtestnone")).text,
+              L"");
+    EXPECT_EQ(rbtest::Ask(provider.p, 8, rbtest::Item(L"C:\\a.nokey42", 0, L".nokey42")).text, L"");
+    // No extension reads the class root itself, which has no content type.
+    rbtest::Answer none = rbtest::Ask(provider.p, 8, rbtest::Item(L"C:\\README", 0, nullptr));
+    EXPECT_EQ(none.hr, S_OK);
+    EXPECT_EQ(none.text, L"");
+}
+
+TEST_F(ContentType, SameForFoldersAndFiles) {
+    Register(".rbtest48", "text/x-rubrikator");
+    Provider provider;
+    EXPECT_EQ(rbtest::Ask(provider.p, 8,
+                          rbtest::Item(L"C:\\d.rbtest48", FILE_ATTRIBUTE_DIRECTORY, L".rbtest48"))
+                  .text,
+              L"text/x-rubrikator");
+}
+
+} // namespace
