@@ -1,37 +1,59 @@
-// Entry point and exports of Rubrikator.dll.
+// Entry point and exports of Rubrikator.dll. No exception leaves an export.
 #include <windows.h>
 
+#include "module/class_table.h"
 #include "module/module.h"
+#include "module/registration.h"
+#include "shell/shell_selection.h"
+#include "ui/main_dialog_entry.h"
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     if (reason == DLL_PROCESS_ATTACH) {
         rb::SetModuleInstance(instance);
         DisableThreadLibraryCalls(instance);
     } else if (reason == DLL_PROCESS_DETACH) {
-        rb::RunModuleCleanups();
+        // At process exit (reserved set) other modules may be gone: leave things be.
+        if (!reserved) {
+            rb::ReleaseClassFactories();
+            rb::ReleaseShellSelection();
+            rb::RunModuleCleanups();
+        }
     }
     return TRUE;
 }
 
 extern "C" HRESULT WINAPI DllCanUnloadNow() {
-    return rb::ModuleLockCount() == 0 ? S_OK : S_FALSE;
+    return rb::CanUnloadNow();
 }
 
-extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID, REFIID, LPVOID* out) {
-    if (!out)
-        return E_POINTER;
-    *out = nullptr;
-    return E_NOTIMPL;
+extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* out) {
+    try {
+        return rb::GetClassObject(clsid, iid, out);
+    } catch (...) {
+        return E_UNEXPECTED;
+    }
 }
 
 extern "C" HRESULT WINAPI DllRegisterServer() {
-    return E_NOTIMPL;
+    try {
+        return rb::RegisterServer(rb::IsWindows9x());
+    } catch (...) {
+        return E_UNEXPECTED;
+    }
 }
 
 extern "C" HRESULT WINAPI DllUnregisterServer() {
-    return E_NOTIMPL;
+    try {
+        return rb::UnregisterServer(rb::IsWindows9x());
+    } catch (...) {
+        return S_OK;
+    }
 }
 
 extern "C" int WINAPI DoRubrikatorDlg(DWORD) {
-    return -1;
+    try {
+        return rb::RunMainDialogStandalone();
+    } catch (...) {
+        return -1;
+    }
 }

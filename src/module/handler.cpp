@@ -3,6 +3,8 @@
 #include "columns/column_provider.h"
 #include "columns/option_store.h"
 #include "module/module.h"
+#include "shell/context_menu.h"
+#include "shell/shell_selection.h"
 
 #include <new>
 
@@ -59,24 +61,41 @@ STDMETHODIMP RubrikatorHandler::GetItemData(LPCSHCOLUMNID column, LPCSHCOLUMNDAT
     return ColumnItemData(column, item, result, images_);
 }
 
-STDMETHODIMP RubrikatorHandler::Initialize(PCIDLIST_ABSOLUTE, IDataObject*, HKEY) {
-    return E_NOTIMPL;
+STDMETHODIMP RubrikatorHandler::Initialize(PCIDLIST_ABSOLUTE folder, IDataObject* data, HKEY) {
+    try {
+        TheShellSelection().Replace(folder, data);
+    } catch (...) {
+    }
+    return S_OK;
 }
 
-STDMETHODIMP RubrikatorHandler::QueryContextMenu(HMENU, UINT, UINT, UINT, UINT) {
-    return E_NOTIMPL;
+STDMETHODIMP RubrikatorHandler::QueryContextMenu(HMENU menu, UINT index, UINT firstId, UINT,
+                                                 UINT flags) {
+    return MAKE_HRESULT(SEVERITY_SUCCESS, 0,
+                        AddContextMenuEntry(menu, index, firstId, flags, menuBitmap_));
 }
 
-STDMETHODIMP RubrikatorHandler::InvokeCommand(CMINVOKECOMMANDINFO*) {
-    return E_NOTIMPL;
+STDMETHODIMP RubrikatorHandler::InvokeCommand(CMINVOKECOMMANDINFO* info) {
+    try {
+        return InvokeContextMenuCommand(info);
+    } catch (...) {
+        return E_UNEXPECTED;
+    }
 }
 
-STDMETHODIMP RubrikatorHandler::GetCommandString(UINT_PTR, UINT, UINT*, CHAR*, UINT) {
-    return E_NOTIMPL;
+STDMETHODIMP RubrikatorHandler::GetCommandString(UINT_PTR command, UINT type, UINT*, CHAR* buffer,
+                                                 UINT size) {
+    try {
+        return ContextMenuCommandString(command, type, buffer, size);
+    } catch (...) {
+        return E_UNEXPECTED;
+    }
 }
 
+// The handler adds no page; its part in the Properties dialog is the Initialize call,
+// which records the selection.
 STDMETHODIMP RubrikatorHandler::AddPages(LPFNSVADDPROPSHEETPAGE, LPARAM) {
-    return E_NOTIMPL;
+    return 1;
 }
 
 STDMETHODIMP RubrikatorHandler::ReplacePage(EXPPS, LPFNSVADDPROPSHEETPAGE, LPARAM) {

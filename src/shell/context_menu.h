@@ -1,0 +1,17 @@
+// The "&Rubrikator" entry of the context menu and its command.
+#pragma once
+
+#include <windows.h>
+#include <shlobj.h>
+
+namespace rb {
+
+constexpr const char* kMenuText = "&Rubrikator";
+constexpr const char* kMenuHelpText = "Deine Liebste Spalte";
+
+// Returns the number of command ids used, 0 or 1.
+UINT AddContextMenuEntry(HMENU menu, UINT index, UINT firstId, UINT flags, HBITMAP bitmap);
+HRESULT InvokeContextMenuCommand(const CMINVOKECOMMANDINFO* info);
+HRESULT ContextMenuCommandString(UINT_PTR command, UINT type, CHAR* buffer, UINT size);
+
+} // namespace rb

@@ -1,0 +1,26 @@
+// Small helpers for item ID lists, used by the main dialog and the search menu.
+#pragma once
+
+#include <windows.h>
+#include <shlobj.h>
+
+namespace rb {
+
+// The shell's task allocator for the life of the record (null when unavailable).
+class ShellAllocatorHolder {
+public:
+    ShellAllocatorHolder();
+    ~ShellAllocatorHolder();
+    ShellAllocatorHolder(const ShellAllocatorHolder&) = delete;
+    ShellAllocatorHolder& operator=(const ShellAllocatorHolder&) = delete;
+    IMalloc* get() const { return allocator_; }
+
+private:
+    IMalloc* allocator_ = nullptr;
+};
+
+// Splits an absolute list into a clone of its parent and a clone of its last element;
+// either out pointer may be null. Returns false when a clone cannot be made.
+bool SplitIdList(LPCITEMIDLIST list, LPITEMIDLIST* parent, LPITEMIDLIST* item);
+
+} // namespace rb

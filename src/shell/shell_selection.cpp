@@ -1,0 +1,99 @@
+#include "shell/shell_selection.h"
+
+#include <cstring>
+
+namespace rb {
+
+UINT SelectionCopy::Count() const {
+    if (cida.size() < sizeof(UINT))
+        return 0;
+    UINT count;
+    std::memcpy(&count, cida.data(), sizeof count);
+    return count;
+}
+
+LPCITEMIDLIST SelectionCopy::At(UINT index) const {
+    UINT count = Count();
+    if (index > count || cida.size() < sizeof(UINT) * (count + 2))
+        return nullptr;
+    UINT offset;
+    std::memcpy(&offset, cida.data() + sizeof(UINT) * (index + 1), sizeof offset);
+    if (offset >= cida.size())
+        return nullptr;
+    return reinterpret_cast<LPCITEMIDLIST>(cida.data() + offset);
+}
+
+UINT ShellIdListFormat() {
+    static UINT format = RegisterClipboardFormatA("Shell IDList Array");
+    return format;
+}
+
+void ShellSelection::Replace(PCIDLIST_ABSOLUTE folder, IDataObject* data) {
+    LPITEMIDLIST clone = folder ? ILClone(folder) : nullptr;
+    STGMEDIUM medium = {};
+    const CIDA* cida = nullptr;
+    if (data) {
+        FORMATETC format = {static_cast<CLIPFORMAT>(ShellIdListFormat()), nullptr, DVASPECT_CONTENT,
+                            -1, TYMED_HGLOBAL};
+        if (SUCCEEDED(data->QueryGetData(&format))) {
+            if (SUCCEEDED(data->GetData(&format, &medium))) {
+                if (medium.tymed == TYMED_HGLOBAL && medium.hGlobal)
+                    cida = static_cast<const CIDA*>(GlobalLock(medium.hGlobal));
+            } else {
+                medium = STGMEDIUM{};
+            }
+        }
+    }
+
+    LPITEMIDLIST oldFolder;
+    STGMEDIUM oldMedium;
+    const CIDA* oldCida;
+    {
+        ScopedLock lock(lock_);
+        oldFolder = folderIdList_;
+        oldMedium = medium_;
+        oldCida = cida_;
+        folderIdList_ = clone;
+        medium_ = medium;
+        cida_ = cida;
+    }
+    // Readers work on copies, so what was replaced can go at once.
+    if (oldFolder)
+        ILFree(oldFolder);
+    if (oldCida)
+        GlobalUnlock(oldMedium.hGlobal);
+    if (oldMedium.tymed != TYMED_NULL)
+        ReleaseStgMedium(&oldMedium);
+}
+
+SelectionCopy ShellSelection::Copy() {
+    SelectionCopy copy;
+    ScopedLock lock(lock_);
+    if (folderIdList_)
+        copy.folder.reset(ILClone(folderIdList_));
+    if (cida_) {
+        SIZE_T size = GlobalSize(medium_.hGlobal);
+        const BYTE* bytes = reinterpret_cast<const BYTE*>(cida_);
+        try {
+            copy.cida.assign(bytes, bytes + size);
+        } catch (...) {
+            copy.cida.clear();
+        }
+    }
+    return copy;
+}
+
+void ShellSelection::Release() {
+    Replace(nullptr, nullptr);
+}
+
+ShellSelection& TheShellSelection() {
+    static ShellSelection selection;
+    return selection;
+}
+
+void ReleaseShellSelection() {
+    TheShellSelection().Release();
+}
+
+} // namespace rb

@@ -1,0 +1,85 @@
+// The folder and selection of the latest IShellExtInit::Initialize in the process.
+// Initialize may run on the thread of any Explorer window; readers (the main dialog,
+// the search menu) take their own copy when they start, under the record's lock.
+#pragma once
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include "common/win_lock.h"
+
+#include <vector>
+
+namespace rb {
+
+// An absolute or relative item ID list owned through the shell's allocator.
+class UniqueIdList {
+public:
+    UniqueIdList() = default;
+    explicit UniqueIdList(LPITEMIDLIST list) : list_(list) {}
+    UniqueIdList(const UniqueIdList&) = delete;
+    UniqueIdList& operator=(const UniqueIdList&) = delete;
+    UniqueIdList(UniqueIdList&& other) noexcept : list_(other.release()) {}
+    UniqueIdList& operator=(UniqueIdList&& other) noexcept {
+        if (this != &other)
+            reset(other.release());
+        return *this;
+    }
+    ~UniqueIdList() { reset(); }
+    LPITEMIDLIST get() const { return list_; }
+    LPITEMIDLIST release() {
+        LPITEMIDLIST list = list_;
+        list_ = nullptr;
+        return list;
+    }
+    void reset(LPITEMIDLIST list = nullptr) {
+        if (list_)
+            ILFree(list_);
+        list_ = list;
+    }
+    explicit operator bool() const { return list_ != nullptr; }
+
+private:
+    LPITEMIDLIST list_ = nullptr;
+};
+
+// What a reader gets: its own folder clone and its own copy of the "Shell IDList Array"
+// block (a count n, then n + 1 offsets; offset 0 leads to the parent folder).
+struct SelectionCopy {
+    UniqueIdList folder;
+    std::vector<BYTE> cida; // empty when the latest Initialize gave no selection
+
+    UINT Count() const;
+    // The ID list at offset `index` (0: the parent folder, 1..n: the items), or null.
+    LPCITEMIDLIST At(UINT index) const;
+};
+
+class ShellSelection {
+public:
+    // Nothing is released at destruction: at process exit the data object's owner
+    // may be gone already. The module releases the record when it is unloaded.
+    ShellSelection() = default;
+    ~ShellSelection() = default;
+    ShellSelection(const ShellSelection&) = delete;
+    ShellSelection& operator=(const ShellSelection&) = delete;
+
+    // IShellExtInit::Initialize: replaces folder and selection. Never fails.
+    void Replace(PCIDLIST_ABSOLUTE folder, IDataObject* data);
+    SelectionCopy Copy();
+    // Unlocks and releases what is held (module unload).
+    void Release();
+
+private:
+    CriticalSection lock_;
+    LPITEMIDLIST folderIdList_ = nullptr;
+    STGMEDIUM medium_ = {};
+    const CIDA* cida_ = nullptr;
+};
+
+ShellSelection& TheShellSelection();
+void ReleaseShellSelection();
+
+// The clipboard format number of "Shell IDList Array", registered on first use.
+UINT ShellIdListFormat();
+
+} // namespace rb

@@ -1,0 +1,18 @@
+// The ways into the main dialog: the context-menu command and the exported function.
+#pragma once
+
+#include <windows.h>
+
+namespace rb {
+
+// Runs the main dialog modally for an Explorer window; returns the dialog's result.
+INT_PTR RunMainDialog(HWND explorerWindow, HWND owner);
+
+// DoRubrikatorDlg: reloads the options and runs the dialog without an Explorer window.
+int RunMainDialogStandalone();
+
+// Tests replace the dialog to record the request instead of opening a window.
+using MainDialogRunner = INT_PTR (*)(HWND explorerWindow, HWND owner);
+MainDialogRunner SetMainDialogRunner(MainDialogRunner runner);
+
+} // namespace rb

@@ -1,0 +1,348 @@
+// The module as Explorer sees it: class objects, interface tables, aggregation, lock count.
+#include <gtest/gtest.h>
+
+#include "module/guids.h"
+#include "product_dll.h"
+#include "support.h"
+
+#include <shlobj.h>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using rbtest::ProductDll;
+
+const IID kIidUnknownToUs = {0x01234567, 0x89AB, 0xCDEF, {1, 2, 3, 4, 5, 6, 7, 8}};
+
+class Module : public testing::Test {
+protected:
+    ProductDll dll{rbtest::ProductDllPath()};
+    void SetUp() override { ASSERT_TRUE(dll.Loaded()); }
+};
+
+IUnknown* Query(IUnknown* object, REFIID iid, HRESULT* result = nullptr) {
+    IUnknown* p = reinterpret_cast<IUnknown*>(0x1);
+    HRESULT hr = object->QueryInterface(iid, reinterpret_cast<void**>(&p));
+    if (result)
+        *result = hr;
+    if (SUCCEEDED(hr))
+        p->Release(); // the object stays alive through `object`
+    return p;
+}
+
+TEST_F(Module, HandlerAnswersItsTableInOrderAndIUnknownIsTheFirstRow) {
+    IUnknown* handler = nullptr;
+    ASSERT_EQ(dll.Create(rb::kClsidRubrikatorHandler, rb::kIidIUnknown,
+                         reinterpret_cast<void**>(&handler)),
+              S_OK);
+    IUnknown* unknown = Query(handler, rb::kIidIUnknown);
+    EXPECT_EQ(unknown, handler);
+    EXPECT_EQ(Query(handler, rb::kIidIDispatch), unknown);
+    EXPECT_EQ(Query(handler, rb::kIidIRubrikatorHandle), unknown);
+    for (const IID* iid : {&rb::kIidIColumnProvider, &rb::kIidIShellExtInit, &rb::kIidIContextMenu,
+                           &rb::kIidIShellPropSheetExt}) {
+        HRESULT hr;
+        IUnknown* p = Query(handler, *iid, &hr);
+        EXPECT_EQ(hr, S_OK);
+        EXPECT_NE(p, nullptr);
+        // Every interface leads back to the same identity.
+        EXPECT_EQ(Query(p, rb::kIidIUnknown), unknown);
+    }
+    for (const IID* iid : {&rb::kIidIContextMenu2, &rb::kIidIContextMenu3, &rb::kIidIInputObject,
+                           &rb::kIidIDeskBand, &kIidUnknownToUs}) {
+        HRESULT hr;
+        EXPECT_EQ(Query(handler, *iid, &hr), nullptr);
+        EXPECT_EQ(hr, E_NOINTERFACE);
+    }
+    EXPECT_EQ(handler->QueryInterface(rb::kIidIUnknown, nullptr), E_POINTER);
+    handler->Release();
+}
+
+TEST_F(Module, BandAnswersItsTableInOrderAndIUnknownIsTheFirstRow) {
+    IUnknown* band = nullptr;
+    ASSERT_EQ(
+        dll.Create(rb::kClsidQuerbalkenBand, rb::kIidIUnknown, reinterpret_cast<void**>(&band)),
+        S_OK);
+    IUnknown* unknown = Query(band, rb::kIidIUnknown);
+    EXPECT_EQ(Query(band, rb::kIidIQuerbalken), unknown);
+    EXPECT_EQ(Query(band, rb::kIidIDispatch), unknown);
+    for (const IID* iid : {&rb::kIidIOleWindow, &rb::kIidIDockingWindow, &rb::kIidIObjectWithSite,
+                           &rb::kIidIDeskBand, &rb::kIidIPersist, &rb::kIidIPersistStream}) {
+        HRESULT hr;
+        IUnknown* p = Query(band, *iid, &hr);
+        EXPECT_EQ(hr, S_OK);
+        EXPECT_EQ(Query(p, rb::kIidIUnknown), unknown);
+    }
+    // IOleWindow and IDockingWindow are the desk band's own bases.
+    EXPECT_EQ(Query(band, rb::kIidIOleWindow), Query(band, rb::kIidIDeskBand));
+    EXPECT_EQ(Query(band, rb::kIidIPersist), Query(band, rb::kIidIPersistStream));
+    for (const IID* iid :
+         {&rb::kIidIInputObject, &rb::kIidIContextMenu, &rb::kIidIColumnProvider}) {
+        HRESULT hr;
+        EXPECT_EQ(Query(band, *iid, &hr), nullptr);
+        EXPECT_EQ(hr, E_NOINTERFACE);
+    }
+    band->Release();
+}
+
+TEST_F(Module, ClassObjectsAndTheirFailures) {
+    void* out = reinterpret_cast<void*>(0x1);
+    EXPECT_EQ(dll.GetClassObject(kIidUnknownToUs, IID_IClassFactory, &out),
+              CLASS_E_CLASSNOTAVAILABLE);
+    EXPECT_EQ(out, nullptr);
+    EXPECT_EQ(dll.GetClassObject(rb::kClsidRubrikatorHandler, IID_IClassFactory, nullptr),
+              E_POINTER);
+    out = reinterpret_cast<void*>(0x1);
+    EXPECT_EQ(dll.GetClassObject(rb::kClsidRubrikatorHandler, rb::kIidIColumnProvider, &out),
+              E_NOINTERFACE);
+    EXPECT_EQ(out, nullptr);
+
+    IClassFactory* factory = nullptr;
+    ASSERT_EQ(dll.GetClassObject(rb::kClsidRubrikatorHandler, IID_IClassFactory,
+                                 reinterpret_cast<void**>(&factory)),
+              S_OK);
+    IClassFactory* again = nullptr;
+    ASSERT_EQ(dll.GetClassObject(rb::kClsidRubrikatorHandler, rb::kIidIUnknown,
+                                 reinterpret_cast<void**>(&again)),
+              S_OK);
+    EXPECT_EQ(static_cast<IUnknown*>(factory), static_cast<IUnknown*>(again));
+    again->Release();
+    EXPECT_EQ(factory->CreateInstance(nullptr, rb::kIidIColumnProvider, nullptr), E_POINTER);
+    out = reinterpret_cast<void*>(0x1);
+    EXPECT_EQ(factory->CreateInstance(reinterpret_cast<IUnknown*>(factory), rb::kIidIColumnProvider,
+                                      &out),
+              CLASS_E_NOAGGREGATION);
+    EXPECT_EQ(out, nullptr);
+    out = reinterpret_cast<void*>(0x1);
+    EXPECT_EQ(factory->CreateInstance(nullptr, rb::kIidIDeskBand, &out), E_NOINTERFACE);
+    EXPECT_EQ(out, nullptr);
+    factory->Release();
+}
+
+TEST_F(Module, LockCountFollowsObjectsAndLockServer) {
+    ASSERT_EQ(dll.CanUnloadNow(), S_OK);
+    IColumnProvider* provider = nullptr;
+    ASSERT_EQ(dll.Create(rb::kClsidRubrikatorHandler, rb::kIidIColumnProvider,
+                         reinterpret_cast<void**>(&provider)),
+              S_OK);
+    EXPECT_EQ(dll.CanUnloadNow(), S_FALSE);
+    IUnknown* band = nullptr;
+    ASSERT_EQ(
+        dll.Create(rb::kClsidQuerbalkenBand, rb::kIidIUnknown, reinterpret_cast<void**>(&band)),
+        S_OK);
+    provider->AddRef();
+    provider->Release();
+    provider->Release();
+    EXPECT_EQ(dll.CanUnloadNow(), S_FALSE);
+    band->Release();
+    EXPECT_EQ(dll.CanUnloadNow(), S_OK);
+
+    IClassFactory* factory = nullptr;
+    ASSERT_EQ(dll.GetClassObject(rb::kClsidQuerbalkenBand, IID_IClassFactory,
+                                 reinterpret_cast<void**>(&factory)),
+              S_OK);
+    EXPECT_EQ(factory->LockServer(TRUE), S_OK);
+    EXPECT_EQ(dll.CanUnloadNow(), S_FALSE);
+    EXPECT_EQ(factory->LockServer(TRUE), S_OK);
+    EXPECT_EQ(factory->LockServer(FALSE), S_OK);
+    EXPECT_EQ(dll.CanUnloadNow(), S_FALSE);
+    EXPECT_EQ(factory->LockServer(FALSE), S_OK);
+    // The cached factory itself does not keep the module.
+    EXPECT_EQ(dll.CanUnloadNow(), S_OK);
+    factory->Release();
+}
+
+// An outer object that aggregates the handler and counts what reaches it.
+class Outer : public IUnknown {
+public:
+    IUnknown* inner = nullptr;
+    LONG references = 1;
+    int queries = 0;
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+        ++queries;
+        if (IsEqualIID(iid, rb::kIidIUnknown)) {
+            *out = this;
+            AddRef();
+            return S_OK;
+        }
+        return inner ? inner->QueryInterface(iid, out) : E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++references; }
+    STDMETHODIMP_(ULONG) Release() override { return --references; }
+};
+
+TEST_F(Module, HandlerCanBeAggregated) {
+    Outer outer;
+    ASSERT_EQ(dll.Create(rb::kClsidRubrikatorHandler, rb::kIidIUnknown,
+                         reinterpret_cast<void**>(&outer.inner), &outer),
+              S_OK);
+    ASSERT_NE(outer.inner, nullptr);
+    EXPECT_NE(outer.inner, static_cast<IUnknown*>(&outer));
+    EXPECT_EQ(outer.references, 1);
+
+    // The inner unknown hands out interfaces whose IUnknown part is the outer object's.
+    IColumnProvider* provider = nullptr;
+    ASSERT_EQ(
+        outer.inner->QueryInterface(rb::kIidIColumnProvider, reinterpret_cast<void**>(&provider)),
+        S_OK);
+    EXPECT_EQ(outer.references, 2);
+    IUnknown* identity = nullptr;
+    ASSERT_EQ(provider->QueryInterface(rb::kIidIUnknown, reinterpret_cast<void**>(&identity)),
+              S_OK);
+    EXPECT_EQ(identity, static_cast<IUnknown*>(&outer));
+    EXPECT_EQ(outer.references, 3);
+    identity->Release();
+    int before = outer.queries;
+    IContextMenu* menu = nullptr;
+    EXPECT_EQ(provider->QueryInterface(rb::kIidIContextMenu, reinterpret_cast<void**>(&menu)),
+              S_OK);
+    EXPECT_EQ(outer.queries, before + 1);
+    menu->Release();
+    SHCOLUMNINFO info = {};
+    EXPECT_EQ(provider->GetColumnInfo(6, &info), S_OK);
+    provider->Release();
+    EXPECT_EQ(outer.references, 1);
+    EXPECT_EQ(dll.CanUnloadNow(), S_FALSE);
+    outer.inner->Release();
+    EXPECT_EQ(dll.CanUnloadNow(), S_OK);
+}
+
+TEST_F(Module, BandCanBeAggregated) {
+    Outer outer;
+    ASSERT_EQ(dll.Create(rb::kClsidQuerbalkenBand, rb::kIidIUnknown,
+                         reinterpret_cast<void**>(&outer.inner), &outer),
+              S_OK);
+    IDeskBand* band = nullptr;
+    ASSERT_EQ(outer.inner->QueryInterface(rb::kIidIDeskBand, reinterpret_cast<void**>(&band)),
+              S_OK);
+    EXPECT_EQ(outer.references, 2);
+    band->Release();
+    outer.inner->Release();
+    EXPECT_EQ(dll.CanUnloadNow(), S_OK);
+}
+
+TEST_F(Module, OneFactoryPerClassWhenManyThreadsAskAtOnce) {
+    // A fresh module: factories are made on first request only.
+    const int threads = 16;
+    std::vector<IUnknown*> got(threads * 2, nullptr);
+    std::vector<HRESULT> results(threads * 2, E_FAIL);
+    HANDLE start = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::vector<std::thread> workers;
+    for (int t = 0; t < threads; ++t)
+        workers.emplace_back([&, t] {
+            WaitForSingleObject(start, INFINITE);
+            for (int c = 0; c < 2; ++c)
+                results[t * 2 + c] = dll.GetClassObject(
+                    c ? rb::kClsidQuerbalkenBand : rb::kClsidRubrikatorHandler, IID_IClassFactory,
+                    reinterpret_cast<void**>(&got[t * 2 + c]));
+        });
+    SetEvent(start);
+    for (auto& w : workers)
+        w.join();
+    CloseHandle(start);
+    for (int i = 0; i < threads * 2; ++i) {
+        EXPECT_EQ(results[i], S_OK);
+        EXPECT_EQ(got[i], got[i % 2]) << i;
+    }
+    EXPECT_NE(got[0], got[1]);
+    for (IUnknown* p : got)
+        if (p)
+            p->Release();
+}
+
+TEST_F(Module, DispatchComesFromTheEmbeddedTypeLibrary) {
+    for (const CLSID* clsid : {&rb::kClsidRubrikatorHandler, &rb::kClsidQuerbalkenBand}) {
+        IDispatch* dispatch = nullptr;
+        ASSERT_EQ(dll.Create(*clsid, rb::kIidIDispatch, reinterpret_cast<void**>(&dispatch)), S_OK);
+        UINT count = 0;
+        EXPECT_EQ(dispatch->GetTypeInfoCount(&count), S_OK);
+        EXPECT_EQ(count, 1u);
+        EXPECT_EQ(dispatch->GetTypeInfoCount(nullptr), E_POINTER);
+        EXPECT_EQ(dispatch->GetTypeInfo(0, 0, nullptr), E_POINTER);
+        ITypeInfo* info = nullptr;
+        ASSERT_EQ(dispatch->GetTypeInfo(0, 0x0409, &info), S_OK);
+        TYPEATTR* attributes = nullptr;
+        ASSERT_EQ(info->GetTypeAttr(&attributes), S_OK);
+        const IID& expected =
+            clsid == &rb::kClsidRubrikatorHandler ? rb::kIidIRubrikatorHandle : rb::kIidIQuerbalken;
+        EXPECT_TRUE(IsEqualGUID(attributes->guid, expected));
+        EXPECT_EQ(attributes->cFuncs, 7); // IDispatch's own seven, nothing more
+        EXPECT_TRUE(attributes->wTypeFlags & TYPEFLAG_FDUAL);
+        info->ReleaseTypeAttr(attributes);
+        BSTR name = nullptr, help = nullptr;
+        EXPECT_EQ(info->GetDocumentation(MEMBERID_NIL, &name, &help, nullptr, nullptr), S_OK);
+        EXPECT_STREQ(name,
+                     clsid == &rb::kClsidRubrikatorHandler ? L"IRubrikatorHandle" : L"IQuerbalken");
+        EXPECT_STREQ(help, clsid == &rb::kClsidRubrikatorHandler ? L"IRubrikatorHandle Interface"
+                                                                 : L"IQuerbalken Interface");
+        SysFreeString(name);
+        SysFreeString(help);
+        info->Release();
+        // No methods of its own: names are unknown.
+        OLECHAR* names[] = {const_cast<OLECHAR*>(L"Anything")};
+        DISPID id = 0;
+        EXPECT_EQ(dispatch->GetIDsOfNames(IID_NULL, names, 1, 0x0409, &id), DISP_E_UNKNOWNNAME);
+        dispatch->Release();
+    }
+}
+
+TEST(TypeLibrary, EmbeddedLibraryDescribesBothClasses) {
+    ITypeLib* library = nullptr;
+    ASSERT_EQ(LoadTypeLibEx(rbtest::ProductDllPath().c_str(), REGKIND_NONE, &library), S_OK);
+    TLIBATTR* attributes = nullptr;
+    ASSERT_EQ(library->GetLibAttr(&attributes), S_OK);
+    EXPECT_TRUE(IsEqualGUID(attributes->guid, rb::kLibidRubrikator));
+    EXPECT_EQ(attributes->wMajorVerNum, 1);
+    EXPECT_EQ(attributes->wMinorVerNum, 0);
+    EXPECT_EQ(attributes->lcid, 0x0409u);
+    EXPECT_EQ(attributes->syskind, SYS_WIN32);
+    library->ReleaseTLibAttr(attributes);
+    BSTR name = nullptr, help = nullptr;
+    ASSERT_EQ(library->GetDocumentation(-1, &name, &help, nullptr, nullptr), S_OK);
+    EXPECT_STREQ(name, L"RUBRIKATORLib");
+    EXPECT_STREQ(help, L"Rubrikator 1.0 Typbibliothek");
+    SysFreeString(name);
+    SysFreeString(help);
+    struct Class {
+        const CLSID* clsid;
+        const wchar_t* name;
+        const wchar_t* help;
+        const IID* defaultInterface;
+    } classes[] = {
+        {&rb::kClsidRubrikatorHandler, L"RubrikatorHandle", L"RubrikatorHandle Class",
+         &rb::kIidIRubrikatorHandle},
+        {&rb::kClsidQuerbalkenBand, L"Querbalken", L"Querbalken Class", &rb::kIidIQuerbalken},
+    };
+    for (const Class& c : classes) {
+        ITypeInfo* info = nullptr;
+        ASSERT_EQ(library->GetTypeInfoOfGuid(*c.clsid, &info), S_OK);
+        TYPEATTR* attr = nullptr;
+        ASSERT_EQ(info->GetTypeAttr(&attr), S_OK);
+        EXPECT_EQ(attr->typekind, TKIND_COCLASS);
+        EXPECT_TRUE(attr->wTypeFlags & TYPEFLAG_FCANCREATE);
+        EXPECT_EQ(attr->cImplTypes, 1);
+        info->ReleaseTypeAttr(attr);
+        INT flags = 0;
+        EXPECT_EQ(info->GetImplTypeFlags(0, &flags), S_OK);
+        EXPECT_TRUE(flags & IMPLTYPEFLAG_FDEFAULT);
+        HREFTYPE ref = 0;
+        ITypeInfo* implemented = nullptr;
+        ASSERT_EQ(info->GetRefTypeOfImplType(0, &ref), S_OK);
+        ASSERT_EQ(info->GetRefTypeInfo(ref, &implemented), S_OK);
+        TYPEATTR* implAttr = nullptr;
+        ASSERT_EQ(implemented->GetTypeAttr(&implAttr), S_OK);
+        EXPECT_TRUE(IsEqualGUID(implAttr->guid, *c.defaultInterface));
+        implemented->ReleaseTypeAttr(implAttr);
+        implemented->Release();
+        ASSERT_EQ(info->GetDocumentation(MEMBERID_NIL, &name, &help, nullptr, nullptr), S_OK);
+        EXPECT_STREQ(name, c.name);
+        EXPECT_STREQ(help, c.help);
+        SysFreeString(name);
+        SysFreeString(help);
+        info->Release();
+    }
+    library->Release();
+}
+
+} // namespace
