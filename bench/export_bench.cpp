@@ -1,0 +1,137 @@
+// Export costs under Wine, against a real list-view control. Prints figures; not a test.
+//   export_bench.exe ROWS FORMAT(txt|csv|html|xls) FOLDER
+// Baseline: reading every exported cell once plus writing as many bytes as the format's
+// file has. One format per process, so that the peak memory is that format's own.
+#include <windows.h>
+#include <psapi.h>
+
+#include "common/shell_open.h"
+#include "export/formats.h"
+#include "export/list_exporter.h"
+#include "fake_explorer.h"
+
+#include <atomic>
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+double Now() {
+    LARGE_INTEGER f, t;
+    QueryPerformanceFrequency(&f);
+    QueryPerformanceCounter(&t);
+    return static_cast<double>(t.QuadPart) / static_cast<double>(f.QuadPart);
+}
+
+long long FileBytes(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
+        return -1;
+    return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+BOOL CALLBACK CloseMessageBox(HWND window, LPARAM) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    char cls[16] = {};
+    GetClassNameA(window, cls, sizeof cls);
+    if (process == GetCurrentProcessId() && std::string(cls) == "#32770" && IsWindowVisible(window))
+        PostMessageA(window, WM_COMMAND, IDOK, 0);
+    return TRUE;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 4) {
+        std::printf("usage: export_bench.exe ROWS txt|csv|html|xls FOLDER\n");
+        return 2;
+    }
+    const int rows = std::atoi(argv[1]);
+    const std::string format = argv[2];
+    const std::string folder = argv[3];
+    rb::SetShellOpenFunction([](const std::string&, int) {});
+
+    rbtest::FakeExplorer explorer;
+    std::vector<rbtest::FakeColumn> columns;
+    for (int c = 0; c < 12; ++c)
+        columns.push_back({c ? "Spalte " + std::to_string(c) : "Name", 80});
+    explorer.SetColumns(columns);
+    // Filled in blocks, so that the fixture's own memory does not set the peak.
+    for (int first = 0; first < rows; first += 1000) {
+        std::vector<std::vector<std::string>> block;
+        for (int r = first; r < rows && r < first + 1000; ++r) {
+            std::vector<std::string> row;
+            row.push_back("Datei_" + std::to_string(r) + ".txt");
+            for (int c = 1; c < 12; ++c)
+                row.push_back(std::to_string((r * 7919 + c * 104729) % 1000000) + " KB");
+            block.push_back(row);
+        }
+        explorer.AddRows(block);
+    }
+    PROCESS_MEMORY_COUNTERS before = {};
+    GetProcessMemoryInfo(GetCurrentProcess(), &before, sizeof before);
+
+    // Message boxes (the XLS row limit) are answered at once; the XLS figures include
+    // showing and answering that message.
+    std::atomic<bool> done{false};
+    std::thread closer([&done] {
+        while (!done) {
+            EnumWindows(&CloseMessageBox, 0);
+            Sleep(1);
+        }
+    });
+
+    rb::ListExporter exporter(explorer.List());
+    const std::string path = folder + "\\bench-export." + format;
+    double start = Now();
+    if (format == "txt" || format == "csv") {
+        rb::MarkedText marked = exporter.BuildMarkedText();
+        std::string text =
+            format == "txt" ? rb::ApplyTxtReplacements(marked) : rb::ApplyCsvReplacements(marked);
+        exporter.WriteTextFile(path, text, "wb");
+    } else if (format == "html") {
+        exporter.WriteHtmlFile(path);
+    } else {
+        exporter.WriteXlsFile(path);
+    }
+    double exportTime = Now() - start;
+    long long bytes = FileBytes(path);
+    PROCESS_MEMORY_COUNTERS memory = {};
+    GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory);
+    done = true;
+    closer.join();
+
+    // Baseline: every exported cell read once, then as many bytes written.
+    start = Now();
+    rb::ListViewSource source(explorer.List());
+    rb::ExportedColumns chosen = rb::ChooseExportedColumns(source);
+    size_t read = 0;
+    int items = source.GetItemCount();
+    if (format == "xls" && items > rb::kXlsMaxRows - 1)
+        items = rb::kXlsMaxRows - 1; // the rows the XLS export reads
+    for (int item = 0; item < items; ++item)
+        for (int column : chosen.indices)
+            read += source.GetItemText(item, column).size();
+    std::string block(static_cast<size_t>(bytes > 0 ? bytes : 0), 'x');
+    const std::string basePath = folder + "\\bench-baseline.bin";
+    if (FILE* file = std::fopen(basePath.c_str(), "wb")) {
+        std::fwrite(block.data(), 1, block.size(), file);
+        std::fclose(file);
+    }
+    double baseline = Now() - start;
+    DeleteFileA(path.c_str());
+    DeleteFileA(basePath.c_str());
+
+    double extra =
+        static_cast<double>(memory.PeakPagefileUsage) - static_cast<double>(before.PagefileUsage);
+    std::printf("%6d rows x 12  %-4s  export %7.1f ms  baseline %7.1f ms  ratio %5.2f  "
+                "file %6.2f MB  memory: list %6.1f MB, export peak +%6.1f MB\n",
+                rows, format.c_str(), exportTime * 1e3, baseline * 1e3, exportTime / baseline,
+                static_cast<double>(bytes) / 1048576.0,
+                static_cast<double>(before.PagefileUsage) / 1048576.0, extra / 1048576.0);
+    (void)read;
+    return 0;
+}

@@ -1,0 +1,25 @@
+// The export command: the save dialog, the writer for the chosen type, the extension
+// and the shell's opening of the result.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace rb {
+
+class ListExporter;
+
+// The text after the last ".", lower-cased with the ANSI code page's rules; the whole
+// path when there is no "." or it is the last character.
+std::string ExtensionOf(const std::string& path);
+
+// The dialog's type list: description and pattern pairs, each ended by a zero byte, and
+// a final zero byte.
+std::string ExportFilter();
+
+constexpr const char* kExportTitle = "Export zu TXT,CSV,HTML oder XLS ";
+
+void ExportList(ListExporter& exporter, const std::string& baseName);
+
+} // namespace rb

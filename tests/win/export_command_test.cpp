@@ -1,0 +1,308 @@
+// The export command end to end: the real save dialog, driven from a second thread.
+#include <gtest/gtest.h>
+
+#include "columns/option_store.h"
+#include "common/shell_open.h"
+#include "export/export_command.h"
+#include "export/list_exporter.h"
+#include "export/list_source.h"
+#include "fake_explorer.h"
+#include "support.h"
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+namespace {
+
+std::vector<std::string> opened;
+void RecordOpen(const std::string& target, int) {
+    opened.push_back(target);
+}
+
+// Control ids of the common save dialog.
+constexpr int kFileNameCombo = 0x47c; // cmb13, explorer style
+constexpr int kFileNameEdit = 0x480;  // edt1
+constexpr int kTypeCombo = 0x470;     // cmb1
+
+struct Search {
+    const char* className;
+    const char* title;
+    HWND other;
+    HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter) {
+    auto* s = reinterpret_cast<Search*>(parameter);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process != GetCurrentProcessId() || window == s->other || !IsWindowVisible(window))
+        return TRUE;
+    char cls[64] = {}, text[256] = {};
+    GetClassNameA(window, cls, sizeof cls);
+    GetWindowTextA(window, text, sizeof text);
+    if (strcmp(cls, s->className) == 0 && (!s->title || strcmp(text, s->title) == 0)) {
+        s->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A visible top-level window of this process, waited for up to ten seconds.
+HWND WaitForWindow(const char* className, const char* title, HWND other = nullptr) {
+    for (int i = 0; i < 400; ++i) {
+        Search search{className, title, other, nullptr};
+        EnumWindows(&MatchWindow, reinterpret_cast<LPARAM>(&search));
+        if (search.found)
+            return search.found;
+        Sleep(25);
+    }
+    return nullptr;
+}
+
+std::string ItemText(HWND dialog, int id) {
+    char text[1024] = {};
+    GetDlgItemTextA(dialog, id, text, sizeof text);
+    return text;
+}
+
+int FileNameControl(HWND dialog) {
+    return GetDlgItem(dialog, kFileNameCombo) ? kFileNameCombo : kFileNameEdit;
+}
+
+// What the driver saw and what it is to do.
+struct Driver {
+    std::string name; // typed into the dialog; empty: cancel
+    int type = 0;     // 1-based type to pick; 0: keep
+    bool expectMessage = false;
+    // Seen:
+    std::string title, proposed, message, messageCaption;
+    int preselected = -1;
+    bool dialogFound = false;
+    HWND messageOwner = nullptr;
+
+    void Run() {
+        HWND dialog = WaitForWindow("#32770", rb::kExportTitle);
+        if (!dialog)
+            return;
+        dialogFound = true;
+        char text[256] = {};
+        GetWindowTextA(dialog, text, sizeof text);
+        title = text;
+        proposed = ItemText(dialog, FileNameControl(dialog));
+        HWND types = GetDlgItem(dialog, kTypeCombo);
+        preselected = static_cast<int>(SendMessageA(types, CB_GETCURSEL, 0, 0));
+        if (type) {
+            SendMessageA(types, CB_SETCURSEL, static_cast<WPARAM>(type - 1), 0);
+            for (WORD notification : {WORD(CBN_SELCHANGE), WORD(CBN_SELENDOK)})
+                SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(kTypeCombo, notification),
+                             reinterpret_cast<LPARAM>(types));
+        }
+        if (name.empty()) {
+            PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+            return;
+        }
+        SetDlgItemTextA(dialog, FileNameControl(dialog), name.c_str());
+        PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+        if (!expectMessage)
+            return;
+        HWND box = WaitForWindow("#32770", nullptr, dialog);
+        if (!box)
+            return;
+        GetWindowTextA(box, text, sizeof text);
+        messageCaption = text;
+        message = ItemText(box, 0xFFFF);
+        messageOwner = GetWindow(box, GW_OWNER);
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+    }
+
+    // Anything still open until the export returns was not expected: note it and close
+    // it, so that a failing test ends instead of waiting forever.
+    std::vector<std::string> unexpected;
+    void CloseStrays(const std::atomic<bool>& finished) {
+        while (!finished) {
+            Search search{"#32770", nullptr, nullptr, nullptr};
+            EnumWindows(&MatchWindow, reinterpret_cast<LPARAM>(&search));
+            if (search.found) {
+                char text[512] = {};
+                GetWindowTextA(search.found, text, sizeof text);
+                unexpected.push_back(std::string(text) + ": " + ItemText(search.found, 0xFFFF));
+                PostMessageA(search.found, WM_COMMAND, IDCANCEL, 0);
+                PostMessageA(search.found, WM_CLOSE, 0, 0);
+            }
+            Sleep(200);
+        }
+    }
+};
+
+class ExportCommand : public testing::Test {
+protected:
+    void SetUp() override {
+        rbtest::ClearOptionsKey();
+        opened.clear();
+        previous = rb::SetShellOpenFunction(&RecordOpen);
+        explorer.SetColumns({{"Name", 100},
+                             {"Gr\xF6\xDF"
+                              "e",
+                              60}});
+        explorer.AddRows({{"a.txt", "12 KB"}, {"b", ""}});
+    }
+    void TearDown() override {
+        rb::SetShellOpenFunction(previous);
+        rbtest::ClearOptionsKey();
+    }
+
+    // Runs the export with a driver on another thread; the dialog is modal here.
+    void Export(Driver& driver) {
+        std::atomic<bool> finished{false};
+        std::thread thread([&driver, &finished] {
+            driver.Run();
+            Sleep(300);
+            driver.CloseStrays(finished);
+        });
+        rb::ListExporter exporter(explorer.List());
+        rb::ExportList(exporter, "Rubrikator");
+        finished = true;
+        thread.join();
+        ASSERT_TRUE(driver.dialogFound);
+        EXPECT_TRUE(driver.unexpected.empty()) << driver.unexpected.front();
+    }
+    std::string Path(const char* name) { return rbtest::Narrow(dir / rbtest::Widen(name)); }
+
+    rbtest::TempDir dir;
+    rbtest::FakeExplorer explorer;
+    rb::ShellOpenFunction previous = nullptr;
+};
+
+TEST_F(ExportCommand, DialogShowsTitleNameAndRememberedType) {
+    Driver driver; // cancel
+    Export(driver);
+    EXPECT_EQ(driver.title, "Export zu TXT,CSV,HTML oder XLS ");
+    EXPECT_EQ(driver.proposed, "Export_Rubrikator");
+    EXPECT_EQ(driver.preselected, 2); // html, the third type
+    EXPECT_TRUE(opened.empty());
+    EXPECT_EQ(rb::ReadIntOption("ListFilter", -1), -1); // cancel stores nothing
+}
+
+TEST_F(ExportCommand, TextFileGetsItsExtensionAndTheTypeIsRemembered) {
+    Driver driver;
+    driver.name = Path("Liste");
+    driver.type = 1;
+    Export(driver);
+    std::string path = Path("Liste.txt");
+    EXPECT_EQ(rbtest::ReadBytes(rbtest::Widen(path)), "Name\tGr\xF6\xDF"
+                                                      "e\t\r\na.txt\t12 KB\t\r\nb\t\t\r\n");
+    EXPECT_EQ(opened, std::vector<std::string>{path});
+    EXPECT_EQ(rb::ReadIntOption("ListFilter", -1), 1);
+
+    Driver cancel; // the next dialog preselects the text type; a cancel keeps it
+    cancel.type = 2;
+    Export(cancel);
+    EXPECT_EQ(cancel.preselected, 0);
+    EXPECT_EQ(rb::ReadIntOption("ListFilter", -1), 1);
+}
+
+TEST_F(ExportCommand, ExtensionsAreKeptOrAppended) {
+    struct Case {
+        const char* typed;
+        int type;
+        const char* written;
+    } cases[] = {
+        {"Liste.TXT", 1, "Liste.TXT"},
+        {"Liste.htm", 3, "Liste.htm.html"},
+        {"Liste.csv", 4, "Liste.csv.xls"},
+        {"Liste.", 2, "Liste..csv"},
+    };
+    for (const Case& c : cases) {
+        opened.clear();
+        Driver driver;
+        driver.name = Path(c.typed);
+        driver.type = c.type;
+        Export(driver);
+        EXPECT_EQ(opened, std::vector<std::string>{Path(c.written)}) << c.typed;
+        EXPECT_FALSE(rbtest::ReadBytes(rbtest::Widen(Path(c.written))).empty()) << c.typed;
+        EXPECT_EQ(rb::ReadIntOption("ListFilter", -1), c.type);
+    }
+    EXPECT_EQ(rbtest::ReadBytes(rbtest::Widen(Path("Liste.csv.xls"))).substr(0, 8),
+              std::string("\x09\x00\x04\x00\x02\x00\x10\x00", 8));
+    EXPECT_EQ(rbtest::ReadBytes(rbtest::Widen(Path("Liste..csv"))),
+              "\"Name\";\"Gr\xF6\xDF"
+              "e\";\r\n\"a.txt\";\"12 KB\";\r\n\"b\";\"\";\r\n");
+}
+
+TEST_F(ExportCommand, TextTargetThatCannotBeCreatedIsReportedAndNotOpened) {
+    // A folder stands where the file would go.
+    CreateDirectoryW((dir / L"Liste.txt").c_str(), nullptr);
+    Driver driver;
+    driver.name = Path("Liste");
+    driver.type = 1;
+    driver.expectMessage = true;
+    Export(driver);
+    EXPECT_EQ(driver.message, "Fehler, beim \xD6"
+                              "ffnen der Zieldatei.\nWrite failed, Target file.\n" +
+                                  Path("Liste.txt"));
+    EXPECT_EQ(driver.messageOwner, nullptr);
+    EXPECT_TRUE(opened.empty());
+}
+
+TEST_F(ExportCommand, HtmlTargetThatCannotBeCreatedIsReportedAndNotOpened) {
+    CreateDirectoryW((dir / L"Liste.html").c_str(), nullptr);
+    Driver driver;
+    driver.name = Path("Liste");
+    driver.type = 3;
+    driver.expectMessage = true;
+    Export(driver);
+    EXPECT_EQ(driver.message, "Error file open !!");
+    EXPECT_EQ(driver.messageCaption, "");
+    EXPECT_TRUE(opened.empty());
+}
+
+TEST_F(ExportCommand, XlsPastTheFormatsRowsSaysHowManyRowsWereWritten) {
+    rb::MemoryListSource list;
+    list.columns = {{"Name", 100}, {"Wert", 50}};
+    for (int r = 0; r < 20000; ++r)
+        list.rows.push_back({"n" + std::to_string(r), std::to_string(r)});
+    std::string message;
+    std::thread reader([&message] {
+        HWND box = WaitForWindow("#32770", nullptr);
+        if (!box)
+            return;
+        message = ItemText(box, 0xFFFF);
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+    });
+    rb::ListExporter exporter(list, explorer.List());
+    std::string path = Path("gross.xls");
+    EXPECT_TRUE(exporter.WriteXlsFile(path));
+    reader.join();
+    EXPECT_EQ(message,
+              "Die XLS-Datei fasst 16384 Zeilen und 256 Spalten: 16384 von 20001 Zeilen und 2 von "
+              "2 Spalten geschrieben.\nThe XLS file holds 16384 rows and 256 columns: 16384 of "
+              "20001 rows and 2 of 2 columns written.\n" +
+                  path);
+    EXPECT_EQ(opened, std::vector<std::string>{path});
+    std::string bytes = rbtest::ReadBytes(rbtest::Widen(path));
+    // The last record before EOF is row 16383 (the 16383rd item), column 1.
+    ASSERT_GT(bytes.size(), 20u);
+    std::string last = "16382";
+    size_t at = bytes.size() - 4 - (12 + last.size());
+    EXPECT_EQ(bytes.substr(at, 8), std::string("\x04\x00\x0D\x00\xFF\x3F\x01\x00", 8));
+    EXPECT_EQ(bytes.substr(at + 12, last.size()), last);
+}
+
+TEST(ExtensionOf, LowerCasedTextAfterTheLastDot) {
+    EXPECT_EQ(rb::ExtensionOf("C:\\a\\Liste.TXT"), "txt");
+    EXPECT_EQ(rb::ExtensionOf("C:\\a\\Liste.\xC4XL"), "\xE4xl");
+    EXPECT_EQ(rb::ExtensionOf("C:\\a\\Liste."), "c:\\a\\liste.");
+    EXPECT_EQ(rb::ExtensionOf("C:\\old.files\\Liste"), "files\\liste");
+    EXPECT_EQ(rb::ExtensionOf("Liste"), "liste");
+    EXPECT_EQ(rb::ExtensionOf(""), "");
+}
+
+TEST(ExportFilter, FourTypesEachEndedByZero) {
+    std::string filter = rb::ExportFilter();
+    EXPECT_EQ(filter, std::string("Textdatei Tabgetrennt(*.txt)\0*.txt\0CSV (*.csv)\0*.csv\0"
+                                  "html (*.html)\0*.html\0XLS (*.xls)\0*.xls\0\0",
+                                  93));
+}
+
+} // namespace
