@@ -161,7 +161,27 @@ std::wstring ModuleReplacement(const std::string& shortPath) {
     return doubled;
 }
 
+namespace {
+
+// Registration tools normally start COM; one that did not still gets it here.
+class ComForRegistration {
+public:
+    ComForRegistration() : started_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
+    ~ComForRegistration() {
+        if (started_)
+            CoUninitialize();
+    }
+    ComForRegistration(const ComForRegistration&) = delete;
+    ComForRegistration& operator=(const ComForRegistration&) = delete;
+
+private:
+    bool started_;
+};
+
+} // namespace
+
 HRESULT RegisterServer(bool windows9x) {
+    ComForRegistration com;
     if (windows9x) {
         HRESULT hr = RegisterClasses();
         return FAILED(hr) ? hr : RegisterTypeLibrary();
@@ -181,6 +201,7 @@ HRESULT RegisterServer(bool windows9x) {
 }
 
 HRESULT UnregisterServer(bool windows9x) {
+    ComForRegistration com;
     if (windows9x) {
         UnregisterClasses();
         UnregisterTypeLibrary();

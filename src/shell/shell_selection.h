@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include "common/win_handles.h"
 #include "common/win_lock.h"
 
 #include <vector>
@@ -13,35 +14,13 @@
 namespace rb {
 
 // An absolute or relative item ID list owned through the shell's allocator.
-class UniqueIdList {
-public:
-    UniqueIdList() = default;
-    explicit UniqueIdList(LPITEMIDLIST list) : list_(list) {}
-    UniqueIdList(const UniqueIdList&) = delete;
-    UniqueIdList& operator=(const UniqueIdList&) = delete;
-    UniqueIdList(UniqueIdList&& other) noexcept : list_(other.release()) {}
-    UniqueIdList& operator=(UniqueIdList&& other) noexcept {
-        if (this != &other)
-            reset(other.release());
-        return *this;
-    }
-    ~UniqueIdList() { reset(); }
-    LPITEMIDLIST get() const { return list_; }
-    LPITEMIDLIST release() {
-        LPITEMIDLIST list = list_;
-        list_ = nullptr;
-        return list;
-    }
-    void reset(LPITEMIDLIST list = nullptr) {
-        if (list_)
-            ILFree(list_);
-        list_ = list;
-    }
-    explicit operator bool() const { return list_ != nullptr; }
-
-private:
-    LPITEMIDLIST list_ = nullptr;
+struct IdListTraits {
+    using Handle = LPITEMIDLIST;
+    static Handle Invalid() { return nullptr; }
+    static bool IsValid(Handle h) { return h != nullptr; }
+    static void Close(Handle h) { ILFree(h); }
 };
+using UniqueIdList = UniqueResource<IdListTraits>;
 
 // What a reader gets: its own folder clone and its own copy of the "Shell IDList Array"
 // block (a count n, then n + 1 offsets; offset 0 leads to the parent folder).

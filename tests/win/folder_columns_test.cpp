@@ -13,17 +13,7 @@ using rbtest::Provider;
 using rbtest::TempDir;
 using rbtest::Text;
 
-class FolderColumns : public testing::Test {
-protected:
-    void SetUp() override {
-        rbtest::ClearOptionsKey();
-        rb::Options().ResetToDefaults();
-    }
-    void TearDown() override {
-        rbtest::ClearOptionsKey();
-        rb::Options().ResetToDefaults();
-    }
-};
+using FolderColumns = rbtest::CleanOptions;
 
 TEST_F(FolderColumns, EmptyFolderShowsZeros) {
     TempDir dir;

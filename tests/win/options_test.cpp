@@ -29,17 +29,7 @@ void SetRaw(const char* name, DWORD type, const std::string& bytes) {
     RegCloseKey(key);
 }
 
-class OptionStore : public testing::Test {
-protected:
-    void SetUp() override {
-        rbtest::ClearOptionsKey();
-        rb::Options().ResetToDefaults();
-    }
-    void TearDown() override {
-        rbtest::ClearOptionsKey();
-        rb::Options().ResetToDefaults();
-    }
-};
+using OptionStore = rbtest::CleanOptions;
 
 TEST_F(OptionStore, ReadCreatesTheKeyAndGivesTheDefault) {
     ASSERT_FALSE(KeyExists());

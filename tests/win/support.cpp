@@ -1,5 +1,7 @@
 #include "support.h"
 
+#include "columns/options.h"
+
 #include <shellapi.h>
 #include <vector>
 
@@ -83,6 +85,16 @@ std::string ReadBytes(const std::wstring& path) {
 
 void ClearOptionsKey() {
     RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Werkhaus\\Rubrikator\\Optionen");
+}
+
+void CleanOptions::SetUp() {
+    ClearOptionsKey();
+    rb::Options().ResetToDefaults();
+}
+
+void CleanOptions::TearDown() {
+    ClearOptionsKey();
+    rb::Options().ResetToDefaults();
 }
 
 std::wstring ProgramDir() {

@@ -1,7 +1,9 @@
 // Helpers shared by the Wine test programs.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <windows.h>
+
 #include <string>
 
 namespace rbtest {
@@ -29,6 +31,14 @@ std::string ReadBytes(const std::wstring& path);
 
 // Removes HKCU\Software\Werkhaus\Rubrikator\Optionen with its values.
 void ClearOptionsKey();
+
+// Tests that change options start and end with an empty options key and the built-in
+// defaults in memory.
+class CleanOptions : public testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+};
 
 // Folder of the running test program (where Rubrikator.dll is built as well).
 std::wstring ProgramDir();
