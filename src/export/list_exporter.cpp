@@ -4,6 +4,7 @@
 #include "common/text.h"
 
 #include <cstdio>
+#include <memory>
 
 namespace rb {
 
@@ -27,8 +28,15 @@ private:
     FILE* file_;
 };
 
-void ShowFileOpenError(HWND owner) {
-    MessageBoxA(owner, "Error file open !!", "", MB_OK);
+using UniqueFilePointer = std::unique_ptr<FILE, int (*)(FILE*)>;
+
+// The HTML and XLS target, or null after the message: owned, so that a failure while
+// the contents are built cannot leave the file open.
+UniqueFilePointer OpenTarget(const std::string& path, HWND owner) {
+    UniqueFilePointer file(std::fopen(path.c_str(), "wb"), &std::fclose);
+    if (!file)
+        MessageBoxA(owner, "Error file open !!", "", MB_OK);
+    return file;
 }
 
 } // namespace
@@ -62,26 +70,22 @@ std::size_t ListExporter::WriteTextFile(const std::string& path, const std::stri
 }
 
 bool ListExporter::WriteHtmlFile(const std::string& path) {
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) {
-        ShowFileOpenError(owner_);
+    UniqueFilePointer file = OpenTarget(path, owner_);
+    if (!file)
         return false;
-    }
     std::string html = BuildHtml(*source_, htmlHead_, htmlTail_);
-    std::fwrite(html.data(), 1, html.size(), file);
-    std::fclose(file);
+    std::fwrite(html.data(), 1, html.size(), file.get());
+    file.reset();
     ShellOpen(path, SW_SHOWNORMAL);
     return true;
 }
 
 bool ListExporter::WriteXlsFile(const std::string& path) {
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) {
-        ShowFileOpenError(owner_);
+    UniqueFilePointer file = OpenTarget(path, owner_);
+    if (!file)
         return false;
-    }
     XlsFill fill = FillWorksheet(*source_, worksheet_);
-    BiffStream stream(std::unique_ptr<ByteSink>(new FileSink(file)));
+    BiffStream stream(std::unique_ptr<ByteSink>(new FileSink(file.release())));
     worksheet_.SaveTo(stream);
     if (fill.Cut()) {
         std::string message = Format(

@@ -22,14 +22,19 @@ HANDLE ModuleActivationContext() {
     ScopedLock lock(TypeInfoLock());
     if (!attempted) {
         attempted = true;
-        std::string path = ModuleFileNameA();
-        ACTCTXA request = {};
-        request.cbSize = sizeof request;
-        request.dwFlags = ACTCTX_FLAG_HMODULE_VALID | ACTCTX_FLAG_RESOURCE_NAME_VALID;
-        request.lpSource = path.c_str();
-        request.hModule = ModuleInstance();
-        request.lpResourceName = MAKEINTRESOURCEA(2);
-        context = CreateActCtxA(&request);
+        // Used inside COM methods and window code: a failure here means no context.
+        try {
+            std::string path = ModuleFileNameA();
+            ACTCTXA request = {};
+            request.cbSize = sizeof request;
+            request.dwFlags = ACTCTX_FLAG_HMODULE_VALID | ACTCTX_FLAG_RESOURCE_NAME_VALID;
+            request.lpSource = path.c_str();
+            request.hModule = ModuleInstance();
+            request.lpResourceName = MAKEINTRESOURCEA(2);
+            context = CreateActCtxA(&request);
+        } catch (...) {
+            context = INVALID_HANDLE_VALUE;
+        }
         if (context != INVALID_HANDLE_VALUE)
             AddModuleCleanup(&ReleaseContext);
     }

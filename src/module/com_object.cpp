@@ -106,9 +106,9 @@ HRESULT LoadProductTypeLib(ITypeLib** library) {
 
 } // namespace
 
-HRESULT LoadInterfaceTypeInfo(REFIID iid, ITypeInfo** out) {
-    *out = nullptr;
-    ScopedLock lock(TypeInfoLock());
+namespace {
+
+HRESULT LoadInterfaceTypeInfoLocked(REFIID iid, ITypeInfo** out) {
     if (typeInfos) {
         for (CachedTypeInfo& cached : *typeInfos) {
             if (IsEqualIID(cached.iid, iid)) {
@@ -143,6 +143,19 @@ HRESULT LoadInterfaceTypeInfo(REFIID iid, ITypeInfo** out) {
     info->AddRef();
     *out = info;
     return S_OK;
+}
+
+} // namespace
+
+// Called from IDispatch methods: nothing may be thrown past it.
+HRESULT LoadInterfaceTypeInfo(REFIID iid, ITypeInfo** out) {
+    *out = nullptr;
+    ScopedLock lock(TypeInfoLock());
+    try {
+        return LoadInterfaceTypeInfoLocked(iid, out);
+    } catch (...) {
+        return E_OUTOFMEMORY;
+    }
 }
 
 } // namespace rb
