@@ -9,6 +9,7 @@
 #include "export/formats.h"
 #include "export/list_exporter.h"
 #include "fake_explorer.h"
+#include "thread.h"
 
 #include <atomic>
 #include <cstddef>
@@ -16,7 +17,6 @@
 #include <new>
 #include <cstdio>
 #include <string>
-#include <thread>
 #include <vector>
 
 // The export's own memory: every C++ allocation of this program is counted (the list
@@ -26,7 +26,7 @@ std::atomic<long long> liveBytes{0};
 std::atomic<long long> peakBytes{0};
 } // namespace
 
-void* operator new(std::size_t size) {
+__attribute__((noinline)) void* operator new(std::size_t size) {
     auto* block = static_cast<std::size_t*>(std::malloc(size + sizeof(std::max_align_t)));
     if (!block)
         throw std::bad_alloc();
@@ -38,7 +38,9 @@ void* operator new(std::size_t size) {
     return reinterpret_cast<char*>(block) + sizeof(std::max_align_t);
 }
 
-void operator delete(void* p) noexcept {
+// Not inlined: the compiler would otherwise check the header arithmetic against the
+// size of whatever object it sees deleted, and warn.
+__attribute__((noinline)) void operator delete(void* p) noexcept {
     if (!p)
         return;
     auto* block = reinterpret_cast<std::size_t*>(static_cast<char*>(p) - sizeof(std::max_align_t));
@@ -122,7 +124,7 @@ int main(int argc, char** argv) {
     // Message boxes (the XLS row limit) are answered at once; the XLS figures include
     // showing and answering that message.
     std::atomic<bool> done{false};
-    std::thread closer([&done] {
+    rbtest::Thread closer([&done] {
         while (!done) {
             EnumWindows(&CloseMessageBox, 0);
             Sleep(1);
@@ -146,7 +148,7 @@ int main(int argc, char** argv) {
     long long bytes = FileBytes(path);
     const long long heapPeak = peakBytes - heapBefore;
     done = true;
-    closer.join();
+    closer.Join();
 
     // Baseline: every exported cell read once, then as many bytes written.
     start = Now();

@@ -4,6 +4,7 @@
 #include "module/class_table.h"
 #include "module/module.h"
 #include "module/registration.h"
+#include "module/runtime_handles.h"
 #include "shell/shell_selection.h"
 #include "ui/main_dialog_entry.h"
 
@@ -13,7 +14,9 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
         DisableThreadLibraryCalls(instance);
     } else if (reason == DLL_PROCESS_DETACH) {
         // At process exit (reserved set) other modules may be gone: leave things be.
-        if (!reserved) {
+        if (reserved)
+            rb::NoteProcessEnding();
+        else {
             rb::ReleaseClassFactories();
             rb::ReleaseShellSelection();
             rb::RunModuleCleanups();

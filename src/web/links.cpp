@@ -1,8 +1,9 @@
 #include "web/links.h"
 
+#include "common/spin_lock.h"
+
 #include <array>
 #include <cstddef>
-#include <mutex>
 #include <new>
 
 namespace rb {
@@ -49,7 +50,7 @@ constexpr auto kSecondSite = Encode("https://www.suchhaus.example/");
 constexpr auto kSearchBeforeTerm = Encode("suche.php?begriff=");
 constexpr auto kSearchBeforeProduct = Encode("&programm=");
 
-std::mutex productNameLock;
+SpinLock productNameLock;
 std::string& ProductNameText() {
     static std::string name = "Rubrikator";
     return name;
@@ -76,12 +77,12 @@ constexpr std::array<unsigned int, 256> MakeSafeTable() {
 const std::array<unsigned int, 256> SafeCharacters = MakeSafeTable();
 
 std::string ProductName() {
-    std::lock_guard<std::mutex> lock(productNameLock);
+    ScopedSpinLock lock(productNameLock);
     return ProductNameText();
 }
 
 void SetProductName(const std::string& name) {
-    std::lock_guard<std::mutex> lock(productNameLock);
+    ScopedSpinLock lock(productNameLock);
     ProductNameText() = name;
 }
 

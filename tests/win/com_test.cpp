@@ -4,9 +4,9 @@
 #include "module/guids.h"
 #include "product_dll.h"
 #include "support.h"
+#include "thread.h"
 
 #include <shlobj.h>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -228,7 +228,7 @@ TEST_F(Module, OneFactoryPerClassWhenManyThreadsAskAtOnce) {
     std::vector<IUnknown*> got(threads * 2, nullptr);
     std::vector<HRESULT> results(threads * 2, E_FAIL);
     HANDLE start = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    std::vector<std::thread> workers;
+    std::vector<rbtest::Thread> workers;
     for (int t = 0; t < threads; ++t)
         workers.emplace_back([&, t] {
             WaitForSingleObject(start, INFINITE);
@@ -239,7 +239,7 @@ TEST_F(Module, OneFactoryPerClassWhenManyThreadsAskAtOnce) {
         });
     SetEvent(start);
     for (auto& w : workers)
-        w.join();
+        w.Join();
     CloseHandle(start);
     for (int i = 0; i < threads * 2; ++i) {
         EXPECT_EQ(results[i], S_OK);

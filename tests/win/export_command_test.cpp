@@ -8,9 +8,9 @@
 #include "export/list_source.h"
 #include "fake_explorer.h"
 #include "support.h"
+#include "thread.h"
 
 #include <atomic>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -155,7 +155,7 @@ protected:
     // Runs the export with a driver on another thread; the dialog is modal here.
     void Export(Driver& driver) {
         std::atomic<bool> finished{false};
-        std::thread thread([&driver, &finished] {
+        rbtest::Thread thread([&driver, &finished] {
             driver.Run();
             Sleep(300);
             driver.CloseStrays(finished);
@@ -163,7 +163,7 @@ protected:
         rb::ListExporter exporter(explorer.List());
         rb::ExportList(exporter, "Rubrikator");
         finished = true;
-        thread.join();
+        thread.Join();
         ASSERT_TRUE(driver.dialogFound);
         EXPECT_TRUE(driver.unexpected.empty()) << driver.unexpected.front();
     }
@@ -263,7 +263,7 @@ TEST_F(ExportCommand, XlsPastTheFormatsRowsSaysHowManyRowsWereWritten) {
     for (int r = 0; r < 20000; ++r)
         list.rows.push_back({"n" + std::to_string(r), std::to_string(r)});
     std::string message;
-    std::thread reader([&message] {
+    rbtest::Thread reader([&message] {
         HWND box = WaitForWindow("#32770", nullptr);
         if (!box)
             return;
@@ -273,7 +273,7 @@ TEST_F(ExportCommand, XlsPastTheFormatsRowsSaysHowManyRowsWereWritten) {
     rb::ListExporter exporter(list, explorer.List());
     std::string path = Path("gross.xls");
     EXPECT_TRUE(exporter.WriteXlsFile(path));
-    reader.join();
+    reader.Join();
     EXPECT_EQ(message,
               "Die XLS-Datei fasst 16384 Zeilen und 256 Spalten: 16384 von 20001 Zeilen und 2 von "
               "2 Spalten geschrieben.\nThe XLS file holds 16384 rows and 256 columns: 16384 of "

@@ -5,8 +5,8 @@
 #include "columns/image_library.h"
 #include "images.h"
 #include "support.h"
+#include "thread.h"
 
-#include <thread>
 #include <vector>
 
 namespace {
@@ -130,7 +130,7 @@ TEST(ImageColumns, ManyThreadsOnOneHandlerObject) {
     Provider provider;
     const int threads = 6, rounds = 40;
     std::vector<int> wrong(threads, 0);
-    std::vector<std::thread> workers;
+    std::vector<rbtest::Thread> workers;
     for (int t = 0; t < threads; ++t)
         workers.emplace_back([&, t] {
             CoInitializeEx(nullptr, COINIT_MULTITHREADED);
@@ -148,7 +148,7 @@ TEST(ImageColumns, ManyThreadsOnOneHandlerObject) {
             CoUninitialize();
         });
     for (auto& w : workers)
-        w.join();
+        w.Join();
     for (int t = 0; t < threads; ++t)
         EXPECT_EQ(wrong[t], 0) << "thread " << t;
 }

@@ -8,12 +8,12 @@
 #include "shell/shell_selection.h"
 #include "support.h"
 #include "ui/main_dialog_entry.h"
+#include "thread.h"
 
 #include <commctrl.h>
 #include <shlobj.h>
 #include <atomic>
 #include <cstring>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -267,7 +267,7 @@ TEST_F(Selection, InitializeOnOneThreadWhileAnotherCopiesNeitherCrashesNorLeaks)
     int released = MediumOwner::released;
     std::atomic<bool> done{false};
     std::atomic<int> badCopies{0}, copies{0};
-    std::thread reader([&] {
+    rbtest::Thread reader([&] {
         while (!done) {
             rb::SelectionCopy copy = rb::TheShellSelection().Copy();
             ++copies;
@@ -281,7 +281,7 @@ TEST_F(Selection, InitializeOnOneThreadWhileAnotherCopiesNeitherCrashesNorLeaks)
     for (int i = 0; i < rounds; ++i)
         handler.init->Initialize(folder.get(), i % 3 ? &data : nullptr, nullptr);
     done = true;
-    reader.join();
+    reader.Join();
     rb::TheShellSelection().Release();
     long alive = counter.alive;
     ASSERT_EQ(CoRevokeMallocSpy(), S_OK);

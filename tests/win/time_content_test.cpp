@@ -3,8 +3,8 @@
 
 #include "column_client.h"
 #include "support.h"
+#include "thread.h"
 
-#include <thread>
 
 namespace {
 
@@ -82,7 +82,7 @@ TEST(TimeColumns, ReadingTimesDoesNotLockTheFileForOthers) {
     Provider provider;
     // While values are computed on another thread, a writer that allows read sharing
     // must always be able to open the file.
-    std::thread reader([&] {
+    rbtest::Thread reader([&] {
         for (int i = 0; i < 300; ++i)
             Text(provider.p, 9, file);
     });
@@ -95,7 +95,7 @@ TEST(TimeColumns, ReadingTimesDoesNotLockTheFileForOthers) {
         else
             CloseHandle(w);
     }
-    reader.join();
+    reader.Join();
     EXPECT_EQ(failures, 0);
 }
 

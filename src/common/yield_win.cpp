@@ -1,0 +1,11 @@
+#include "common/spin_lock.h"
+
+#include <windows.h>
+
+namespace rb {
+
+void YieldThread() {
+    SwitchToThread();
+}
+
+} // namespace rb
