@@ -1,6 +1,7 @@
 #include "columns/compute.h"
 
 #include "columns/producers.h"
+#include "columns/tree_walk.h"
 #include "common/win_text.h"
 
 namespace rb {
@@ -11,6 +12,14 @@ ColumnValue ComputeColumnValue(unsigned column, const wchar_t* path, std::uint32
     const bool isFolder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     if (!path)
         path = L"";
+    // Columns that read the item need a full path: a relative one would name something
+    // in whatever the current folder is.
+    const bool readsItem =
+        column <= ImageSize || (column >= ModifiedSeconds && column <= AccessedSeconds);
+    if (readsItem && ExtendedPath(path).empty()) {
+        result.outcome = ColumnOutcome::NoValue;
+        return result;
+    }
     ValueText value;
     switch (column) {
     case FolderSize:

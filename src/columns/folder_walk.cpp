@@ -6,87 +6,272 @@
 #include "columns/producers.h"
 #include "common/win_handles.h"
 
-#include <cwchar>
+#include <memory>
+#include <vector>
 
 namespace rb {
 
 namespace {
 
-HANDLE FindFirst(const wchar_t* pattern, WIN32_FIND_DATAW& data) {
-    HANDLE find = FindFirstFileExW(pattern, FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
-                                   FIND_FIRST_EX_LARGE_FETCH);
-    // Systems before Windows 7 know neither the basic level nor the large fetch.
-    if (find == INVALID_HANDLE_VALUE && GetLastError() == ERROR_INVALID_PARAMETER)
-        find =
-            FindFirstFileExW(pattern, FindExInfoStandard, &data, FindExSearchNameMatch, nullptr, 0);
-    return find;
+volatile LONG64 listings = 0;
+
+DirectoryEntry FromFindData(const WIN32_FIND_DATAW& data) {
+    DirectoryEntry entry;
+    entry.name = data.cFileName;
+    entry.nameLength = wcslen(data.cFileName);
+    entry.attributes = data.dwFileAttributes;
+    entry.reparseTag = data.dwReserved0;
+    entry.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    entry.fileId = 0;
+    return entry;
 }
 
-bool IsDotEntry(const wchar_t* name) {
-    return name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0));
-}
-
-std::uint64_t EntrySize(const WIN32_FIND_DATAW& data) {
-    return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-}
-
-// `buffer` holds the folder path with a trailing backslash in its first `baseLength`
-// characters; the recursion appends names to it and cuts them off again.
-std::uint64_t WalkBelow(wchar_t* buffer, std::size_t baseLength, std::int64_t& files,
-                        std::int64_t& folders) {
-    if (baseLength + 3 >= static_cast<std::size_t>(kWalkPathCapacity))
-        return 0;
-    wcscpy(buffer + baseLength, L"*.*");
-    WIN32_FIND_DATAW data;
-    UniqueFind find(FindFirst(buffer, data));
-    buffer[baseLength] = 0;
-    if (!find)
-        return 0;
-    std::uint64_t total = 0;
-    do {
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            if (!IsDotEntry(data.cFileName)) {
-                std::size_t nameLength = wcslen(data.cFileName);
-                // Name, backslash and terminator must fit.
-                if (baseLength + nameLength + 2 <= static_cast<std::size_t>(kWalkPathCapacity)) {
-                    wcscpy(buffer + baseLength, data.cFileName);
-                    buffer[baseLength + nameLength] = L'\\';
-                    buffer[baseLength + nameLength + 1] = 0;
-                    total += WalkBelow(buffer, baseLength + nameLength + 1, files, folders);
-                    buffer[baseLength] = 0;
+// Lists through a handle on the folder: the entries come with their file ids, which tell
+// a folder reached again through an unmarked link. Where the file system does not give
+// that information class, the plain find functions list instead.
+class SystemLister : public DirectoryLister {
+public:
+    bool List(const std::wstring& path, EntrySink& sink) override {
+        InterlockedIncrement64(&listings);
+        if (!withIds_)
+            return ListByFind(path, sink);
+        UniqueFile folder(CreateFileW(path.c_str(), FILE_LIST_DIRECTORY | SYNCHRONIZE,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        if (!folder)
+            return false;
+        if (buffer_.empty())
+            buffer_.resize(kBufferBytes / sizeof(LONGLONG));
+        for (bool first = true;; first = false) {
+            if (!GetFileInformationByHandleEx(folder.get(), FileIdBothDirectoryInfo, buffer_.data(),
+                                              kBufferBytes)) {
+                DWORD error = GetLastError();
+                if (first && error != ERROR_NO_MORE_FILES && error != ERROR_ACCESS_DENIED) {
+                    withIds_ = false;
+                    return ListByFind(path, sink);
                 }
-                ++folders;
+                return first ? error == ERROR_NO_MORE_FILES : true;
             }
-        } else {
-            ++files;
+            const BYTE* at = reinterpret_cast<const BYTE*>(buffer_.data());
+            for (;;) {
+                auto* info = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(at);
+                DirectoryEntry entry;
+                entry.name = info->FileName;
+                entry.nameLength = info->FileNameLength / sizeof(wchar_t);
+                entry.attributes = info->FileAttributes;
+                // The directory information classes carry the reparse tag in EaSize.
+                entry.reparseTag = info->EaSize;
+                entry.size = static_cast<std::uint64_t>(info->EndOfFile.QuadPart);
+                entry.fileId = static_cast<std::uint64_t>(info->FileId.QuadPart);
+                sink.Entry(entry);
+                if (!info->NextEntryOffset)
+                    break;
+                at += info->NextEntryOffset;
+            }
         }
-        total += EntrySize(data);
-    } while (FindNextFileW(find.get(), &data));
-    return total;
-}
+    }
+
+    bool SameFolder(const std::wstring& a, const std::wstring& b) override {
+        BY_HANDLE_FILE_INFORMATION first, second;
+        if (!Identify(a, first) || !Identify(b, second))
+            return true;
+        return first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+               first.nFileIndexHigh == second.nFileIndexHigh &&
+               first.nFileIndexLow == second.nFileIndexLow;
+    }
+
+private:
+    static constexpr DWORD kBufferBytes = 64 * 1024;
+
+    static bool Identify(const std::wstring& path, BY_HANDLE_FILE_INFORMATION& info) {
+        UniqueFile file(CreateFileW(path.c_str(), 0,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        return file && GetFileInformationByHandle(file.get(), &info);
+    }
+
+    static bool ListByFind(const std::wstring& path, EntrySink& sink) {
+        std::wstring pattern = path + L"*";
+        WIN32_FIND_DATAW data;
+        UniqueFind find(FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data,
+                                         FindExSearchNameMatch, nullptr,
+                                         FIND_FIRST_EX_LARGE_FETCH));
+        // Systems before Windows 7 know neither the basic level nor the large fetch.
+        if (!find && GetLastError() == ERROR_INVALID_PARAMETER)
+            find.reset(FindFirstFileExW(pattern.c_str(), FindExInfoStandard, &data,
+                                        FindExSearchNameMatch, nullptr, 0));
+        if (!find)
+            return false;
+        do
+            sink.Entry(FromFindData(data));
+        while (FindNextFileW(find.get(), &data));
+        return true;
+    }
+
+    std::vector<LONGLONG> buffer_; // 8-byte aligned, as the information class needs
+    bool withIds_ = true;
+};
+
+// Results of recent walks, shared by every thread of the process.
+struct WalkRecord {
+    std::wstring path;
+    FolderTotals totals;
+    ULONGLONG finishedAt = 0;
+    bool running = true;
+    bool failed = false;
+};
+
+class WalkTable {
+public:
+    FolderTotals Statistics(const std::wstring& path) {
+        for (;;) {
+            std::shared_ptr<WalkRecord> record;
+            {
+                Exclusive lock(lock_);
+                record = Find(path);
+                if (record && record->running) {
+                    while (record->running)
+                        SleepConditionVariableSRW(&finished_, &lock_, INFINITE, 0);
+                    if (!record->failed)
+                        return record->totals;
+                    continue; // that walk ended in an exception: try again
+                }
+                if (record && GetTickCount64() - record->finishedAt < kWalkResultMilliseconds)
+                    return record->totals;
+                record = Start(path);
+            }
+            if (!record)
+                return Walk(path); // table full of running walks: walk unshared
+            return Finish(record, path);
+        }
+    }
+
+    void Forget() {
+        Exclusive lock(lock_);
+        for (std::size_t i = records_.size(); i-- > 0;)
+            if (!records_[i]->running)
+                records_.erase(records_.begin() + static_cast<std::ptrdiff_t>(i));
+    }
+
+private:
+    class Exclusive {
+    public:
+        explicit Exclusive(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
+        ~Exclusive() { ReleaseSRWLockExclusive(&lock_); }
+        Exclusive(const Exclusive&) = delete;
+        Exclusive& operator=(const Exclusive&) = delete;
+
+    private:
+        SRWLOCK& lock_;
+    };
+
+    static FolderTotals Walk(const std::wstring& path) {
+        SystemLister lister;
+        return WalkTree(path, lister);
+    }
+
+    FolderTotals Finish(const std::shared_ptr<WalkRecord>& record, const std::wstring& path) {
+        FolderTotals totals;
+        try {
+            totals = Walk(path);
+        } catch (...) {
+            Complete(*record, totals, false); // waiters must not wait for ever
+            throw;
+        }
+        Complete(*record, totals, true);
+        return totals;
+    }
+
+    void Complete(WalkRecord& record, const FolderTotals& totals, bool ok) {
+        {
+            Exclusive lock(lock_);
+            record.totals = totals;
+            record.finishedAt = GetTickCount64();
+            record.running = false;
+            record.failed = !ok;
+        }
+        WakeAllConditionVariable(&finished_);
+    }
+
+    // Under the lock.
+    std::shared_ptr<WalkRecord> Find(const std::wstring& path) {
+        for (const std::shared_ptr<WalkRecord>& record : records_)
+            if (record->path == path)
+                return record;
+        return nullptr;
+    }
+
+    // Under the lock: a running record for `path` in place of an old one, or null when
+    // the table holds nothing but running walks.
+    std::shared_ptr<WalkRecord> Start(const std::wstring& path) {
+        ULONGLONG now = GetTickCount64();
+        for (std::size_t i = records_.size(); i-- > 0;) {
+            const WalkRecord& old = *records_[i];
+            if (!old.running &&
+                (old.path == path || now - old.finishedAt >= kWalkResultMilliseconds))
+                records_.erase(records_.begin() + static_cast<std::ptrdiff_t>(i));
+        }
+        if (records_.size() >= kWalkResultsKept) {
+            auto oldest = records_.end();
+            for (auto it = records_.begin(); it != records_.end(); ++it)
+                if (!(*it)->running &&
+                    (oldest == records_.end() || (*it)->finishedAt < (*oldest)->finishedAt))
+                    oldest = it;
+            if (oldest == records_.end())
+                return nullptr;
+            records_.erase(oldest);
+        }
+        auto record = std::make_shared<WalkRecord>();
+        record->path = path;
+        records_.push_back(record);
+        return record;
+    }
+
+    SRWLOCK lock_ = SRWLOCK_INIT;
+    CONDITION_VARIABLE finished_ = CONDITION_VARIABLE_INIT;
+    std::vector<std::shared_ptr<WalkRecord>> records_;
+};
+
+WalkTable walkTable;
 
 } // namespace
 
+void ForgetFolderStatistics() {
+    walkTable.Forget();
+}
+
+std::uint64_t FolderListingCount() {
+    return static_cast<std::uint64_t>(InterlockedCompareExchange64(&listings, 0, 0));
+}
+
 std::uint64_t WalkFolder(const wchar_t* path, std::int64_t& files, std::int64_t& folders) {
-    wchar_t buffer[kWalkPathCapacity];
-    std::size_t length = path ? wcslen(path) : 0;
-    if (length + 1 >= static_cast<std::size_t>(kWalkPathCapacity))
+    std::wstring extended = ExtendedPath(path ? path : L"");
+    if (extended.empty())
         return 0;
-    wcscpy(buffer, path ? path : L"");
-    if (length == 0 || buffer[length - 1] != L'\\')
-        buffer[length++] = L'\\';
-    buffer[length] = 0;
-    return WalkBelow(buffer, length, files, folders);
+    SystemLister lister;
+    FolderTotals totals = WalkTree(extended, lister);
+    files += totals.files;
+    folders += totals.folders;
+    return totals.size;
+}
+
+FolderTotals FolderStatistics(const std::wstring& extendedPath) {
+    if (extendedPath.empty())
+        return FolderTotals();
+    return walkTable.Statistics(extendedPath);
 }
 
 std::uint64_t FileSize(const wchar_t* path) {
+    std::wstring extended = ExtendedPath(path ? path : L"");
+    if (extended.empty())
+        return 0;
     WIN32_FILE_ATTRIBUTE_DATA attributes;
-    if (GetFileAttributesExW(path, GetFileExInfoStandard, &attributes))
+    if (GetFileAttributesExW(extended.c_str(), GetFileExInfoStandard, &attributes))
         return (static_cast<std::uint64_t>(attributes.nFileSizeHigh) << 32) |
                attributes.nFileSizeLow;
     WIN32_FIND_DATAW data;
-    UniqueFind find(FindFirstFileW(path, &data));
-    return find ? EntrySize(data) : 0;
+    UniqueFind find(FindFirstFileW(extended.c_str(), &data));
+    return find ? FromFindData(data).size : 0;
 }
 
 void ProduceFolderColumn(unsigned column, const wchar_t* path, bool isFolder, ValueText& value) {
@@ -96,21 +281,19 @@ void ProduceFolderColumn(unsigned column, const wchar_t* path, bool isFolder, Va
             value.Assign(FormatSize(FileSize(path), CurrentSizeFormat()).c_str());
         return;
     }
-    std::int64_t files = 0;
-    std::int64_t folders = 0;
-    std::uint64_t total = WalkFolder(path, files, folders);
+    FolderTotals totals = FolderStatistics(ExtendedPath(path ? path : L""));
     switch (column) {
     case FolderSize:
-        value.Assign(FormatSize(total, CurrentSizeFormat()).c_str());
+        value.Assign(FormatSize(totals.size, CurrentSizeFormat()).c_str());
         break;
     case FolderCount:
-        value.Assign(
-            FormatCount(folders, options.tausenderOrdner.load(std::memory_order_relaxed) != 0)
-                .c_str());
+        value.Assign(FormatCount(totals.folders,
+                                 options.tausenderOrdner.load(std::memory_order_relaxed) != 0)
+                         .c_str());
         break;
     case FileCount:
         value.Assign(
-            FormatCount(files, options.tausenderDateien.load(std::memory_order_relaxed) != 0)
+            FormatCount(totals.files, options.tausenderDateien.load(std::memory_order_relaxed) != 0)
                 .c_str());
         break;
     default:

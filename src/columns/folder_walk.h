@@ -1,18 +1,33 @@
 // Folder statistics: the size of a whole subtree and its numbers of folders and files.
 #pragma once
 
+#include "columns/tree_walk.h"
+
 #include <cstdint>
+#include <string>
 
 namespace rb {
 
-// Walk paths, joined in one buffer of this many characters (terminator included).
-constexpr int kWalkPathCapacity = 512;
-
-// Sums the sizes of every entry below `path` and counts its folders and files into the
-// counters. Hidden and system entries count; a folder that cannot be listed, or whose
-// joined path would not fit the walk buffer, counts as a folder of its parent and adds
-// nothing else.
+// Walks below `path` (a full path in any form ExtendedPath takes) and adds its files and
+// folders to the counters; returns the total size. Nothing for a path that is not a full
+// path. Every call walks.
 std::uint64_t WalkFolder(const wchar_t* path, std::int64_t& files, std::int64_t& folders);
+
+// The three numbers of the folder `extendedPath` for the columns. Explorer asks for size,
+// folder count and file count one after the other, often on different threads: one walk
+// serves them all. A result is kept for 2 seconds; a request for a folder whose walk is
+// running on another thread waits for that walk.
+FolderTotals FolderStatistics(const std::wstring& extendedPath);
+
+// How long a walk's result serves later requests, and how many folders are kept.
+constexpr unsigned kWalkResultMilliseconds = 2000;
+constexpr std::size_t kWalkResultsKept = 256;
+
+// Drops every kept result: the next request walks (for measurements).
+void ForgetFolderStatistics();
+
+// The number of folder listings made by this process so far.
+std::uint64_t FolderListingCount();
 
 // Size of one file; 0 when it cannot be found.
 std::uint64_t FileSize(const wchar_t* path);

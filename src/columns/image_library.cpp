@@ -1,7 +1,11 @@
 #include "columns/image_library.h"
 
+#include "columns/handle_stream.h"
 #include "columns/producers.h"
+#include "columns/tree_walk.h"
 #include "module/activation.h"
+
+#include <new>
 
 namespace rb {
 
@@ -18,7 +22,7 @@ struct GdiplusStartupInput {
 
 using StartupFn = int(WINAPI*)(ULONG_PTR*, const GdiplusStartupInput*, void*);
 using ShutdownFn = void(WINAPI*)(ULONG_PTR);
-using LoadImageFn = int(WINAPI*)(const WCHAR*, void**);
+using LoadStreamFn = int(WINAPI*)(IStream*, void**);
 using DisposeFn = int(WINAPI*)(void*);
 using GetUintFn = int(WINAPI*)(void*, UINT*);
 using GetFormatFn = int(WINAPI*)(void*, INT*);
@@ -68,25 +72,42 @@ FARPROC ImageLibrary::Function(const char* name) const {
 }
 
 void ImageLibrary::Unload() {
-    if (!image_)
-        return;
-    if (auto dispose = As<DisposeFn>(Function("GdipDisposeImage")))
-        dispose(image_);
-    image_ = nullptr;
+    if (image_) {
+        if (auto dispose = As<DisposeFn>(Function("GdipDisposeImage")))
+            dispose(image_);
+        image_ = nullptr;
+    }
+    if (stream_) {
+        // A decoder that kept a reference reads nothing more from the closed file.
+        stream_->Detach();
+        stream_->Release();
+        stream_ = nullptr;
+    }
+    file_.reset();
 }
 
 bool ImageLibrary::LoadFile(const wchar_t* path) {
     Unload();
     if (!token_)
         return false;
-    auto load = As<LoadImageFn>(Function("GdipLoadImageFromFile"));
-    if (!load)
+    auto load = As<LoadStreamFn>(Function("GdipLoadImageFromStream"));
+    std::wstring extended = ExtendedPath(path ? path : L"");
+    if (!load || extended.empty())
         return false;
+    // Folders do not open without backup semantics, and so never reach the decoder.
+    file_.reset(CreateFileW(extended.c_str(), GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file_)
+        return false;
+    stream_ = new (std::nothrow) HandleStream(file_.get());
     void* image = nullptr;
-    if (load(path, &image) != kGdipOk)
+    if (!stream_ || load(stream_, &image) != kGdipOk || !image) {
+        Unload();
         return false;
+    }
     image_ = image;
-    return image_ != nullptr;
+    return true;
 }
 
 unsigned ImageLibrary::GetWidth() {

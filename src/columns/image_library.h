@@ -1,12 +1,16 @@
 // GDI+ bound at run time: "gdiplus.dll" is loaded by name and every function looked up
-// by name when it is used. One image at a time.
+// by name when it is used. One image at a time, decoded from a file that the library
+// opens itself and closes in Unload, whatever the decoder keeps.
 #pragma once
 
 #include <windows.h>
 
+#include "common/win_handles.h"
 #include "common/win_lock.h"
 
 namespace rb {
+
+class HandleStream;
 
 class ImageLibrary {
 public:
@@ -18,9 +22,9 @@ public:
     // True when gdiplus.dll is loaded (GDI+ may still have failed to start).
     bool IsAvailable() const { return module_ != nullptr; }
 
-    // Replaces the current image with the one in `path`.
+    // Replaces the current image with the one in `path` (any full path).
     bool LoadFile(const wchar_t* path);
-    // Disposes of the current image and so lets go of its file.
+    // Disposes of the current image and closes its file.
     void Unload();
 
     // Queries on the current image; 0 when there is none or the function is missing.
@@ -38,6 +42,8 @@ private:
     HMODULE module_ = nullptr;
     ULONG_PTR token_ = 0;
     void* image_ = nullptr;
+    UniqueFile file_;
+    HandleStream* stream_ = nullptr;
     CriticalSection lock_;
 };
 

@@ -1,9 +1,8 @@
 // Columns 8 to 11: content type by extension, seconds and milliseconds of the file times.
 #include "columns/catalogue.h"
 #include "columns/producers.h"
+#include "columns/tree_walk.h"
 #include "common/win_handles.h"
-
-#include <cwchar>
 
 namespace rb {
 
@@ -32,11 +31,15 @@ void PrintSeconds(const FILETIME* time, ValueText& value) {
 } // namespace
 
 void ProduceTimeText(unsigned column, const wchar_t* path, ValueText& value) {
+    std::wstring extended = ExtendedPath(path ? path : L"");
+    if (extended.empty())
+        return;
     {
         // Attribute access with full sharing: another program may save the file meanwhile.
-        UniqueFile file(CreateFileW(
-            path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-            nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL, nullptr));
+        UniqueFile file(CreateFileW(extended.c_str(), FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING,
+                                    FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL, nullptr));
         FILETIME created, accessed, written;
         if (file && GetFileTime(file.get(), &created, &accessed, &written)) {
             PrintSeconds(PickTime(column, written, created, accessed), value);
@@ -44,13 +47,9 @@ void ProduceTimeText(unsigned column, const wchar_t* path, ValueText& value) {
         }
     }
     // Folders (opened without backup semantics) and files held by others: the entry
-    // in the parent folder carries the same times.
-    wchar_t lookup[512];
-    if (wcslen(path) >= 512)
-        return;
-    wcscpy(lookup, path);
+    // in the parent folder carries the same times. A drive's root has no such entry.
     WIN32_FIND_DATAW data;
-    UniqueFind find(FindFirstFileW(lookup, &data));
+    UniqueFind find(FindFirstFileW(extended.c_str(), &data));
     if (find)
         PrintSeconds(
             PickTime(column, data.ftLastWriteTime, data.ftCreationTime, data.ftLastAccessTime),

@@ -72,10 +72,9 @@ void ForgetSemaphore(HANDLE handle) {
             return;
 }
 
-HANDLE WINAPI CreateRecordedSemaphore(LPSECURITY_ATTRIBUTES attributes, LONG initial,
-                                      LONG maximum, LPCWSTR name) {
-    HANDLE handle =
-        CreateSemaphoreExW(attributes, initial, maximum, name, 0, SEMAPHORE_ALL_ACCESS);
+HANDLE WINAPI CreateRecordedSemaphore(LPSECURITY_ATTRIBUTES attributes, LONG initial, LONG maximum,
+                                      LPCWSTR name) {
+    HANDLE handle = CreateSemaphoreExW(attributes, initial, maximum, name, 0, SEMAPHORE_ALL_ACCESS);
     if (handle)
         RecordSemaphore(handle);
     return handle;
@@ -109,8 +108,8 @@ void ReleaseRuntimeObjects() {
     if (InterlockedCompareExchange(&processEnding, 0, 0))
         return;
     for (HANDLE volatile& entry : semaphores) {
-        HANDLE handle = InterlockedExchangePointer(reinterpret_cast<PVOID volatile*>(&entry),
-                                                   nullptr);
+        HANDLE handle =
+            InterlockedExchangePointer(reinterpret_cast<PVOID volatile*>(&entry), nullptr);
         if (handle)
             RealCloseHandle(handle);
     }
@@ -143,7 +142,8 @@ extern "C" {
 #else
 #define RB_IMPORT_SLOT(name, size) asm("__imp__" #name "@" #size)
 #endif
-HANDLE(WINAPI* rbCreateSemaphoreW)(LPSECURITY_ATTRIBUTES, LONG, LONG, LPCWSTR)
+HANDLE(WINAPI* rbCreateSemaphoreW)
+(LPSECURITY_ATTRIBUTES, LONG, LONG, LPCWSTR)
     RB_IMPORT_SLOT(CreateSemaphoreW, 16) = &rb::CreateRecordedSemaphore;
 BOOL(WINAPI* rbCloseHandle)(HANDLE) RB_IMPORT_SLOT(CloseHandle, 4) = &rb::CloseRecordedHandle;
 DWORD(WINAPI* rbTlsAlloc)() RB_IMPORT_SLOT(TlsAlloc, 0) = &rb::AllocRecordedSlot;

@@ -1,6 +1,7 @@
 // The module as Explorer sees it: class objects, interface tables, aggregation, lock count.
 #include <gtest/gtest.h>
 
+#include "images.h"
 #include "module/guids.h"
 #include "product_dll.h"
 #include "support.h"
@@ -285,6 +286,42 @@ TEST_F(Module, DispatchComesFromTheEmbeddedTypeLibrary) {
         EXPECT_EQ(dispatch->GetIDsOfNames(IID_NULL, names, 1, 0x0409, &id), DISP_E_UNKNOWNNAME);
         dispatch->Release();
     }
+}
+
+// One cycle as Explorer runs it for an idle extension: load, create, a request of every
+// column, release, ask whether the module may go, unload.
+void LoadUseAndUnload(const std::wstring& folder, const std::wstring& image) {
+    ProductDll dll(rbtest::ProductDllPath());
+    ASSERT_TRUE(dll.Loaded());
+    IColumnProvider* provider = nullptr;
+    ASSERT_EQ(dll.Create(rb::kClsidRubrikatorHandler, rb::kIidIColumnProvider,
+                         reinterpret_cast<void**>(&provider)),
+              S_OK);
+    rbtest::AskEveryColumn(provider, folder, image);
+    provider->Release();
+    EXPECT_EQ(dll.CanUnloadNow(), S_OK);
+}
+
+TEST(ModuleLifetime, LoadingAndUnloadingLeavesHandlesSlotsAndMemoryFlat) {
+    ASSERT_EQ(GetModuleHandleW(L"Rubrikator.dll"), nullptr) << "the module must really go";
+    rbtest::TempDir dir;
+    dir.MakeDir(L"sub");
+    dir.WriteFile(L"sub\\a.txt", "abc");
+    std::wstring image = dir.WriteFile(L"i.bmp", rbtest::MakeBmp(4, 3, 24, 2835));
+    for (int i = 0; i < 20; ++i)
+        LoadUseAndUnload(dir.Path(), image);
+    const int handles = rbtest::OpenHandleCount();
+    const int slots = rbtest::FreeTlsSlots();
+    const std::size_t memory = rbtest::CommittedPrivateBytes();
+    const int cycles = 200;
+    for (int i = 0; i < cycles; ++i) {
+        LoadUseAndUnload(dir.Path(), image);
+        ASSERT_EQ(GetModuleHandleW(L"Rubrikator.dll"), nullptr) << i;
+    }
+    EXPECT_EQ(rbtest::OpenHandleCount(), handles);
+    EXPECT_EQ(rbtest::FreeTlsSlots(), slots);
+    // A kilobyte a cycle would show; the heap's own growth stays below that.
+    EXPECT_LT(rbtest::CommittedPrivateBytes(), memory + cycles * 1024);
 }
 
 TEST(TypeLibrary, EmbeddedLibraryDescribesBothClasses) {

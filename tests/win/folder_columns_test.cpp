@@ -2,10 +2,16 @@
 #include <gtest/gtest.h>
 
 #include "column_client.h"
+#include "columns/compute.h"
 #include "columns/folder_walk.h"
+#include "columns/image_library.h"
 #include "columns/option_store.h"
 #include "columns/options.h"
+#include "images.h"
 #include "support.h"
+#include "thread.h"
+
+#include <vector>
 
 namespace {
 
@@ -92,30 +98,158 @@ TEST_F(FolderColumns, NamesOutsideTheCodePageAreWalked) {
               L" 2,00 KB");
 }
 
-TEST_F(FolderColumns, PathsTooLongForTheBufferAreCountedNotWalked) {
+// Made through the extended form: plain paths stop at 260 characters.
+bool MakeDeepDir(const std::wstring& path) {
+    return CreateDirectoryW((L"\\\\?\\" + path).c_str(), nullptr) != 0;
+}
+
+bool SetTimes(const std::wstring& path, WORD writeSecond, WORD writeMs, WORD accessSecond,
+              WORD accessMs) {
+    HANDLE file = CreateFileW((L"\\\\?\\" + path).c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    SYSTEMTIME t = {2022, 6, 0, 15, 12, 34, writeSecond, writeMs};
+    FILETIME written, accessed;
+    SystemTimeToFileTime(&t, &written);
+    t.wSecond = accessSecond;
+    t.wMilliseconds = accessMs;
+    SystemTimeToFileTime(&t, &accessed);
+    BOOL ok = SetFileTime(file, nullptr, &accessed, &written);
+    CloseHandle(file);
+    return ok != 0;
+}
+
+TEST_F(FolderColumns, DeepTreesAndLongNamesAreCountedTimedAndReadLikeAnyOther) {
     TempDir dir;
-    // Nest folders until the joined path passes 511 characters.
-    std::wstring relative;
-    std::wstring name(60, L'n');
-    for (int depth = 0; depth < 9; ++depth) {
-        relative += (relative.empty() ? L"" : L"\\") + name;
-        // Made through the long-path prefix; the walk itself uses plain paths.
-        ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + (dir / relative)).c_str(), nullptr)) << depth;
-        ASSERT_TRUE(rbtest::WriteBytes(L"\\\\?\\" + (dir / relative) + L"\\f.txt", "x"));
+    // Four nested folders with 255-character names: the deepest path passes 1,000
+    // characters. Each level holds a file of its own size, so a missing level shows.
+    std::wstring path = dir.Path();
+    const std::uint64_t sizes[] = {10, 200, 3000, 40000};
+    std::uint64_t total = 0;
+    for (int level = 0; level < 4; ++level) {
+        path += L"\\" + std::wstring(255, static_cast<wchar_t>(L'a' + level));
+        ASSERT_TRUE(MakeDeepDir(path)) << level;
+        ASSERT_TRUE(
+            rbtest::WriteBytes(L"\\\\?\\" + path + L"\\f.bin", std::string(sizes[level], 'x')));
+        total += sizes[level];
     }
-    size_t base = dir.Path().size() + 1;
-    // Levels whose "*.*" pattern still fits 511 characters are listed.
-    int listed = 0;
-    for (int depth = 1; depth <= 9; ++depth)
-        if (base + depth * 61 + 3 < 512)
-            ++listed;
-    ASSERT_LT(listed, 9);
+    ASSERT_GT(path.size(), 1000u);
+    std::wstring image = path + L"\\" + std::wstring(251, L'i') + L".bmp";
+    ASSERT_TRUE(rbtest::WriteBytes(L"\\\\?\\" + image, rbtest::MakeBmp(17, 5, 24, 3780)));
+    total += rbtest::MakeBmp(17, 5, 24, 3780).size();
     std::int64_t files = 0, folders = 0;
-    std::uint64_t size = rb::WalkFolder(dir.Path().c_str(), files, folders);
-    EXPECT_EQ(files, listed);
-    EXPECT_EQ(size, static_cast<std::uint64_t>(listed));
-    // Every nested folder up to the first unlisted one is counted.
-    EXPECT_EQ(folders, listed + 1);
+    EXPECT_EQ(rb::WalkFolder(dir.Path().c_str(), files, folders), total);
+    EXPECT_EQ(files, 5);
+    EXPECT_EQ(folders, 4);
+
+    // The producers take such paths whole, also where the shell's 260 would cut them.
+    std::wstring deepFile = path + L"\\f.bin";
+    ASSERT_TRUE(SetTimes(deepFile, 7, 45, 3, 456));
+    rb::Options().groesseTyp = rb::kUnitBytes;
+    rb::Options().dateiGroesse = 1;
+    rb::ImageLibrary images;
+    auto value = [&](unsigned column, const std::wstring& item, DWORD attributes) {
+        return rb::ComputeColumnValue(column, item.c_str(), attributes, nullptr, images).text;
+    };
+    EXPECT_EQ(value(0, deepFile, 0), L"  40.000");
+    EXPECT_EQ(value(9, deepFile, 0), L"07.045");
+    EXPECT_EQ(value(11, deepFile, 0), L"03.456");
+    EXPECT_EQ(value(3, image, 0), L"96 x 96");
+    EXPECT_EQ(value(5, image, 0), L"17 x 5");
+    EXPECT_EQ(value(2, path, FILE_ATTRIBUTE_DIRECTORY), L" 2");
+    EXPECT_EQ(value(1, dir.Path(), FILE_ATTRIBUTE_DIRECTORY), L" 4");
+}
+
+TEST_F(FolderColumns, AFolderNamedLikeHiddenOnUnixIsWalked) {
+    TempDir dir;
+    dir.MakeDir(L".git");
+    dir.MakeDir(L".git\\objects");
+    dir.WriteFile(L".git\\objects\\pack", std::string(70, 'p'));
+    std::int64_t files = 0, folders = 0;
+    EXPECT_EQ(rb::WalkFolder(dir.Path().c_str(), files, folders), 70u);
+    EXPECT_EQ(files, 1);
+    EXPECT_EQ(folders, 2);
+}
+
+TEST_F(FolderColumns, EmptyAndRelativePathsGiveNoValueAndListNothing) {
+    TempDir dir;
+    dir.MakeDir(L"sub");
+    dir.WriteFile(L"sub\\a.txt", "abc");
+    wchar_t previous[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, previous);
+    ASSERT_TRUE(SetCurrentDirectoryW(dir.Path().c_str()));
+    rbtest::Provider provider;
+    std::uint64_t listed = rb::FolderListingCount();
+    for (const wchar_t* path : {L"", L".", L"sub", L"\\", L"C:"}) {
+        for (DWORD column : {0u, 1u, 2u, 3u, 9u, 10u, 11u}) {
+            rbtest::Answer a = rbtest::Ask(provider.p, column,
+                                           rbtest::Item(path, FILE_ATTRIBUTE_DIRECTORY, nullptr));
+            EXPECT_EQ(a.hr, S_FALSE) << "path '" << rbtest::Narrow(path) << "' column " << column;
+            EXPECT_EQ(a.vt, VT_EMPTY);
+        }
+    }
+    EXPECT_EQ(rb::FolderListingCount(), listed);
+    std::int64_t files = 0, folders = 0;
+    EXPECT_EQ(rb::WalkFolder(L"", files, folders), 0u);
+    EXPECT_EQ(rb::WalkFolder(L"sub", files, folders), 0u);
+    EXPECT_EQ(files + folders, 0);
+    SetCurrentDirectoryW(previous);
+}
+
+TEST_F(FolderColumns, ThreeColumnsOfOneFolderWalkItOnce) {
+    TempDir dir;
+    for (const wchar_t* name : {L"a", L"b", L"c"}) {
+        dir.MakeDir(name);
+        dir.WriteFile(std::wstring(name) + L"\\x", "12");
+    }
+    rbtest::Provider provider;
+    std::uint64_t before = rb::FolderListingCount();
+    EXPECT_EQ(Text(provider.p, 0, dir.Path()), L" 0,00 MB");
+    EXPECT_EQ(Text(provider.p, 1, dir.Path()), L" 3");
+    EXPECT_EQ(Text(provider.p, 2, dir.Path()), L" 3");
+    // The folder and its three subfolders, listed once each.
+    EXPECT_EQ(rb::FolderListingCount() - before, 4u);
+}
+
+TEST_F(FolderColumns, ConcurrentRequestsForOneFolderShareOneWalk) {
+    TempDir dir;
+    for (int i = 0; i < 150; ++i) {
+        std::wstring sub = dir.MakeDir(L"d" + std::to_wstring(i));
+        rbtest::WriteBytes(sub + L"\\one", "1");
+        rbtest::WriteBytes(sub + L"\\two", "22");
+    }
+    rbtest::Provider provider;
+    rb::Options().groesseTyp = rb::kUnitBytes;
+    const int threads = 9;
+    std::vector<std::wstring> got(threads);
+    HANDLE start = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::uint64_t before = rb::FolderListingCount();
+    {
+        std::vector<rbtest::Thread> workers;
+        for (int t = 0; t < threads; ++t)
+            workers.emplace_back([&, t] {
+                WaitForSingleObject(start, INFINITE);
+                got[t] = Text(provider.p, static_cast<DWORD>(t % 3), dir.Path());
+            });
+        SetEvent(start);
+    }
+    CloseHandle(start);
+    EXPECT_EQ(rb::FolderListingCount() - before, 151u);
+    for (int t = 0; t < threads; ++t)
+        EXPECT_EQ(got[t], t % 3 == 0 ? L" 450" : t % 3 == 1 ? L" 150" : L" 300") << t;
+}
+
+TEST_F(FolderColumns, AWalksResultServesTwoSecondsThenTheFolderIsWalkedAgain) {
+    TempDir dir;
+    dir.WriteFile(L"first", "1");
+    rbtest::Provider provider;
+    EXPECT_EQ(Text(provider.p, 2, dir.Path()), L" 1");
+    dir.WriteFile(L"second", "2");
+    EXPECT_EQ(Text(provider.p, 2, dir.Path()), L" 1");
+    Sleep(rb::kWalkResultMilliseconds + 100);
+    EXPECT_EQ(Text(provider.p, 2, dir.Path()), L" 2");
+    EXPECT_EQ(Text(provider.p, 0, dir.Path()), L" 0,00 MB");
 }
 
 TEST_F(FolderColumns, FileSizeOnlyWhileTheOptionIsOn) {
@@ -162,23 +296,56 @@ TEST_F(FolderColumns, FolderThatCannotBeListedCountsAsAFolderOnly) {
     EXPECT_EQ(Text(provider.p, 2, root + L"\\locked"), L" 0");
 }
 
-TEST_F(FolderColumns, DirectoryLinkCycleEnds) {
+TEST_F(FolderColumns, DirectoryLinkLoopsAnswerAtOnceWithEveryFileOnce) {
     if (UnixFixtures().empty())
         GTEST_SKIP() << "needs RB_UNIX_FIXTURES";
-    std::wstring root = rbtest::UnixToWindowsPath(UnixFixtures() + "/cycle");
-    std::int64_t files = 0, folders = 0;
-    std::uint64_t size = rb::WalkFolder(root.c_str(), files, folders);
-    // cycle/ holds a.txt (3 bytes) and loop -> cycle. Each level repeats both; the walk
-    // ends where "loop\\" no longer fits the buffer, or earlier where the system stops
-    // following links (Linux after 40).
-    size_t base = root.size() + 1;
-    int fitting = 0;
-    while (base + fitting * 5 + 3 < 512)
-        ++fitting;
-    EXPECT_GE(files, 2);
-    EXPECT_LE(files, fitting);
-    EXPECT_EQ(folders, files);
-    EXPECT_EQ(size, 3u * static_cast<std::uint64_t>(files));
+    // cycle/ holds a.txt (3 bytes) and loop -> "."; cycle2/ holds a.txt and two such
+    // links, which doubled the work at every level of a walk that followed them.
+    for (const char* name : {"cycle", "cycle2"}) {
+        std::wstring root = rbtest::UnixToWindowsPath(UnixFixtures() + "/" + name);
+        ULONGLONG start = GetTickCount64();
+        std::int64_t files = 0, folders = 0;
+        std::uint64_t size = rb::WalkFolder(root.c_str(), files, folders);
+        EXPECT_LT(GetTickCount64() - start, 5000u) << name;
+        EXPECT_EQ(files, 1) << name;
+        EXPECT_EQ(folders, name[5] ? 2 : 1) << name;
+        EXPECT_EQ(size, 3u) << name;
+    }
+    Provider provider;
+    std::wstring cycle2 = rbtest::UnixToWindowsPath(UnixFixtures() + "/cycle2");
+    EXPECT_EQ(Text(provider.p, 2, cycle2), L" 1");
+    EXPECT_EQ(Text(provider.p, 1, cycle2), L" 2");
+}
+
+TEST_F(FolderColumns, NamesEndingInADotOrASpaceAreTheirOwnItems) {
+    if (UnixFixtures().empty())
+        GTEST_SKIP() << "needs RB_UNIX_FIXTURES";
+    // names/ holds dot./x.bin (7 bytes), dup./in.txt (5), dup/b (1), f. (2) and "g " (3).
+    std::wstring names = rbtest::UnixToWindowsPath(UnixFixtures() + "/names");
+    Provider provider;
+    rb::Options().groesseTyp = rb::kUnitBytes;
+    rb::Options().dateiGroesse = 1;
+    auto folder = [&](DWORD column, const std::wstring& name) {
+        return rbtest::Ask(provider.p, column,
+                           rbtest::Item(names + L"\\" + name, FILE_ATTRIBUTE_DIRECTORY, nullptr))
+            .text;
+    };
+    auto file = [&](DWORD column, const std::wstring& name) {
+        return rbtest::Ask(provider.p, column, rbtest::Item(names + L"\\" + name, 0, nullptr)).text;
+    };
+    EXPECT_EQ(folder(0, L"dup."), L" 5");
+    EXPECT_EQ(folder(0, L"dup"), L" 1");
+    EXPECT_EQ(folder(0, L"dot."), L" 7");
+    EXPECT_EQ(folder(2, L"dup."), L" 1");
+    EXPECT_EQ(folder(0, L""), L" 18");
+    EXPECT_EQ(folder(1, L""), L" 3");
+    EXPECT_EQ(folder(2, L""), L" 5");
+    EXPECT_EQ(file(0, L"f."), L" 2");
+    EXPECT_EQ(file(0, L"g "), L" 3");
+    EXPECT_EQ(file(9, L"f."), L"07.089");
+    EXPECT_EQ(file(11, L"f."), L"09.321");
+    EXPECT_EQ(file(9, L"g "), L"11.250");
+    EXPECT_EQ(folder(9, L"dup."), L"13.500");
 }
 
 } // namespace

@@ -85,6 +85,25 @@ TEST(ImageColumns, ImageFileIsFreeRightAfterTheRequest) {
     }
 }
 
+TEST(ImageColumns, ADamagedImageLeavesNoHandleOpen) {
+    TempDir dir;
+    // A BMP whose header promises 200 x 100 pixels that are not there.
+    std::string damaged = rbtest::MakeBmp(200, 100, 24, 2835).substr(0, 70);
+    std::wstring path = dir.WriteFile(L"damaged.bmp", damaged);
+    Provider provider;
+    Text(provider.p, 3, path); // the decoder's own first-use handles
+    int before = rbtest::OpenHandleCount();
+    for (int i = 0; i < 100; ++i) {
+        DWORD column = 3 + static_cast<DWORD>(i % 3);
+        EXPECT_EQ(Text(provider.p, column, path), column == 5 ? L"<none>" : L"") << i;
+    }
+    EXPECT_EQ(rbtest::OpenHandleCount(), before);
+    HANDLE exclusive = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                   OPEN_EXISTING, 0, nullptr);
+    EXPECT_NE(exclusive, INVALID_HANDLE_VALUE) << "error " << GetLastError();
+    CloseHandle(exclusive);
+}
+
 TEST(ImageColumns, CloudPlaceholdersAreNotDecoded) {
     TempDir dir;
     std::wstring path = dir.WriteFile(L"cloud.bmp", rbtest::MakeBmp(8, 8, 24, 2835));

@@ -1,5 +1,7 @@
 #include "product_dll.h"
 
+#include "module/guids.h"
+
 namespace rbtest {
 
 ProductDll::ProductDll(const std::wstring& path) : module_(LoadLibraryW(path.c_str())) {}
@@ -37,6 +39,21 @@ HRESULT ProductDll::Create(REFCLSID clsid, REFIID iid, void** out, IUnknown* out
     hr = factory->CreateInstance(outer, iid, out);
     factory->Release();
     return hr;
+}
+
+void AskEveryColumn(IColumnProvider* provider, const std::wstring& folder,
+                    const std::wstring& image) {
+    for (DWORD pid = 0; pid < 12; ++pid) {
+        SHCOLUMNID column = {rb::kClsidRubrikatorHandler, pid};
+        SHCOLUMNDATA item = {};
+        item.dwFileAttributes = pid < 3 ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
+        item.pwszExt = const_cast<wchar_t*>(L".bmp");
+        lstrcpynW(item.wszFile, (pid < 3 ? folder : image).c_str(), MAX_PATH);
+        VARIANT result;
+        VariantInit(&result);
+        provider->GetItemData(&column, &item, &result);
+        VariantClear(&result);
+    }
 }
 
 } // namespace rbtest

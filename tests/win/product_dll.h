@@ -3,6 +3,7 @@
 
 #include <windows.h>
 #include <objbase.h>
+#include <shlobj.h>
 
 #include <string>
 
@@ -31,5 +32,10 @@ private:
     }
     HMODULE module_ = nullptr;
 };
+
+// One request of every column, as Explorer makes them: the three folder columns of
+// `folder`, the others of the file `image`.
+void AskEveryColumn(IColumnProvider* provider, const std::wstring& folder,
+                    const std::wstring& image);
 
 } // namespace rbtest

@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "process_counts.h"
+
 namespace rbtest {
 
 // A fresh folder under %TEMP%, removed with everything in it at the end of the test.

@@ -16,8 +16,7 @@ public:
         : body_(new std::function<void()>(std::move(body))),
           handle_(CreateThread(nullptr, 0, &Run, body_.get(), 0, nullptr)) {}
     ~Thread() { Join(); }
-    Thread(Thread&& other) noexcept
-        : body_(std::move(other.body_)), handle_(other.handle_) {
+    Thread(Thread&& other) noexcept : body_(std::move(other.body_)), handle_(other.handle_) {
         other.handle_ = nullptr;
     }
     Thread& operator=(Thread&&) = delete;

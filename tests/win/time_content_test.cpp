@@ -5,7 +5,6 @@
 #include "support.h"
 #include "thread.h"
 
-
 namespace {
 
 using rbtest::Provider;

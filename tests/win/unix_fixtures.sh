@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Makes Unix-side fixtures that Windows code cannot make (a folder without permissions,
-# a directory link cycle), runs the given launcher command with RB_UNIX_FIXTURES set,
+# directory link loops, names ending in a dot or a space), runs the given launcher command with RB_UNIX_FIXTURES set,
 # and removes them again. As root, the program runs without the capabilities that let
 # root read any folder, so the folder without permissions stays unreadable.
 #   unix_fixtures.sh LAUNCHER PREFIX ARCH PROGRAM [ARGS...]
@@ -13,6 +13,21 @@ printf secret >"$fixtures/unlistable/locked/inside.txt"
 chmod 000 "$fixtures/unlistable/locked"
 printf abc >"$fixtures/cycle/a.txt"
 ln -s . "$fixtures/cycle/loop"
+mkdir -p "$fixtures/cycle2"
+printf abc >"$fixtures/cycle2/a.txt"
+ln -s . "$fixtures/cycle2/l1"
+ln -s . "$fixtures/cycle2/l2"
+# Plain Win32 paths strip a trailing dot or space: "dup." would name "dup".
+mkdir -p "$fixtures/names/dot." "$fixtures/names/dup." "$fixtures/names/dup"
+printf 1234567 >"$fixtures/names/dot./x.bin"
+printf 12345 >"$fixtures/names/dup./in.txt"
+printf 1 >"$fixtures/names/dup/b"
+printf 12 >"$fixtures/names/f."
+printf 123 >"$fixtures/names/g "
+touch -m -d '2021-03-04 05:06:07.089 UTC' "$fixtures/names/f."
+touch -a -d '2021-03-04 05:06:09.321 UTC' "$fixtures/names/f."
+touch -m -d '2021-03-04 05:06:11.250 UTC' "$fixtures/names/g "
+touch -m -d '2021-03-04 05:06:13.500 UTC' "$fixtures/names/dup."
 export RB_UNIX_FIXTURES=$fixtures
 
 launcher=$1 prefix=$2

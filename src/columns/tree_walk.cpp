@@ -1,0 +1,223 @@
+#include "columns/tree_walk.h"
+
+#include <vector>
+
+namespace rb {
+
+namespace {
+
+bool StartsWith(const std::wstring& text, const wchar_t* prefix, bool ignoreCase = false) {
+    for (std::size_t i = 0; prefix[i]; ++i) {
+        if (i >= text.size())
+            return false;
+        wchar_t a = text[i], b = prefix[i];
+        if (ignoreCase) {
+            if (a >= L'a' && a <= L'z')
+                a = static_cast<wchar_t>(a - L'a' + L'A');
+            if (b >= L'a' && b <= L'z')
+                b = static_cast<wchar_t>(b - L'a' + L'A');
+        }
+        if (a != b)
+            return false;
+    }
+    return true;
+}
+
+bool IsDriveRoot(const std::wstring& text, std::size_t at) {
+    if (text.size() < at + 2 || text[at + 1] != L':')
+        return false;
+    wchar_t letter = text[at];
+    bool isLetter = (letter >= L'A' && letter <= L'Z') || (letter >= L'a' && letter <= L'z');
+    return isLetter && (text.size() == at + 2 || text[at + 2] == L'\\');
+}
+
+// The components of `text` from `at` on, without empty and "." components, with ".."
+// taking back the component before it (never one of the first `fixed` ones).
+bool Components(const std::wstring& text, std::size_t at, std::size_t fixed,
+                std::vector<std::wstring>& parts) {
+    std::size_t start = at;
+    while (start <= text.size()) {
+        std::size_t end = text.find(L'\\', start);
+        if (end == std::wstring::npos)
+            end = text.size();
+        std::wstring part = text.substr(start, end - start);
+        if (part == L"..") {
+            if (parts.size() > fixed)
+                parts.pop_back();
+        } else if (!part.empty() && part != L".") {
+            parts.push_back(part);
+        }
+        start = end + 1;
+    }
+    return parts.size() >= fixed;
+}
+
+} // namespace
+
+std::wstring ExtendedPath(const std::wstring& input) {
+    std::wstring path = input;
+    for (wchar_t& c : path)
+        if (c == L'/')
+            c = L'\\';
+    std::size_t rest = 0;
+    bool unc = false;
+    if (StartsWith(path, L"\\\\?\\")) {
+        if (StartsWith(path.substr(4), L"UNC\\", true)) {
+            unc = true;
+            rest = 8;
+        } else if (IsDriveRoot(path, 4)) {
+            rest = 4;
+        } else {
+            // Other extended forms (volume names) are taken as they are.
+            return path.size() > 4 ? path : std::wstring();
+        }
+    } else if (StartsWith(path, L"\\\\.\\") || StartsWith(path, L"\\??\\")) {
+        return std::wstring(); // devices, not files
+    } else if (StartsWith(path, L"\\\\")) {
+        unc = true;
+        rest = 2;
+    } else if (IsDriveRoot(path, 0) && path.size() >= 3) {
+        rest = 0;
+    } else {
+        return std::wstring(); // empty, relative, or relative to a drive's current folder
+    }
+
+    std::vector<std::wstring> parts;
+    if (unc) {
+        // Server and share stay; ".." never climbs above the share.
+        if (!Components(path, rest, 2, parts))
+            return std::wstring();
+        std::wstring result = L"\\\\?\\UNC";
+        for (const std::wstring& part : parts)
+            result += L"\\" + part;
+        return result;
+    }
+    std::wstring drive = path.substr(rest, 2);
+    if (path.size() < rest + 3)
+        return std::wstring(); // "\\?\C:" names the drive's current folder
+    Components(path, rest + 3, 0, parts);
+    std::wstring result = L"\\\\?\\" + drive + L"\\";
+    for (std::size_t i = 0; i < parts.size(); ++i)
+        result += (i ? L"\\" : L"") + parts[i];
+    return result;
+}
+
+namespace {
+
+bool IsDotName(const wchar_t* name, std::size_t length) {
+    return (length == 1 && name[0] == L'.') || (length == 2 && name[0] == L'.' && name[1] == L'.');
+}
+
+// 0 and all ones are what file systems without file ids report.
+bool IsKnownId(std::uint64_t id) {
+    return id != 0 && id != ~std::uint64_t{0};
+}
+
+bool IsDirectoryLink(const DirectoryEntry& entry) {
+    if (!(entry.attributes & kAttributeReparsePoint))
+        return false;
+    // Tag 0 is no valid tag: Wine reports Unix links that way.
+    return entry.reparseTag == 0 || (entry.reparseTag & kReparseTagNameSurrogate) != 0;
+}
+
+// One folder on the current descent, with the subfolders still to be entered.
+struct Frame {
+    std::size_t pathLength = 0; // of the folder's path with its trailing "\"
+    std::uint64_t id = 0;
+    std::wstring names; // each name ended by a zero
+    std::vector<std::uint64_t> ids;
+    std::size_t nextName = 0;
+    std::size_t nextIndex = 0;
+};
+
+class Collector : public EntrySink {
+public:
+    Collector(FolderTotals& totals, Frame& frame) : totals_(totals), frame_(frame) {}
+
+    void Entry(const DirectoryEntry& entry) override {
+        totals_.size += entry.size;
+        if (IsDotName(entry.name, entry.nameLength)) {
+            if (entry.nameLength == 1 && IsKnownId(entry.fileId))
+                frame_.id = entry.fileId;
+            return;
+        }
+        if (!(entry.attributes & kAttributeDirectory)) {
+            ++totals_.files;
+            return;
+        }
+        ++totals_.folders;
+        if (IsDirectoryLink(entry) || (entry.attributes & kAttributeRecallOnOpen))
+            return;
+        frame_.names.append(entry.name, entry.nameLength);
+        frame_.names.push_back(L'\0');
+        frame_.ids.push_back(entry.fileId);
+    }
+
+private:
+    FolderTotals& totals_;
+    Frame& frame_;
+};
+
+bool FitsTheSystem(const std::wstring& folderPath) {
+    // A listing pattern adds "*" and the terminator.
+    return folderPath.size() + 2 <= kMaxPathCharacters;
+}
+
+bool IsOwnAncestor(const std::vector<Frame>& stack, std::uint64_t id, const std::wstring& path,
+                   DirectoryLister& lister) {
+    if (!IsKnownId(id))
+        return false;
+    for (const Frame& frame : stack)
+        if (frame.id == id && lister.SameFolder(path.substr(0, frame.pathLength), path))
+            return true;
+    return false;
+}
+
+} // namespace
+
+FolderTotals WalkTree(const std::wstring& root, DirectoryLister& lister) {
+    FolderTotals totals;
+    if (root.empty())
+        return totals;
+    std::wstring path = root;
+    if (path.back() != L'\\')
+        path.push_back(L'\\');
+    if (!FitsTheSystem(path))
+        return totals;
+
+    // Depth first with an explicit stack: one listing open at a time, and no recursion
+    // whose depth the tree would choose.
+    std::vector<Frame> stack(1);
+    stack.back().pathLength = path.size();
+    {
+        Collector collector(totals, stack.back());
+        lister.List(path, collector);
+    }
+    while (!stack.empty()) {
+        Frame& top = stack.back();
+        if (top.nextIndex >= top.ids.size()) {
+            stack.pop_back();
+            continue;
+        }
+        const wchar_t* name = top.names.c_str() + top.nextName;
+        std::size_t nameLength = std::char_traits<wchar_t>::length(name);
+        std::uint64_t id = top.ids[top.nextIndex];
+        top.nextName += nameLength + 1;
+        ++top.nextIndex;
+
+        path.resize(top.pathLength);
+        path.append(name, nameLength);
+        path.push_back(L'\\');
+        if (!FitsTheSystem(path) || IsOwnAncestor(stack, id, path, lister))
+            continue;
+        stack.emplace_back();
+        Frame& child = stack.back();
+        child.pathLength = path.size();
+        child.id = id;
+        Collector collector(totals, child);
+        lister.List(path, collector);
+    }
+    return totals;
+}
+
+} // namespace rb

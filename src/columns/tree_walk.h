@@ -1,0 +1,72 @@
+// The folder walk behind the folder-size and count columns, apart from how a folder is
+// listed: trees of any depth, directory links, cycles and paths up to the system's limit.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace rb {
+
+// The system's longest path, terminator included.
+constexpr std::size_t kMaxPathCharacters = 32767;
+
+// The extended form of a full path, which every file function takes whole: "\\?\C:\..."
+// for drive paths and "\\?\UNC\server\share\..." for network paths. "/" counts as "\",
+// doubled separators are dropped and "." and ".." components resolved; a name ending in
+// a dot or a space is kept as it is. Empty for an empty, relative or device path.
+std::wstring ExtendedPath(const std::wstring& path);
+
+// File attributes and reparse tags the walk looks at (the system's values).
+constexpr std::uint32_t kAttributeDirectory = 0x10;
+constexpr std::uint32_t kAttributeReparsePoint = 0x400;
+constexpr std::uint32_t kAttributeRecallOnOpen = 0x40000;
+constexpr std::uint32_t kReparseTagNameSurrogate = 0x20000000;
+
+struct DirectoryEntry {
+    const wchar_t* name;
+    std::size_t nameLength;
+    std::uint32_t attributes;
+    std::uint32_t reparseTag; // valid with kAttributeReparsePoint
+    std::uint64_t size;
+    std::uint64_t fileId; // 0 when the listing gives none
+};
+
+class EntrySink {
+public:
+    virtual void Entry(const DirectoryEntry& entry) = 0;
+
+protected:
+    ~EntrySink() = default;
+};
+
+class DirectoryLister {
+public:
+    virtual ~DirectoryLister() = default;
+    // Hands every entry of the folder `path` (extended form, ending in "\"), "." and ".."
+    // included, to `sink`; false when the folder cannot be listed.
+    virtual bool List(const std::wstring& path, EntrySink& sink) = 0;
+    // Asked only when two folders of one descent have the same file id: whether they are
+    // one folder (same volume, same index). When this cannot be told, true.
+    virtual bool SameFolder(const std::wstring& a, const std::wstring& b) = 0;
+};
+
+struct FolderTotals {
+    std::uint64_t size = 0;
+    std::int64_t files = 0;
+    std::int64_t folders = 0;
+};
+
+// Sums and counts everything below `root` (extended form). Every entry's size is added,
+// folders and "." and ".." included. A folder is counted in its parent and then listed,
+// except:
+// - a directory link (a name-surrogate reparse point, or a reparse point without a valid
+//   tag, as which Wine shows Unix links) is counted but not entered;
+// - a folder whose listing is not on this machine (recall on open) is counted only;
+// - a folder that is one of its own ancestors (a link not marked as one) is not entered
+//   again;
+// - a folder whose path would pass the system's limit is counted only.
+// A folder that cannot be listed adds nothing but its count in the parent.
+FolderTotals WalkTree(const std::wstring& root, DirectoryLister& lister);
+
+} // namespace rb

@@ -1,0 +1,175 @@
+#include "columns/tree_walk.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <vector>
+
+namespace rb {
+namespace {
+
+TEST(ExtendedPath, DrivePathsGetThePrefixAndKeepTrailingDotsAndSpaces) {
+    EXPECT_EQ(ExtendedPath(L"C:\\Data\\dup."), L"\\\\?\\C:\\Data\\dup.");
+    EXPECT_EQ(ExtendedPath(L"C:\\Data\\g "), L"\\\\?\\C:\\Data\\g ");
+    EXPECT_EQ(ExtendedPath(L"c:/a//b\\"), L"\\\\?\\c:\\a\\b");
+    EXPECT_EQ(ExtendedPath(L"C:\\"), L"\\\\?\\C:\\");
+    EXPECT_EQ(ExtendedPath(L"C:\\a\\.\\b\\..\\c"), L"\\\\?\\C:\\a\\c");
+    EXPECT_EQ(ExtendedPath(L"C:\\..\\..\\x"), L"\\\\?\\C:\\x");
+    // Names that merely start or end with dots are names.
+    EXPECT_EQ(ExtendedPath(L"C:\\.git\\...\\..x"), L"\\\\?\\C:\\.git\\...\\..x");
+}
+
+TEST(ExtendedPath, NetworkPathsUseTheUncFormAndNeverClimbAboveTheShare) {
+    EXPECT_EQ(ExtendedPath(L"\\\\server\\share\\dir"), L"\\\\?\\UNC\\server\\share\\dir");
+    EXPECT_EQ(ExtendedPath(L"\\\\server\\share\\..\\..\\x"), L"\\\\?\\UNC\\server\\share\\x");
+    EXPECT_EQ(ExtendedPath(L"\\\\server"), L"");
+    EXPECT_EQ(ExtendedPath(L"\\\\?\\UNC\\s\\t\\u"), L"\\\\?\\UNC\\s\\t\\u");
+    EXPECT_EQ(ExtendedPath(L"\\\\?\\unc\\s\\t"), L"\\\\?\\UNC\\s\\t");
+}
+
+TEST(ExtendedPath, ExtendedInputStaysAndWhatIsNoFullPathIsRefused) {
+    EXPECT_EQ(ExtendedPath(L"\\\\?\\D:\\x\\y."), L"\\\\?\\D:\\x\\y.");
+    EXPECT_EQ(ExtendedPath(L"\\\\?\\Volume{1234}\\x"), L"\\\\?\\Volume{1234}\\x");
+    for (const wchar_t* refused : {L"", L".", L"sub\\dir", L"\\rooted", L"C:", L"C:relative",
+                                   L"\\\\?\\C:", L"\\\\.\\PhysicalDrive0", L"\\\\?\\", L"1:\\x"})
+        EXPECT_EQ(ExtendedPath(refused), L"") << "input: " << refused;
+}
+
+// A tree held in memory, listed the way a file system would.
+class FakeLister : public DirectoryLister {
+public:
+    struct Item {
+        std::wstring name;
+        std::uint32_t attributes;
+        std::uint64_t size;
+        std::uint64_t id;
+        std::uint32_t tag;
+    };
+    std::map<std::wstring, std::vector<Item>> folders;
+    std::vector<std::wstring> listed;
+    int sameFolderQuestions = 0;
+    bool sameFolderAnswer = true;
+
+    // A folder with "." and ".." (sizes 7 and 11, so that their sum shows).
+    void Folder(const std::wstring& path, std::uint64_t id, std::vector<Item> items) {
+        items.insert(items.begin(), {{L".", kAttributeDirectory, 7, id, 0},
+                                     {L"..", kAttributeDirectory, 11, 0, 0}});
+        folders[path] = items;
+    }
+
+    bool List(const std::wstring& path, EntrySink& sink) override {
+        listed.push_back(path);
+        auto it = folders.find(path);
+        if (it == folders.end())
+            return false;
+        for (const Item& item : it->second)
+            sink.Entry({item.name.c_str(), item.name.size(), item.attributes, item.tag, item.size,
+                        item.id});
+        return true;
+    }
+    bool SameFolder(const std::wstring&, const std::wstring&) override {
+        ++sameFolderQuestions;
+        return sameFolderAnswer;
+    }
+};
+
+const std::uint32_t kDir = kAttributeDirectory;
+const std::uint32_t kLink = kAttributeDirectory | kAttributeReparsePoint;
+
+TEST(WalkTree, SumsEveryEntryAndCountsFoldersAndFilesOfTheWholeTree) {
+    FakeLister fs;
+    fs.Folder(L"R\\", 1, {{L"a.txt", 0x20, 1000, 2, 0}, {L"sub", kDir, 0, 3, 0}});
+    fs.Folder(L"R\\sub\\", 3, {{L"b", 0x20, 5000000000ull, 4, 0}, {L".git", kDir, 0, 5, 0}});
+    fs.Folder(L"R\\sub\\.git\\", 5, {{L"c", 0x22, 3, 6, 0}});
+    FolderTotals t = WalkTree(L"R", fs);
+    EXPECT_EQ(t.files, 3);
+    EXPECT_EQ(t.folders, 2);
+    // Three folders with "." and ".." of 7 and 11 each, and the files' sizes.
+    EXPECT_EQ(t.size, 1000u + 5000000000ull + 3u + 3 * 18u);
+    EXPECT_EQ(fs.listed, (std::vector<std::wstring>{L"R\\", L"R\\sub\\", L"R\\sub\\.git\\"}));
+    EXPECT_EQ(fs.sameFolderQuestions, 0);
+}
+
+TEST(WalkTree, DirectoryLinksAreCountedButNotEntered) {
+    FakeLister fs;
+    fs.Folder(L"R\\", 1,
+              {{L"junction", kLink, 0, 2, 0xA0000003}, // mount point: name surrogate
+               {L"symlink", kLink, 0, 3, 0xA000000C},  // symbolic link: name surrogate
+               {L"unix-link", kLink, 0, 4, 0},         // Wine's Unix link: no valid tag
+               {L"cloud", kLink, 0, 5, 0x9000001A},    // cloud folder: walked
+               {L"recalled", kDir | kAttributeRecallOnOpen, 0, 6, 0}});
+    fs.Folder(L"R\\cloud\\", 5, {{L"here.txt", 0x20, 40, 7, 0}});
+    for (const wchar_t* name : {L"junction", L"symlink", L"unix-link", L"recalled"})
+        fs.Folder(std::wstring(L"R\\") + name + L"\\", 9, {{L"never.txt", 0x20, 1, 8, 0}});
+    FolderTotals t = WalkTree(L"R\\", fs);
+    EXPECT_EQ(t.folders, 5);
+    EXPECT_EQ(t.files, 1);
+    EXPECT_EQ(t.size, 40u + 2 * 18u);
+    EXPECT_EQ(fs.listed, (std::vector<std::wstring>{L"R\\", L"R\\cloud\\"}));
+}
+
+TEST(WalkTree, AFolderThatIsItsOwnAncestorIsNotEnteredAgain) {
+    // Links the listing does not mark: "loop" and "up" lead back to R and to R\a.
+    FakeLister fs;
+    fs.Folder(L"R\\", 10,
+              {{L"f", 0x20, 3, 11, 0}, {L"a", kDir, 0, 12, 0}, {L"loop", kDir, 0, 10, 0}});
+    fs.Folder(L"R\\a\\", 12,
+              {{L"g", 0x20, 4, 13, 0}, {L"up", kDir, 0, 12, 0}, {L"top", kDir, 0, 10, 0}});
+    FolderTotals t = WalkTree(L"R", fs);
+    EXPECT_EQ(t.files, 2);
+    EXPECT_EQ(t.folders, 4);
+    EXPECT_EQ(t.size, 7u + 2 * 18u);
+    EXPECT_EQ(fs.listed, (std::vector<std::wstring>{L"R\\", L"R\\a\\"}));
+    EXPECT_EQ(fs.sameFolderQuestions, 3);
+}
+
+TEST(WalkTree, EqualIdsOfDifferentFoldersAndUnknownIdsDoNotStopTheWalk) {
+    // Two file systems whose roots share an id (as mount roots do), and a file system
+    // without file ids (0 for every entry).
+    FakeLister fs;
+    fs.sameFolderAnswer = false;
+    fs.Folder(L"R\\", 2, {{L"mnt", kDir, 0, 2, 0}, {L"fat", kDir, 0, 0, 0}});
+    fs.Folder(L"R\\mnt\\", 2, {{L"x", 0x20, 5, 3, 0}});
+    fs.Folder(L"R\\fat\\", 0, {{L"d", kDir, 0, 0, 0}});
+    fs.Folder(L"R\\fat\\d\\", 0, {{L"y", 0x20, 6, 0, 0}});
+    FolderTotals t = WalkTree(L"R", fs);
+    EXPECT_EQ(t.files, 2);
+    EXPECT_EQ(t.folders, 3);
+    EXPECT_EQ(fs.listed.size(), 4u);
+    EXPECT_EQ(fs.sameFolderQuestions, 1);
+}
+
+TEST(WalkTree, PathsUpToTheSystemLimitAreListedAndLongerOnesOnlyCounted) {
+    // Root "R\" plus names of 254 characters and a backslash: level k ends at 2 + 255 k.
+    FakeLister fs;
+    std::wstring name(254, L'n');
+    std::wstring path = L"R\\";
+    int levels = 0;
+    while (path.size() + 255 + 2 <= kMaxPathCharacters) {
+        fs.Folder(path, 100 + levels, {{name, kDir, 0, 101u + levels, 0}, {L"f", 0x20, 1, 1, 0}});
+        path += name + L"\\";
+        ++levels;
+    }
+    // The last folder that fits holds one more, which would pass the limit.
+    fs.Folder(path, 100 + levels, {{name, kDir, 0, 101u + levels, 0}, {L"f", 0x20, 1, 1, 0}});
+    fs.Folder(path + name + L"\\", 999, {{L"f", 0x20, 1, 1, 0}});
+    FolderTotals t = WalkTree(L"R", fs);
+    ASSERT_EQ(levels, 128); // 2 + 128 * 255 = 32642 characters
+    EXPECT_EQ(fs.listed.size(), static_cast<std::size_t>(levels + 1));
+    EXPECT_EQ(fs.listed.back().size(), 2u + 255u * 128);
+    EXPECT_EQ(t.files, levels + 1);
+    EXPECT_EQ(t.folders, levels + 1);
+}
+
+TEST(WalkTree, AFolderThatCannotBeListedAddsOnlyItsCount) {
+    FakeLister fs;
+    fs.Folder(L"R\\", 1, {{L"locked", kDir, 0, 2, 0}, {L"open.txt", 0x20, 5, 3, 0}});
+    FolderTotals t = WalkTree(L"R", fs);
+    EXPECT_EQ(t.files, 1);
+    EXPECT_EQ(t.folders, 1);
+    EXPECT_EQ(t.size, 5u + 18u);
+    EXPECT_EQ(WalkTree(L"", fs).folders, 0);
+}
+
+} // namespace
+} // namespace rb
