@@ -1,5 +1,5 @@
 # Entry points; both install the toolchain first when something is missing.
-.PHONY: all bootstrap demo test bench format clean
+.PHONY: all bootstrap demo test bench screenshots format clean
 
 all: test
 
@@ -17,6 +17,10 @@ test: bootstrap
 
 bench: bootstrap
 	@tools/run-bench
+
+# Pictures of the main dialog for the README, into docs/.
+screenshots: bootstrap
+	@tools/screenshots/run
 
 format:
 	@clang-format -i $$(git ls-files '*.cpp' '*.h')

@@ -97,7 +97,7 @@ int main(int argc, char** argv) {
     const int rows = std::atoi(argv[1]);
     const std::string format = argv[2];
     const std::string folder = argv[3];
-    rb::SetShellOpenFunction([](const std::string&, int) {});
+    rb::SetShellOpenFunction([](HWND, const std::string&, int) { return true; });
 
     rbtest::FakeExplorer explorer;
     std::vector<rbtest::FakeColumn> columns;

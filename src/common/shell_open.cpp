@@ -1,22 +1,22 @@
 #include "common/shell_open.h"
 
-#include <windows.h>
 #include <shellapi.h>
 
 namespace rb {
 
 namespace {
 
-void OpenWithShell(const std::string& target, int showCommand) {
-    ShellExecuteA(nullptr, "open", target.c_str(), nullptr, nullptr, showCommand);
+bool OpenWithShell(HWND owner, const std::string& target, int showCommand) {
+    HINSTANCE result = ShellExecuteA(owner, "open", target.c_str(), nullptr, nullptr, showCommand);
+    return reinterpret_cast<INT_PTR>(result) > 32;
 }
 
 ShellOpenFunction openFunction = &OpenWithShell;
 
 } // namespace
 
-void ShellOpen(const std::string& target, int showCommand) {
-    openFunction(target, showCommand);
+bool ShellOpen(HWND owner, const std::string& target, int showCommand) {
+    return openFunction(owner, target, showCommand);
 }
 
 ShellOpenFunction SetShellOpenFunction(ShellOpenFunction replacement) {

@@ -2,14 +2,17 @@
 // tests can record the request instead of starting a program.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 
 namespace rb {
 
-// ShellExecuteA(no owner, "open", target, no parameters, no directory, showCommand).
-void ShellOpen(const std::string& target, int showCommand);
+// ShellExecuteA(owner, "open", target, no parameters, no directory, showCommand); true
+// when the shell took the request (a result above 32).
+bool ShellOpen(HWND owner, const std::string& target, int showCommand);
 
-using ShellOpenFunction = void (*)(const std::string& target, int showCommand);
+using ShellOpenFunction = bool (*)(HWND owner, const std::string& target, int showCommand);
 ShellOpenFunction SetShellOpenFunction(ShellOpenFunction replacement);
 
 } // namespace rb

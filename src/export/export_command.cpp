@@ -111,7 +111,7 @@ void ExportList(ListExporter& exporter, const std::string& baseName) {
     // Only a file just written is handed to the shell: an older file of that name must
     // not open as if it were the export.
     if (!text.empty() && exporter.WriteTextFile(path, text, "wb") == text.size())
-        ShellOpen(path, SW_SHOWNORMAL);
+        ShellOpen(nullptr, path, SW_SHOWNORMAL);
 }
 
 } // namespace rb

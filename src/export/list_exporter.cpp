@@ -76,7 +76,7 @@ bool ListExporter::WriteHtmlFile(const std::string& path) {
     std::string html = BuildHtml(*source_, htmlHead_, htmlTail_);
     std::fwrite(html.data(), 1, html.size(), file.get());
     file.reset();
-    ShellOpen(path, SW_SHOWNORMAL);
+    ShellOpen(nullptr, path, SW_SHOWNORMAL);
     return true;
 }
 
@@ -97,7 +97,7 @@ bool ListExporter::WriteXlsFile(const std::string& path) {
             fill.columnsWritten, fill.columnsInList, path.c_str());
         MessageBoxA(nullptr, message.c_str(), nullptr, MB_OK);
     }
-    ShellOpen(path, SW_SHOWNORMAL);
+    ShellOpen(nullptr, path, SW_SHOWNORMAL);
     return true;
 }
 

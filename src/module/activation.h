@@ -17,6 +17,9 @@ public:
     ScopedModuleActivation(const ScopedModuleActivation&) = delete;
     ScopedModuleActivation& operator=(const ScopedModuleActivation&) = delete;
 
+    // Whether the module's context is active now.
+    bool Active() const { return active_; }
+
 private:
     ULONG_PTR cookie_ = 0;
     bool active_ = false;

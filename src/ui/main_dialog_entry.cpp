@@ -1,15 +1,18 @@
 #include "ui/main_dialog_entry.h"
 
+#include "columns/option_store.h"
+#include "ui/main_dialog.h"
+
 namespace rb {
 
 namespace {
 
-// The main dialog itself is not part of the module yet: nothing opens.
-INT_PTR NoDialog(HWND, HWND) {
-    return 0;
+INT_PTR RunRealDialog(HWND explorerWindow, HWND owner) {
+    MainDialog dialog(explorerWindow);
+    return dialog.RunModal(owner);
 }
 
-MainDialogRunner runner = &NoDialog;
+MainDialogRunner runner = &RunRealDialog;
 
 } // namespace
 
@@ -17,13 +20,15 @@ INT_PTR RunMainDialog(HWND explorerWindow, HWND owner) {
     return runner(explorerWindow, owner);
 }
 
-int RunMainDialogStandalone() {
-    return -1;
+int RunMainDialogStandalone(int templateId) {
+    LoadOptions();
+    MainDialog dialog(nullptr);
+    return static_cast<int>(dialog.RunModal(GetActiveWindow(), templateId));
 }
 
 MainDialogRunner SetMainDialogRunner(MainDialogRunner replacement) {
     MainDialogRunner previous = runner;
-    runner = replacement ? replacement : &NoDialog;
+    runner = replacement ? replacement : &RunRealDialog;
     return previous;
 }
 

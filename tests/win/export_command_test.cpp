@@ -9,6 +9,7 @@
 #include "fake_explorer.h"
 #include "support.h"
 #include "thread.h"
+#include "windows_found.h"
 
 #include <atomic>
 #include <vector>
@@ -16,8 +17,9 @@
 namespace {
 
 std::vector<std::string> opened;
-void RecordOpen(const std::string& target, int) {
+bool RecordOpen(HWND, const std::string& target, int) {
     opened.push_back(target);
+    return true;
 }
 
 // Control ids of the common save dialog.
@@ -25,46 +27,8 @@ constexpr int kFileNameCombo = 0x47c; // cmb13, explorer style
 constexpr int kFileNameEdit = 0x480;  // edt1
 constexpr int kTypeCombo = 0x470;     // cmb1
 
-struct Search {
-    const char* className;
-    const char* title;
-    HWND other;
-    HWND found;
-};
-
-BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter) {
-    auto* s = reinterpret_cast<Search*>(parameter);
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    if (process != GetCurrentProcessId() || window == s->other || !IsWindowVisible(window))
-        return TRUE;
-    char cls[64] = {}, text[256] = {};
-    GetClassNameA(window, cls, sizeof cls);
-    GetWindowTextA(window, text, sizeof text);
-    if (strcmp(cls, s->className) == 0 && (!s->title || strcmp(text, s->title) == 0)) {
-        s->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// A visible top-level window of this process, waited for up to ten seconds.
-HWND WaitForWindow(const char* className, const char* title, HWND other = nullptr) {
-    for (int i = 0; i < 400; ++i) {
-        Search search{className, title, other, nullptr};
-        EnumWindows(&MatchWindow, reinterpret_cast<LPARAM>(&search));
-        if (search.found)
-            return search.found;
-        Sleep(25);
-    }
-    return nullptr;
-}
-
-std::string ItemText(HWND dialog, int id) {
-    char text[1024] = {};
-    GetDlgItemTextA(dialog, id, text, sizeof text);
-    return text;
-}
+using rbtest::ItemText;
+using rbtest::WaitForWindow;
 
 int FileNameControl(HWND dialog) {
     return GetDlgItem(dialog, kFileNameCombo) ? kFileNameCombo : kFileNameEdit;
@@ -121,14 +85,10 @@ struct Driver {
     std::vector<std::string> unexpected;
     void CloseStrays(const std::atomic<bool>& finished) {
         while (!finished) {
-            Search search{"#32770", nullptr, nullptr, nullptr};
-            EnumWindows(&MatchWindow, reinterpret_cast<LPARAM>(&search));
-            if (search.found) {
-                char text[512] = {};
-                GetWindowTextA(search.found, text, sizeof text);
-                unexpected.push_back(std::string(text) + ": " + ItemText(search.found, 0xFFFF));
-                PostMessageA(search.found, WM_COMMAND, IDCANCEL, 0);
-                PostMessageA(search.found, WM_CLOSE, 0, 0);
+            if (HWND found = rbtest::FindOwnWindow("#32770", nullptr)) {
+                unexpected.push_back(rbtest::WindowText(found) + ": " + ItemText(found, 0xFFFF));
+                PostMessageA(found, WM_COMMAND, IDCANCEL, 0);
+                PostMessageA(found, WM_CLOSE, 0, 0);
             }
             Sleep(200);
         }

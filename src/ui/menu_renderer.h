@@ -1,0 +1,43 @@
+// Popup menus with a small icon beside each item that has one. Items get the
+// callback bitmap; the owner window passes WM_MEASUREITEM and WM_DRAWITEM on to here.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <map>
+
+namespace rb {
+
+class MenuRenderer {
+public:
+    MenuRenderer();
+    ~MenuRenderer();
+    MenuRenderer(const MenuRenderer&) = delete;
+    MenuRenderer& operator=(const MenuRenderer&) = delete;
+
+    // The icon shown beside items with `command` (copied into the renderer's image list).
+    void SetIcon(UINT command, HICON icon);
+    bool HasIcon(UINT command) const { return images_.count(command) != 0; }
+
+    // Gives the items of `menu` and its submenus that have an icon the callback bitmap.
+    void Prepare(HMENU menu) const;
+
+    // Shows `menu` with its top-left corner at `corner` (screen coordinates) and returns
+    // the chosen command, 0 when dismissed. The right mouse button chooses as well.
+    UINT Track(HMENU menu, POINT corner, HWND owner) const;
+
+    // For the owner's window procedure: true when the message was a menu item's.
+    bool MeasureItem(MEASUREITEMSTRUCT* item) const;
+    bool DrawItem(const DRAWITEMSTRUCT* item) const;
+
+private:
+    HIMAGELIST list_ = nullptr;
+    std::map<UINT, int> images_; // command id -> image
+};
+
+// Tests replace the tracking of popup menus to choose an item without a mouse.
+using PopupChooser = UINT (*)(HMENU menu, POINT corner, HWND owner);
+PopupChooser SetPopupChooser(PopupChooser chooser);
+
+} // namespace rb

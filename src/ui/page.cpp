@@ -1,0 +1,51 @@
+#include "ui/page.h"
+
+#include "module/module.h"
+
+namespace rb {
+
+Page::~Page() {
+    if (window_ && IsWindow(window_))
+        DestroyWindow(window_);
+}
+
+bool Page::Create(HWND parent) {
+    window_ = nullptr;
+    HWND made = CreateDialogParamA(ModuleInstance(), MAKEINTRESOURCEA(templateId_), parent,
+                                   &Page::Procedure, reinterpret_cast<LPARAM>(this));
+    return made != nullptr;
+}
+
+INT_PTR Page::OnMessage(UINT message, WPARAM wParam, LPARAM) {
+    // The pages' own OK and Cancel buttons are hidden; Enter and Escape do nothing here.
+    if (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL))
+        return TRUE;
+    return FALSE;
+}
+
+INT_PTR CALLBACK Page::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    Page* page = nullptr;
+    if (message == WM_INITDIALOG) {
+        page = reinterpret_cast<Page*>(lParam);
+        SetWindowLongPtrA(window, DWLP_USER, lParam);
+        page->window_ = window;
+    } else {
+        page = reinterpret_cast<Page*>(GetWindowLongPtrA(window, DWLP_USER));
+    }
+    if (!page)
+        return FALSE;
+    // Nothing may reach the system's message loop, which is Explorer's.
+    try {
+        INT_PTR result = message == WM_INITDIALOG ? page->OnInitDialog()
+                                                  : page->OnMessage(message, wParam, lParam);
+        if (message == WM_NCDESTROY) {
+            SetWindowLongPtrA(window, DWLP_USER, 0);
+            page->window_ = nullptr;
+        }
+        return result;
+    } catch (...) {
+        return FALSE;
+    }
+}
+
+} // namespace rb

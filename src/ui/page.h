@@ -1,0 +1,36 @@
+// A page of the main dialog: a modeless dialog from its own template, which the main
+// dialog turns into a child and embeds.
+#pragma once
+
+#include <windows.h>
+
+namespace rb {
+
+class Page {
+public:
+    explicit Page(int templateId) : templateId_(templateId) {}
+    virtual ~Page();
+    Page(const Page&) = delete;
+    Page& operator=(const Page&) = delete;
+
+    // Creates the page's window with `parent` as its owner; false when it cannot be made.
+    bool Create(HWND parent);
+    HWND Window() const { return window_; }
+    HWND Item(int id) const { return GetDlgItem(window_, id); }
+
+    // Called by the main dialog before its window goes (the page window still exists).
+    virtual void OnClosing() {}
+
+protected:
+    // The page's messages after WM_INITDIALOG; what a dialog procedure returns.
+    virtual INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    virtual BOOL OnInitDialog() { return TRUE; }
+
+private:
+    static INT_PTR CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+    int templateId_;
+    HWND window_ = nullptr;
+};
+
+} // namespace rb

@@ -1,0 +1,90 @@
+#include "windows_found.h"
+
+#include "thread.h"
+
+#include <atomic>
+#include <cstring>
+
+namespace rbtest {
+
+namespace {
+
+struct Search {
+    const char* className;
+    const char* title;
+    HWND other;
+    HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter) {
+    auto* s = reinterpret_cast<Search*>(parameter);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process != GetCurrentProcessId() || window == s->other || !IsWindowVisible(window))
+        return TRUE;
+    char cls[64] = {}, text[256] = {};
+    GetClassNameA(window, cls, sizeof cls);
+    GetWindowTextA(window, text, sizeof text);
+    if (std::strcmp(cls, s->className) == 0 && (!s->title || std::strcmp(text, s->title) == 0)) {
+        s->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+} // namespace
+
+HWND FindOwnWindow(const char* className, const char* title, HWND other) {
+    Search search{className, title, other, nullptr};
+    EnumWindows(&MatchWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND WaitForWindow(const char* className, const char* title, HWND other, DWORD timeout) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (HWND found = FindOwnWindow(className, title, other))
+            return found;
+        if (GetTickCount() - start > timeout)
+            return nullptr;
+        Sleep(20);
+    }
+}
+
+std::string ItemText(HWND dialog, int id) {
+    char text[2048] = {};
+    GetDlgItemTextA(dialog, id, text, sizeof text);
+    return text;
+}
+
+std::string WindowText(HWND window) {
+    char text[2048] = {};
+    GetWindowTextA(window, text, sizeof text);
+    return text;
+}
+
+HWND FocusOf(HWND window) {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info);
+    return info.hwndFocus ? info.hwndFocus : window;
+}
+
+void RunDriven(const std::function<void()>& open, const std::function<void()>& drive) {
+    std::atomic<bool> finished{false};
+    Thread driver([&] {
+        drive();
+        // Whatever is still open ends, so that a failing test does not wait for ever.
+        while (!finished) {
+            if (HWND stray = FindOwnWindow("#32768", nullptr))
+                PostMessageA(stray, WM_KEYDOWN, VK_ESCAPE, 0);
+            else if (HWND dialog = FindOwnWindow("#32770", nullptr))
+                PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+            Sleep(100);
+        }
+    });
+    open();
+    finished = true;
+}
+
+} // namespace rbtest

@@ -1,0 +1,27 @@
+// Finding and reading the windows that the code under test opens, from a second thread.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+namespace rbtest {
+
+// A visible top-level window of this process with that class (and title, when given),
+// other than `other`; null when none is there or it did not appear within `timeout` ms.
+HWND FindOwnWindow(const char* className, const char* title, HWND other = nullptr);
+HWND WaitForWindow(const char* className, const char* title, HWND other = nullptr,
+                   DWORD timeout = 10000);
+
+std::string ItemText(HWND dialog, int id);
+std::string WindowText(HWND window);
+
+// The window that has the keyboard focus in the thread of `window`.
+HWND FocusOf(HWND window);
+
+// Runs `open` on this thread (it shows a modal window and returns when that ends) while
+// `drive` works the window from another thread. What `drive` leaves open is closed.
+void RunDriven(const std::function<void()>& open, const std::function<void()>& drive);
+
+} // namespace rbtest

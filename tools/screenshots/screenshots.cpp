@@ -1,0 +1,161 @@
+// Opens the main dialog on each of its pages and saves a picture of each as a BMP file;
+// tools/screenshots/run turns them into the PNG files under docs/. Run under Wine.
+//   screenshots.exe OUTPUT-FOLDER SAMPLE-FOLDER
+#include <windows.h>
+#include <commctrl.h>
+#include <shlobj.h>
+
+#include "columns/option_store.h"
+#include "module/activation.h"
+#include "resource_ids.h"
+#include "shell/shell_selection.h"
+#include "ui/main_dialog.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::wstring output;
+
+HWND FindDialog() {
+    for (int i = 0; i < 200; ++i) {
+        HWND found = FindWindowA("#32770", "Rubrikator");
+        if (found && IsWindowVisible(found))
+            return found;
+        Sleep(50);
+    }
+    return nullptr;
+}
+
+// The screen's pixels inside `rect` as a 24-bit BMP file.
+bool SaveScreen(const RECT& rect, const std::wstring& name) {
+    int width = rect.right - rect.left, height = rect.bottom - rect.top;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    SelectObject(memory, old);
+    DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
+    DWORD size = stride * static_cast<DWORD>(height);
+    BITMAPFILEHEADER head = {};
+    head.bfType = 0x4D42;
+    head.bfOffBits = sizeof head + sizeof info.bmiHeader;
+    head.bfSize = head.bfOffBits + size;
+    bool ok = false;
+    HANDLE file = CreateFileW((output + L"\\" + name + L".bmp").c_str(), GENERIC_WRITE, 0, nullptr,
+                              CREATE_ALWAYS, 0, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        DWORD written;
+        ok = WriteFile(file, &head, sizeof head, &written, nullptr) &&
+             WriteFile(file, &info.bmiHeader, sizeof info.bmiHeader, &written, nullptr) &&
+             WriteFile(file, bits, size, &written, nullptr);
+        CloseHandle(file);
+    }
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return ok;
+}
+
+bool SaveWindow(HWND window, const std::wstring& name) {
+    RECT rect;
+    GetWindowRect(window, &rect);
+    return SaveScreen(rect, name);
+}
+
+// The visible page's list view, or null.
+HWND VisibleList(HWND dialog) {
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        char name[64] = {};
+        GetClassNameA(child, name, sizeof name);
+        if (IsWindowVisible(child) && std::string(name) == "#32770")
+            return GetDlgItem(child, IDC_LIST);
+    }
+    return nullptr;
+}
+
+DWORD WINAPI Drive(void*) {
+    HWND dialog = FindDialog();
+    if (!dialog)
+        return 1;
+    Sleep(500);
+    struct Shot {
+        UINT command;
+        const wchar_t* name;
+    };
+    const Shot shots[] = {
+        {ID_SHOW_COLUMNS, L"columns-page"},
+        {ID_SHOW_NOTES, L"notes-page"},
+        {ID_SHOW_DETAILS, L"details-page"},
+        {ID_SHOW_INFO, L"info-page"},
+    };
+    for (const Shot& shot : shots) {
+        SendMessageA(dialog, WM_COMMAND, shot.command, 0);
+        if (shot.command == ID_SHOW_COLUMNS) {
+            // A column with its description and options.
+            HWND list = VisibleList(dialog);
+            LVITEMA item = {};
+            item.stateMask = item.state = LVIS_SELECTED | LVIS_FOCUSED;
+            SendMessageA(list, LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&item));
+            SendMessageA(list, LVM_SETSELECTIONMARK, 0, 0);
+        }
+        Sleep(shot.command == ID_SHOW_DETAILS ? 2500 : 700);
+        SaveWindow(dialog, shot.name);
+        if (shot.command == ID_SHOW_COLUMNS)
+            SaveWindow(dialog, L"main-dialog");
+    }
+    // The "Info ..." popup, open below its button.
+    PostMessageA(dialog, WM_COMMAND, ID_INFO_MENU, 0);
+    Sleep(800);
+    RECT dialogRect;
+    GetWindowRect(dialog, &dialogRect);
+    HWND menu = FindWindowA("#32768", nullptr);
+    RECT both = dialogRect;
+    if (menu) {
+        RECT menuRect;
+        GetWindowRect(menu, &menuRect);
+        UnionRect(&both, &dialogRect, &menuRect);
+    }
+    SaveScreen(both, L"info-menu");
+    PostMessageA(menu ? menu : dialog, WM_KEYDOWN, VK_ESCAPE, 0);
+    Sleep(300);
+    PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    return 0;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc < 3) {
+        std::printf("usage: screenshots.exe OUTPUT-FOLDER SAMPLE-FOLDER\n");
+        return 2;
+    }
+    output = argv[1];
+    OleInitialize(nullptr);
+    // The details page lists the sample folder, as if it had been right-clicked.
+    LPITEMIDLIST folder = nullptr;
+    SFGAOF attributes = 0;
+    if (SUCCEEDED(SHParseDisplayName(argv[2], nullptr, &folder, 0, &attributes))) {
+        rb::TheShellSelection().Replace(folder, nullptr);
+        CoTaskMemFree(folder);
+    }
+    rb::WriteIntOption("tab_id", 0);
+    HANDLE driver = CreateThread(nullptr, 0, &Drive, nullptr, 0, nullptr);
+    rb::MainDialog dialog(nullptr);
+    INT_PTR result = dialog.RunModal(nullptr);
+    WaitForSingleObject(driver, 10000);
+    CloseHandle(driver);
+    rb::ReleaseShellSelection();
+    OleUninitialize();
+    return result == IDCANCEL ? 0 : 1;
+}
