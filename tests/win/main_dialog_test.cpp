@@ -3,6 +3,7 @@
 
 #include "columns/option_store.h"
 #include "common/shell_open.h"
+#include "dialog_driver.h"
 #include "fake_explorer.h"
 #include "module/module.h"
 #include "product_dll.h"
@@ -39,40 +40,20 @@ bool RecordOpen(HWND owner, const std::string& target, int show) {
     return !(refuseResourceLinks && target.compare(0, 6, "res://") == 0);
 }
 
+using rbtest::ButtonChecked;
+using rbtest::PageWithItem;
+using rbtest::VisiblePage;
+
 HWND WaitForDialog() {
-    return WaitForWindow("#32770", "Rubrikator");
+    return rbtest::WaitForMainDialog();
 }
 
 HWND Toolbar(HWND dialog) {
-    return GetDlgItem(dialog, ID_TOOLBAR);
+    return rbtest::MainToolbar(dialog);
 }
 
 bool Checked(HWND dialog, UINT command) {
-    return SendMessageA(Toolbar(dialog), TB_ISBUTTONCHECKED, command, 0) != 0;
-}
-
-// The page shown: 'i'nfo, 'c'olumns, 'n'otes, 'd'etails, or '-' for none or several.
-char VisiblePage(HWND dialog) {
-    char shown = 0;
-    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        char name[16] = {};
-        GetClassNameA(child, name, sizeof name);
-        if (std::string(name) != "#32770" || !IsWindowVisible(child))
-            continue;
-        char page = GetDlgItem(child, IDC_SYSTEM_TEXT) ? 'i'
-                    : GetDlgItem(child, IDC_UNIT)      ? 'c'
-                    : GetDlgItem(child, IDC_LIST)      ? 'd'
-                                                       : 'n';
-        shown = shown ? '-' : page;
-    }
-    return shown ? shown : '-';
-}
-
-HWND PageWithItem(HWND dialog, int id) {
-    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-        if (GetDlgItem(child, id))
-            return child;
-    return nullptr;
+    return ButtonChecked(dialog, command);
 }
 
 class MainDialogTest : public rbtest::CleanOptions {
@@ -88,15 +69,8 @@ protected:
         CleanOptions::TearDown();
     }
 
-    // Opens the dialog as DoRubrikatorDlg does and drives it; returns its result.
     INT_PTR Standalone(const std::function<void(HWND)>& drive) {
-        INT_PTR result = 0;
-        RunDriven([&] { result = rb::RunMainDialogStandalone(); },
-                  [&] {
-                      if (HWND dialog = WaitForDialog())
-                          drive(dialog);
-                  });
-        return result;
+        return rbtest::OpenStandalone(drive);
     }
 
     rb::ShellOpenFunction previous = nullptr;

@@ -10,6 +10,7 @@
 #include "resource_ids.h"
 #include "shell/shell_selection.h"
 #include "ui/main_dialog.h"
+#include "ui/notes_page.h"
 
 #include <cstdio>
 #include <string>
@@ -150,6 +151,11 @@ int wmain(int argc, wchar_t** argv) {
         CoTaskMemFree(folder);
     }
     rb::WriteIntOption("tab_id", 0);
+    // The screenshot prefix is the tool's own: its notes file holds a sample note.
+    rb::ReplaceFileBytes(rb::NotesFilePath(),
+                         "Einkaufsliste f\xFCr Freitag:\r\n- Druckerpapier\r\n- Toner "
+                         "(Laserdrucker, Raum 2.14)\r\n\r\nAnruf bei Frau M\xFCller wegen "
+                         "des Angebots, vor 16 Uhr.\r\n");
     HANDLE driver = CreateThread(nullptr, 0, &Drive, nullptr, 0, nullptr);
     rb::MainDialog dialog(nullptr);
     INT_PTR result = dialog.RunModal(nullptr);

@@ -1,0 +1,368 @@
+// The columns settings page and the notes page inside the real main dialog.
+#include <gtest/gtest.h>
+
+#include "column_client.h"
+#include "columns/option_store.h"
+#include "columns/options.h"
+#include "dialog_driver.h"
+#include "resource_ids.h"
+#include "support.h"
+#include "ui/columns_page.h"
+#include "ui/notes_page.h"
+#include "windows_found.h"
+
+#include <commctrl.h>
+
+#include <atomic>
+#include <vector>
+
+namespace {
+
+using rbtest::OpenStandalone;
+using rbtest::PageWithItem;
+
+// ---------------------------------------------------------------- columns page
+
+struct ColumnsView {
+    bool enabled[4]; // unit, thousands, decimals, file sizes
+    bool checked[3]; // thousands, decimals, file sizes
+    int unit;
+    std::string description;
+};
+
+const int kControls[] = {IDC_UNIT, IDC_THOUSANDS, IDC_DECIMALS, IDC_FILE_SIZES};
+
+ColumnsView Read(HWND page) {
+    ColumnsView view = {};
+    for (int i = 0; i < 4; ++i)
+        view.enabled[i] = IsWindowEnabled(GetDlgItem(page, kControls[i])) != 0;
+    for (int i = 0; i < 3; ++i)
+        view.checked[i] =
+            SendMessageA(GetDlgItem(page, kControls[i + 1]), BM_GETCHECK, 0, 0) == BST_CHECKED;
+    view.unit = static_cast<int>(SendMessageA(GetDlgItem(page, IDC_UNIT), CB_GETCURSEL, 0, 0));
+    view.description = rbtest::ItemText(page, IDC_TEXT);
+    return view;
+}
+
+// Selects row `index` as a click would, and waits for the page's poll to see it.
+void Select(HWND page, int index) {
+    HWND list = GetDlgItem(page, IDC_LIST);
+    LVITEMA state = {};
+    state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&state));
+    state.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageA(list, LVM_SETITEMSTATE, index, reinterpret_cast<LPARAM>(&state));
+    SendMessageA(list, LVM_SETSELECTIONMARK, 0, index);
+    Sleep(3 * rb::ColumnsPage::kSelectionPollMilliseconds);
+}
+
+std::string Stored(const char* name) {
+    return std::to_string(rb::ReadIntOption(name, -1));
+}
+
+using ColumnsPageTest = rbtest::CleanOptions;
+
+TEST_F(ColumnsPageTest, ListsTheColumnsAndShowsWhatAppliesToTheSelectedOne) {
+    // Stored values that differ from the defaults, so that shown marks come from them.
+    rb::WriteIntOption("tausender_groesse", 0);
+    rb::WriteIntOption("nachkommanteil", 1);
+    rb::WriteIntOption("datei_groesse", 1);
+    rb::WriteIntOption("tausender_ordner", 0);
+    rb::WriteIntOption("groesse_typ", 2);
+    std::vector<std::string> rows;
+    ColumnsView atStart, size, folders, dpi, times[3];
+    OpenStandalone([&](HWND dialog) {
+        HWND page = PageWithItem(dialog, IDC_UNIT);
+        HWND list = GetDlgItem(page, IDC_LIST);
+        for (int i = 0; i < SendMessageA(list, LVM_GETITEMCOUNT, 0, 0); ++i) {
+            char text[80] = {};
+            LVITEMA item = {};
+            item.pszText = text;
+            item.cchTextMax = sizeof text;
+            SendMessageA(list, LVM_GETITEMTEXTA, i, reinterpret_cast<LPARAM>(&item));
+            rows.push_back(text);
+        }
+        Sleep(300);
+        atStart = Read(page);
+        Select(page, 0);
+        size = Read(page);
+        Select(page, 1);
+        folders = Read(page);
+        Select(page, 3);
+        dpi = Read(page);
+        for (int i = 0; i < 3; ++i) {
+            Select(page, 9 + i);
+            times[i] = Read(page);
+        }
+    });
+    ASSERT_EQ(rows.size(), 12u);
+    EXPECT_EQ(rows[0], "Ordnergr\xF6\xDF"
+                       "e (RB)");
+    EXPECT_EQ(rows[11], "Zugriffssek. (RB)");
+
+    EXPECT_EQ(atStart.description, "");
+    EXPECT_FALSE(atStart.enabled[0] || atStart.enabled[1] || atStart.enabled[2] ||
+                 atStart.enabled[3]);
+
+    EXPECT_TRUE(size.enabled[0] && size.enabled[1] && size.enabled[2] && size.enabled[3]);
+    EXPECT_FALSE(size.checked[0]); // tausender_groesse 0
+    EXPECT_TRUE(size.checked[1]);  // nachkommanteil 1
+    EXPECT_TRUE(size.checked[2]);  // datei_groesse 1
+    EXPECT_EQ(size.unit, 2);       // "Byte"
+    EXPECT_EQ(size.description, "Zeigt die Gesamtgr\xF6sse des jeweiligen Verzeichnisses an, "
+                                "inklusive aller Unterverzeichnisse.");
+
+    EXPECT_FALSE(folders.enabled[0]);
+    EXPECT_TRUE(folders.enabled[1]);
+    EXPECT_FALSE(folders.enabled[2] || folders.enabled[3]);
+    EXPECT_FALSE(folders.checked[0]);                      // tausender_ordner 0
+    EXPECT_TRUE(folders.checked[1] && folders.checked[2]); // kept from the size column
+    EXPECT_EQ(folders.description,
+              "Zeigt die Anzahl der Ordner, an inklusive aller Unterverzeichnisse.");
+
+    EXPECT_FALSE(dpi.enabled[0] || dpi.enabled[1] || dpi.enabled[2] || dpi.enabled[3]);
+    EXPECT_EQ(dpi.description,
+              "Zeigt die DPI (Dots per Inch = Punkte pro Zoll) der jeweiligen Bilddatei an. "
+              "Wichtig z.B.: f\xFCr Leute, die viel Faxen !\r\n( gdiplus.dll erforderlich )");
+    for (const ColumnsView& time : times)
+        EXPECT_EQ(time.description, "Manchmal mu\xDF es ganz genau sein:Anzeige Sekunden und "
+                                    "Millisekunden !");
+}
+
+TEST_F(ColumnsPageTest, CheckBoxesToggleTheirOptionAndWriteItAtOnce) {
+    rb::WriteIntOption("tausender_ordner", 5); // not 0: one click makes it 0
+    std::string filesAfterClick, foldersAfterClick, folders5AfterClick;
+    int filesInMemory = -1, foldersInMemory = -1;
+    OpenStandalone([&](HWND dialog) {
+        HWND page = PageWithItem(dialog, IDC_UNIT);
+        Select(page, 2); // "Dateienanzahl (RB)"
+        SendMessageA(GetDlgItem(page, IDC_THOUSANDS), BM_CLICK, 0, 0);
+        filesAfterClick = Stored("tausender_dateien");
+        foldersAfterClick = Stored("tausender_ordner");
+        filesInMemory = rb::Options().tausenderDateien;
+        Select(page, 1); // "Ordneranzahl (RB)", stored as 5
+        SendMessageA(GetDlgItem(page, IDC_THOUSANDS), BM_CLICK, 0, 0);
+        folders5AfterClick = Stored("tausender_ordner");
+        foldersInMemory = rb::Options().tausenderOrdner;
+    });
+    EXPECT_EQ(filesAfterClick, "0");
+    EXPECT_EQ(filesInMemory, 0);
+    EXPECT_EQ(foldersAfterClick, "5"); // untouched by the click on the file count
+    EXPECT_EQ(folders5AfterClick, "0");
+    EXPECT_EQ(foldersInMemory, 0);
+}
+
+TEST_F(ColumnsPageTest, TheUnitIsWrittenByChoiceNotByTypingAndColumnsFollowAtOnce) {
+    rbtest::TempDir dir;
+    dir.WriteFile(L"a.bin", std::string(1536, 'x'));
+    rbtest::Provider provider; // made before the change: no reload of the options
+    std::string afterByte, afterKb, afterTyping;
+    std::wstring textAfterByte, textAfterKb;
+    OpenStandalone([&](HWND dialog) {
+        HWND page = PageWithItem(dialog, IDC_UNIT);
+        HWND combo = GetDlgItem(page, IDC_UNIT);
+        Select(page, 0);
+        auto choose = [&](int position) {
+            SendMessageA(combo, CB_SETCURSEL, position, 0);
+            SendMessageA(page, WM_COMMAND, MAKEWPARAM(IDC_UNIT, CBN_SELENDOK),
+                         reinterpret_cast<LPARAM>(combo));
+        };
+        choose(2);
+        afterByte = Stored("groesse_typ");
+        textAfterByte = rbtest::Text(provider.p, 0, dir.Path());
+        choose(0);
+        afterKb = Stored("groesse_typ");
+        textAfterKb = rbtest::Text(provider.p, 0, dir.Path());
+        SetWindowTextA(combo, "Byte");
+        SendMessageA(page, WM_COMMAND, MAKEWPARAM(IDC_UNIT, CBN_EDITCHANGE),
+                     reinterpret_cast<LPARAM>(combo));
+        SendMessageA(page, WM_COMMAND, MAKEWPARAM(IDC_UNIT, CBN_EDITUPDATE),
+                     reinterpret_cast<LPARAM>(combo));
+        afterTyping = Stored("groesse_typ");
+    });
+    EXPECT_EQ(afterByte, "2");
+    EXPECT_EQ(textAfterByte, L"  1.536");
+    EXPECT_EQ(afterKb, "0");
+    EXPECT_EQ(textAfterKb, L" 1,50 KB");
+    EXPECT_EQ(afterTyping, "0");
+}
+
+// ---------------------------------------------------------------- notes page
+
+std::vector<std::string> writes;
+bool WriteAndCount(HANDLE file, const char* data, DWORD size) {
+    writes.emplace_back(data, size);
+    DWORD written = 0;
+    return WriteFile(file, data, size, &written, nullptr) && written == size;
+}
+
+// Writes half and then fails, as a full disk would.
+bool WriteHalfAndFail(HANDLE file, const char* data, DWORD size) {
+    DWORD written = 0;
+    WriteFile(file, data, size / 2, &written, nullptr);
+    return false;
+}
+
+class NotesPageTest : public rbtest::CleanOptions {
+protected:
+    void SetUp() override {
+        CleanOptions::SetUp();
+        writes.clear();
+        previous = rb::SetNotesWriteFunction(&WriteAndCount);
+    }
+    void TearDown() override {
+        rb::SetNotesWriteFunction(previous);
+        CleanOptions::TearDown();
+    }
+    std::wstring Notes() const { return dir / L"Rubrikator_Notiz.txt"; }
+    // What the folder holds besides the note: a leftover of a save would show here.
+    std::vector<std::wstring> Others() const {
+        std::vector<std::wstring> names;
+        WIN32_FIND_DATAW data;
+        HANDLE find = FindFirstFileW((dir.Path() + L"\\*").c_str(), &data);
+        if (find != INVALID_HANDLE_VALUE) {
+            do {
+                std::wstring name = data.cFileName;
+                if (name != L"." && name != L".." && name != L"Rubrikator_Notiz.txt")
+                    names.push_back(name);
+            } while (FindNextFileW(find, &data));
+            FindClose(find);
+        }
+        return names;
+    }
+
+    rbtest::TempDir dir;
+    rbtest::DocumentsFolder documents{dir.Path()};
+    rb::FileWriteFunction previous = nullptr;
+};
+
+HWND NotesEdit(HWND dialog) {
+    HWND page = PageWithItem(dialog, IDC_TEXT);
+    // The columns page has an edit 208 as well; the notes page is the one without a list.
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        if (GetDlgItem(child, IDC_TEXT) && !GetDlgItem(child, IDC_LIST))
+            page = child;
+    return GetDlgItem(page, IDC_TEXT);
+}
+
+const DWORD kSaveDelay = rb::NotesPage::kSaveDelayMilliseconds;
+
+TEST_F(NotesPageTest, TypingIsSavedHalfASecondAfterTheLastKeyAsTheExactBytes) {
+    EXPECT_EQ(rb::NotesFilePath(), Notes());
+    std::string empty = "?", early = "?", saved, twoLines;
+    bool existedEarly = true;
+    rb::WriteIntOption("tab_id", 1);
+    OpenStandalone([&](HWND dialog) {
+        HWND edit = NotesEdit(dialog);
+        empty = rbtest::WindowText(edit);
+        rbtest::Type(edit, "abc");
+        Sleep(kSaveDelay / 2);
+        existedEarly = GetFileAttributesW(Notes().c_str()) != INVALID_FILE_ATTRIBUTES;
+        Sleep(kSaveDelay + 300);
+        saved = rbtest::ReadBytes(Notes());
+        rbtest::Type(edit, "\rde\xE4");
+        Sleep(kSaveDelay + 300);
+        twoLines = rbtest::ReadBytes(Notes());
+    });
+    EXPECT_EQ(empty, "");
+    EXPECT_FALSE(existedEarly);
+    EXPECT_EQ(saved, "abc");
+    EXPECT_EQ(twoLines, "abc\r\nde\xE4");
+    EXPECT_EQ(writes.size(), 2u);
+    EXPECT_TRUE(Others().empty());
+}
+
+TEST_F(NotesPageTest, ABurstOfTypingIsWrittenOnce) {
+    rb::WriteIntOption("tab_id", 1);
+    OpenStandalone([&](HWND dialog) {
+        HWND edit = NotesEdit(dialog);
+        for (int i = 0; i < 12; ++i) {
+            rbtest::Type(edit, "x");
+            Sleep(kSaveDelay / 5);
+        }
+        Sleep(kSaveDelay + 300);
+    });
+    ASSERT_EQ(writes.size(), 1u);
+    EXPECT_EQ(writes[0], std::string(12, 'x'));
+}
+
+TEST_F(NotesPageTest, TheFileIsReadUpToAZeroByteAndOpeningOnAnotherPageWritesNothing) {
+    rbtest::WriteBytes(Notes(), std::string("vorher\r\nzwei\0danach", 19));
+    std::string shown;
+    rb::WriteIntOption("tab_id", 2);
+    OpenStandalone([&](HWND dialog) { shown = rbtest::WindowText(NotesEdit(dialog)); });
+    EXPECT_EQ(shown, "vorher\r\nzwei");
+    EXPECT_TRUE(writes.empty());
+    EXPECT_EQ(rbtest::ReadBytes(Notes()), std::string("vorher\r\nzwei\0danach", 19));
+}
+
+TEST_F(NotesPageTest, ClosingRightAfterTypingKeepsTheLastWords) {
+    rbtest::WriteBytes(Notes(), "Anfang");
+    rb::WriteIntOption("tab_id", 1);
+    OpenStandalone([&](HWND dialog) {
+        HWND edit = NotesEdit(dialog);
+        SendMessageA(edit, EM_SETSEL, 6, 6);
+        rbtest::Type(edit, " Ende");
+        Sleep(100);
+        PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    });
+    EXPECT_EQ(rbtest::ReadBytes(Notes()), "Anfang Ende");
+}
+
+TEST_F(NotesPageTest, ALongNoteIsKeptWholeAndCanStillBeTypedInto) {
+    std::string note;
+    for (int i = 0; note.size() < 70000; ++i)
+        note += "Zeile " + std::to_string(i) + "\r\n";
+    note.resize(70000);
+    rbtest::WriteBytes(Notes(), note);
+    rb::WriteIntOption("tab_id", 1);
+    OpenStandalone([&](HWND dialog) {
+        HWND edit = NotesEdit(dialog);
+        SendMessageA(edit, EM_SETSEL, 70000, 70000);
+        rbtest::Type(edit, "!");
+        Sleep(kSaveDelay + 400);
+    });
+    EXPECT_EQ(rbtest::ReadBytes(Notes()), note + "!");
+}
+
+TEST_F(NotesPageTest, ASaveThatFailsLeavesTheOldFileAndTheNextChangeTriesAgain) {
+    rbtest::WriteBytes(Notes(), "alt und wichtig");
+    std::string afterFailure, shownAfterFailure;
+    rb::WriteIntOption("tab_id", 1);
+    OpenStandalone([&](HWND dialog) {
+        HWND edit = NotesEdit(dialog);
+        rb::SetNotesWriteFunction(&WriteHalfAndFail);
+        SetWindowTextA(edit, "");
+        rbtest::Type(edit, "neu");
+        Sleep(kSaveDelay + 300);
+        afterFailure = rbtest::ReadBytes(Notes());
+        shownAfterFailure = rbtest::WindowText(edit);
+        rb::SetNotesWriteFunction(&WriteAndCount);
+        rbtest::Type(edit, "er");
+        Sleep(kSaveDelay + 300);
+    });
+    EXPECT_EQ(afterFailure, "alt und wichtig");
+    EXPECT_EQ(shownAfterFailure, "neu");
+    EXPECT_EQ(rbtest::ReadBytes(Notes()), "neuer");
+    EXPECT_TRUE(Others().empty());
+}
+
+TEST_F(NotesPageTest, ADocumentsFolderOutsideTheCodePageWorks) {
+    std::wstring cyrillic = dir.MakeDir(L"\u0414\u043e\u043a\u0443\u043c\u0435\u043d\u0442\u044b");
+    rbtest::DocumentsFolder documentsHere(cyrillic);
+    EXPECT_EQ(rb::NotesFilePath(), cyrillic + L"\\Rubrikator_Notiz.txt");
+    rbtest::WriteBytes(cyrillic + L"\\Rubrikator_Notiz.txt", "gelesen");
+    std::string shown;
+    rb::WriteIntOption("tab_id", 1);
+    OpenStandalone([&](HWND dialog) {
+        HWND edit = NotesEdit(dialog);
+        shown = rbtest::WindowText(edit);
+        SendMessageA(edit, EM_SETSEL, 7, 7);
+        rbtest::Type(edit, " und gespeichert");
+        Sleep(kSaveDelay + 300);
+    });
+    EXPECT_EQ(shown, "gelesen");
+    EXPECT_EQ(rbtest::ReadBytes(cyrillic + L"\\Rubrikator_Notiz.txt"), "gelesen und gespeichert");
+}
+
+} // namespace
