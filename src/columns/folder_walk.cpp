@@ -112,6 +112,17 @@ private:
     bool withIds_ = true;
 };
 
+class StoppableLister : public SystemLister {
+public:
+    explicit StoppableLister(const std::atomic<bool>& stop) : stop_(stop) {}
+    bool List(const std::wstring& path, EntrySink& sink) override {
+        return !stop_.load() && SystemLister::List(path, sink);
+    }
+
+private:
+    const std::atomic<bool>& stop_;
+};
+
 // Results of recent walks, shared by every thread of the process.
 struct WalkRecord {
     std::wstring path;
@@ -235,6 +246,11 @@ private:
 WalkTable walkTable;
 
 } // namespace
+
+FolderTotals WalkFolderStoppable(const std::wstring& extendedPath, const std::atomic<bool>& stop) {
+    StoppableLister lister(stop);
+    return WalkTree(extendedPath, lister);
+}
 
 void ForgetFolderStatistics() {
     walkTable.Forget();

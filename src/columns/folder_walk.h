@@ -3,6 +3,7 @@
 
 #include "columns/tree_walk.h"
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -12,6 +13,10 @@ namespace rb {
 // folders to the counters; returns the total size. Nothing for a path that is not a full
 // path. Every call walks.
 std::uint64_t WalkFolder(const wchar_t* path, std::int64_t& files, std::int64_t& folders);
+
+// One walk of `extendedPath` (no kept results), which lists nothing more once `stop` is
+// set; its numbers are then incomplete.
+FolderTotals WalkFolderStoppable(const std::wstring& extendedPath, const std::atomic<bool>& stop);
 
 // The three numbers of the folder `extendedPath` for the columns. Explorer asks for size,
 // folder count and file count one after the other, often on different threads: one walk

@@ -196,6 +196,22 @@ void ProduceBitDepth(ImageLibrary& images, const wchar_t* path, std::uint32_t at
     images.Unload();
 }
 
+ImageFacts ReadImageFacts(ImageLibrary& images, const wchar_t* path, std::uint32_t attributes) {
+    ImageFacts facts;
+    if (!images.IsAvailable())
+        return facts;
+    ScopedLock lock(images.Lock());
+    facts.loaded = LoadForRequest(images, path, attributes);
+    if (facts.loaded) {
+        images.GetResolution(facts.horizontalDpi, facts.verticalDpi);
+        facts.bitDepth = images.GetBitDepth();
+        facts.width = images.GetWidth();
+        facts.height = images.GetHeight();
+    }
+    images.Unload();
+    return facts;
+}
+
 bool ProduceImageSize(ImageLibrary& images, const wchar_t* path, std::uint32_t attributes,
                       ValueText& value) {
     if (!images.IsAvailable()) {

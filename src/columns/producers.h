@@ -27,4 +27,12 @@ void ProduceBitDepth(ImageLibrary& images, const wchar_t* path, std::uint32_t at
 bool ProduceImageSize(ImageLibrary& images, const wchar_t* path, std::uint32_t attributes,
                       ValueText& value);
 
+// The three image values of one decoding, for callers that show them side by side.
+struct ImageFacts {
+    bool loaded = false;
+    int horizontalDpi = 0, verticalDpi = 0;
+    unsigned bitDepth = 0, width = 0, height = 0;
+};
+ImageFacts ReadImageFacts(ImageLibrary& images, const wchar_t* path, std::uint32_t attributes);
+
 } // namespace rb

@@ -1,5 +1,6 @@
 #include "shell/shell_selection.h"
 
+#include <cstdint>
 #include <cstring>
 
 namespace rb {
@@ -13,13 +14,25 @@ UINT SelectionCopy::Count() const {
 }
 
 LPCITEMIDLIST SelectionCopy::At(UINT index) const {
-    UINT count = Count();
-    if (index > count || cida.size() < sizeof(UINT) * (count + 2))
+    // The block comes from another program: every bound is checked in 64 bits, so that
+    // a count near 2^32 cannot wrap it, and the list must end inside the block.
+    const std::uint64_t size = cida.size();
+    const std::uint64_t slot = (static_cast<std::uint64_t>(index) + 1) * sizeof(UINT);
+    if (index > Count() || slot + sizeof(UINT) > size)
         return nullptr;
     UINT offset;
-    std::memcpy(&offset, cida.data() + sizeof(UINT) * (index + 1), sizeof offset);
-    if (offset >= cida.size())
-        return nullptr;
+    std::memcpy(&offset, cida.data() + slot, sizeof offset);
+    for (std::uint64_t at = offset;;) {
+        USHORT length;
+        if (at + sizeof length > size)
+            return nullptr;
+        std::memcpy(&length, cida.data() + at, sizeof length);
+        if (length == 0)
+            break;
+        if (length < sizeof length)
+            return nullptr; // an item of less than its own length field never ends
+        at += length;
+    }
     return reinterpret_cast<LPCITEMIDLIST>(cida.data() + offset);
 }
 

@@ -29,7 +29,8 @@ struct SelectionCopy {
     std::vector<BYTE> cida; // empty when the latest Initialize gave no selection
 
     UINT Count() const;
-    // The ID list at offset `index` (0: the parent folder, 1..n: the items), or null.
+    // The ID list at offset `index` (0: the parent folder, 1..n: the items), or null when
+    // its offset or the list itself does not lie inside the block.
     LPCITEMIDLIST At(UINT index) const;
 };
 

@@ -1,11 +1,412 @@
 #include "ui/details_page.h"
 
+#include "columns/catalogue.h"
+#include "columns/number_format.h"
+#include "columns/options.h"
+#include "columns/producers.h"
+#include "columns/tree_walk.h"
+#include "common/text.h"
+#include "common/win_text.h"
 #include "resource_ids.h"
+
+#include <commctrl.h>
+#include <shlwapi.h>
 
 namespace rb {
 
+namespace {
+
+const IID kIidIShellFolder = {0x000214E6, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+
+constexpr DWORD kEnumerateEverything = SHCONTF_FOLDERS | SHCONTF_NONFOLDERS | SHCONTF_INCLUDEHIDDEN;
+
+class Exclusive {
+public:
+    explicit Exclusive(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
+    ~Exclusive() { ReleaseSRWLockExclusive(&lock_); }
+    Exclusive(const Exclusive&) = delete;
+    Exclusive& operator=(const Exclusive&) = delete;
+
+private:
+    SRWLOCK& lock_;
+};
+
+std::wstring SecondsText(const FILETIME& time) {
+    SYSTEMTIME split = {};
+    FileTimeToSystemTime(&time, &split);
+    return AnsiToWide(Format("%02d.%03d", split.wSecond, split.wMilliseconds));
+}
+
+// "Content Type" of the extension's class key, up to 255 characters.
+std::wstring ContentTypeOf(const std::wstring& extension) {
+    if (extension.empty())
+        return std::wstring();
+    UniqueKey key;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, (L"." + extension).c_str(), 0, KEY_READ, key.put()) !=
+        ERROR_SUCCESS) {
+        key.release();
+        return std::wstring();
+    }
+    wchar_t value[256] = {};
+    DWORD size = sizeof value - sizeof(wchar_t);
+    if (RegQueryValueExW(key.get(), L"Content Type", nullptr, nullptr,
+                         reinterpret_cast<BYTE*>(value), &size) != ERROR_SUCCESS)
+        return std::wstring();
+    value[size / sizeof(wchar_t) < 255 ? size / sizeof(wchar_t) : 255] = L'\0';
+    return value;
+}
+
+} // namespace
+
+std::wstring ExtensionOfName(const std::wstring& path) {
+    std::size_t slash = path.find_last_of(L"\\/");
+    std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
+    std::size_t dot = name.find_last_of(L'.');
+    if (dot == std::wstring::npos || dot + 1 == name.size())
+        return std::wstring();
+    std::wstring extension = name.substr(dot + 1);
+    CharLowerBuffW(&extension[0], static_cast<DWORD>(extension.size()));
+    return extension;
+}
+
 DetailsPage::DetailsPage() : Page(IDD_DETAILS_PAGE) {}
 
-void DetailsPage::Fill(LPCITEMIDLIST) {}
+DetailsPage::~DetailsPage() {
+    StopWalks(true);
+}
+
+BOOL DetailsPage::OnInitDialog() {
+    list_ = Item(IDC_LIST);
+    notify_ = Window();
+    // The list asks for its texts in UTF-16: names outside the ANSI code page stay whole.
+    SendMessageW(list_, WM_NOTIFYFORMAT, reinterpret_cast<WPARAM>(Window()), NF_REQUERY);
+    LVCOLUMNW column = {};
+    column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT;
+    column.fmt = LVCFMT_LEFT;
+    column.cx = 150;
+    column.pszText = const_cast<wchar_t*>(L"Name");
+    SendMessageW(list_, LVM_INSERTCOLUMNW, 0, reinterpret_cast<LPARAM>(&column));
+    for (std::size_t i = 0; ColumnCatalogue[i].title; ++i) {
+        std::wstring title = AnsiToWide(ColumnCatalogue[i].title);
+        column.fmt = LVCFMT_RIGHT;
+        column.cx = 70;
+        column.pszText = &title[0];
+        SendMessageW(list_, LVM_INSERTCOLUMNW, static_cast<WPARAM>(i + 1),
+                     reinterpret_cast<LPARAM>(&column));
+    }
+    SHFILEINFOA info = {};
+    auto icons = reinterpret_cast<HIMAGELIST>(
+        SHGetFileInfoA("C:\\", 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
+    SendMessageW(list_, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(icons));
+    // The system's list is shared: the list view must never destroy it.
+    SetWindowLongPtrW(list_, GWL_STYLE, GetWindowLongPtrW(list_, GWL_STYLE) | LVS_SHAREIMAGELISTS);
+    return TRUE;
+}
+
+INT_PTR DetailsPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_NOTIFYFORMAT:
+        SetWindowLongPtrW(Window(), DWLP_MSGRESULT, NFR_UNICODE);
+        return TRUE;
+    case WM_NOTIFY: {
+        auto* header = reinterpret_cast<NMHDR*>(lParam);
+        if (header->hwndFrom == list_ && header->code == LVN_GETDISPINFOW) {
+            auto* request = reinterpret_cast<NMLVDISPINFOW*>(lParam);
+            auto* row = reinterpret_cast<Row*>(request->item.lParam);
+            if (!row)
+                return TRUE;
+            if (request->item.mask & LVIF_TEXT) {
+                resultText_ = request->item.iSubItem == 0
+                                  ? NameOf(*row)
+                                  : CellText(*row, request->item.iSubItem - 1);
+                request->item.pszText = &resultText_[0];
+            }
+            if ((request->item.mask & LVIF_IMAGE) && request->item.iSubItem == 0)
+                request->item.iImage = IconOf(*row);
+            request->item.mask |= LVIF_DI_SETITEM;
+            return TRUE;
+        }
+        return FALSE;
+    }
+    case kStatisticsReady:
+        ShowStatistics();
+        return TRUE;
+    default:
+        return Page::OnMessage(message, wParam, lParam);
+    }
+}
+
+void DetailsPage::Fill(LPCITEMIDLIST folder) {
+    StopWalks(false);
+    SendMessageW(list_, LVM_DELETEALLITEMS, 0, 0);
+    items_.clear(); // the items' ID lists go with them
+    folder_.reset();
+    folderIdList_.reset(folder ? ILClone(folder) : nullptr);
+    if (!folderIdList_)
+        return;
+    ComPtr<IShellFolder> desktop;
+    if (FAILED(SHGetDesktopFolder(desktop.put())))
+        return;
+    if (folderIdList_.get()->mkid.cb == 0)
+        desktop->QueryInterface(kIidIShellFolder, folder_.put_void());
+    else
+        desktop->BindToObject(folderIdList_.get(), nullptr, kIidIShellFolder, folder_.put_void());
+    if (!folder_)
+        return;
+    ComPtr<IEnumIDList> children;
+    if (folder_->EnumObjects(nullptr, kEnumerateEverything, children.put()) != S_OK || !children)
+        return;
+    // One redraw for the whole list, not one for each item.
+    struct RedrawOnce {
+        HWND list;
+        explicit RedrawOnce(HWND l) : list(l) { SendMessageW(list, WM_SETREDRAW, FALSE, 0); }
+        ~RedrawOnce() {
+            SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+            InvalidateRect(list, nullptr, TRUE);
+        }
+    } redraw(list_);
+    for (;;) {
+        LPITEMIDLIST childList = nullptr;
+        ULONG fetched = 0;
+        if (children->Next(1, &childList, &fetched) != S_OK || !childList)
+            break;
+        auto item = std::make_unique<Row>();
+        item->child.reset(childList);
+        item->full.reset(ILCombine(folderIdList_.get(), childList));
+        if (!item->full)
+            continue;
+        // Name and icon are asked for when the row is first shown: the shell takes its
+        // time for each, and a folder may hold many thousands of items.
+        LVITEMW row = {};
+        row.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
+        row.iItem = static_cast<int>(items_.size());
+        row.pszText = LPSTR_TEXTCALLBACKW;
+        row.iImage = I_IMAGECALLBACK;
+        row.lParam = reinterpret_cast<LPARAM>(item.get());
+        if (SendMessageW(list_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&row)) >= 0)
+            items_.push_back(std::move(item));
+    }
+    SendMessageW(list_, LVM_SORTITEMS, reinterpret_cast<WPARAM>(this),
+                 reinterpret_cast<LPARAM>(&DetailsPage::CompareItems));
+}
+
+int CALLBACK DetailsPage::CompareItems(LPARAM a, LPARAM b, LPARAM page) {
+    auto* self = reinterpret_cast<DetailsPage*>(page);
+    auto* first = reinterpret_cast<Row*>(a);
+    auto* second = reinterpret_cast<Row*>(b);
+    if (!self->folder_ || !first || !second || !first->child || !second->child)
+        return 0;
+    HRESULT order = self->folder_->CompareIDs(0, first->child.get(), second->child.get());
+    return static_cast<short>(HRESULT_CODE(order));
+}
+
+std::wstring DetailsPage::NameOf(Row& item) {
+    STRRET name = {};
+    wchar_t text[MAX_PATH] = {};
+    if (folder_ && item.child &&
+        SUCCEEDED(folder_->GetDisplayNameOf(item.child.get(), SHGDN_INFOLDER, &name)))
+        StrRetToBufW(&name, item.child.get(), text, MAX_PATH);
+    return text;
+}
+
+int DetailsPage::IconOf(Row& item) {
+    int index = folder_ && item.child
+                    ? SHMapPIDLToSystemImageListIndex(folder_.get(), item.child.get(), nullptr)
+                    : -1;
+    return index >= 0 ? index : 0;
+}
+
+void DetailsPage::ReadRow(Row& item) {
+    if (item.read)
+        return;
+    item.read = true;
+    wchar_t path[MAX_PATH + 1] = {};
+    if (item.full && SHGetPathFromIDListW(item.full.get(), path))
+        item.path = path;
+    std::wstring extended = ExtendedPath(item.path);
+    if (extended.empty() ||
+        !GetFileAttributesExW(extended.c_str(), GetFileExInfoStandard, &item.attributes))
+        item.attributes = WIN32_FILE_ATTRIBUTE_DATA{};
+}
+
+void DetailsPage::ReadImage(Row& item) {
+    if (item.imageRead)
+        return;
+    item.imageRead = true;
+    ImageFacts facts = ReadImageFacts(images_, item.path.c_str(), item.attributes.dwFileAttributes);
+    if (!facts.loaded)
+        return;
+    item.dpi = AnsiToWide(Format("%d x %d", facts.horizontalDpi, facts.verticalDpi));
+    item.depth = AnsiToWide(Format("%d", static_cast<int>(facts.bitDepth)));
+    item.size = AnsiToWide(Format("%u x %u", facts.width, facts.height));
+}
+
+std::wstring DetailsPage::CellText(Row& item, int column) {
+    ReadRow(item);
+    const WIN32_FILE_ATTRIBUTE_DATA& a = item.attributes;
+    const bool isFolder = (a.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    const std::wstring noGdiplus = L"gdiplus.dll ?";
+    switch (column) {
+    case FolderSize:
+    case FolderCount:
+    case FileCount:
+        if (isFolder) {
+            // Known when the walk on the worker thread ends; the cells follow then.
+            AskStatistics(item);
+            return std::wstring();
+        }
+        if (column == FolderSize && Options().dateiGroesse.load() != 0)
+            return AnsiToWide(
+                FormatSize((static_cast<std::uint64_t>(a.nFileSizeHigh) << 32) | a.nFileSizeLow,
+                           CurrentSizeFormat()));
+        return std::wstring();
+    case Dpi:
+        if (!images_.IsAvailable())
+            return noGdiplus;
+        ReadImage(item);
+        return item.dpi;
+    case BitDepth:
+        if (isFolder)
+            return std::wstring();
+        if (!images_.IsAvailable())
+            return noGdiplus;
+        ReadImage(item);
+        return item.depth;
+    case ImageSize:
+        if (!images_.IsAvailable())
+            return noGdiplus;
+        ReadImage(item);
+        return item.size;
+    case FullPath:
+        return item.path;
+    case Extension:
+        return isFolder ? L"[Ordner]" : ExtensionOfName(item.path);
+    case ContentType:
+        return isFolder ? std::wstring() : ContentTypeOf(ExtensionOfName(item.path));
+    case ModifiedSeconds:
+        return SecondsText(a.ftLastWriteTime);
+    case CreatedSeconds:
+        return SecondsText(a.ftCreationTime);
+    case AccessedSeconds:
+        return SecondsText(a.ftLastAccessTime);
+    default:
+        return std::wstring();
+    }
+}
+
+void DetailsPage::AskStatistics(Row& item) {
+    if (item.statisticsAsked)
+        return;
+    item.statisticsAsked = true;
+    std::wstring extended = ExtendedPath(item.path);
+    if (extended.empty())
+        return;
+    Exclusive lock(lock_);
+    if (closing_)
+        return;
+    jobs_.push_back({&item, generation_, extended});
+    if (!worker_)
+        worker_ = CreateThread(nullptr, 0, &DetailsPage::WorkerMain, this, 0, nullptr);
+    WakeAllConditionVariable(&wake_);
+}
+
+DWORD WINAPI DetailsPage::WorkerMain(void* page) {
+    try {
+        static_cast<DetailsPage*>(page)->Work();
+    } catch (...) {
+    }
+    return 0;
+}
+
+void DetailsPage::Work() {
+    for (;;) {
+        Job job;
+        {
+            Exclusive lock(lock_);
+            while (!closing_ && jobs_.empty())
+                SleepConditionVariableSRW(&wake_, &lock_, INFINITE, 0);
+            if (closing_)
+                return;
+            job = std::move(jobs_.front());
+            jobs_.pop_front();
+            if (job.generation != generation_)
+                continue;
+            stopWalk_ = false;
+        }
+        // One walk gives all three numbers of the folder.
+        FolderTotals totals = WalkFolderStoppable(job.path, stopWalk_);
+        HWND notify;
+        {
+            Exclusive lock(lock_);
+            if (closing_ || job.generation != generation_)
+                continue;
+            done_.push_back({job.item, job.generation, totals});
+            notify = notify_;
+        }
+        PostMessageW(notify, kStatisticsReady, 0, 0);
+    }
+}
+
+void DetailsPage::ShowStatistics() {
+    std::vector<Done> done;
+    unsigned generation;
+    {
+        Exclusive lock(lock_);
+        done.swap(done_);
+        generation = generation_;
+    }
+    const OptionSet& options = Options();
+    for (const Done& entry : done) {
+        if (entry.generation != generation)
+            continue;
+        LVFINDINFOW find = {};
+        find.flags = LVFI_PARAM;
+        find.lParam = reinterpret_cast<LPARAM>(entry.item);
+        int index = static_cast<int>(SendMessageW(list_, LVM_FINDITEMW, static_cast<WPARAM>(-1),
+                                                  reinterpret_cast<LPARAM>(&find)));
+        if (index < 0)
+            continue;
+        const std::string texts[] = {
+            FormatSize(entry.totals.size, CurrentSizeFormat()),
+            FormatCount(entry.totals.folders, options.tausenderOrdner.load() != 0),
+            FormatCount(entry.totals.files, options.tausenderDateien.load() != 0),
+        };
+        for (int column = 0; column < 3; ++column) {
+            std::wstring text = AnsiToWide(texts[column]);
+            LVITEMW cell = {};
+            cell.iSubItem = column + 1;
+            cell.pszText = &text[0];
+            SendMessageW(list_, LVM_SETITEMTEXTW, static_cast<WPARAM>(index),
+                         reinterpret_cast<LPARAM>(&cell));
+        }
+    }
+}
+
+void DetailsPage::StopWalks(bool forGood) {
+    HANDLE worker = nullptr;
+    {
+        Exclusive lock(lock_);
+        ++generation_;
+        jobs_.clear();
+        done_.clear();
+        stopWalk_ = true;
+        if (forGood) {
+            closing_ = true;
+            notify_ = nullptr;
+            worker = worker_;
+            worker_ = nullptr;
+        }
+    }
+    WakeAllConditionVariable(&wake_);
+    if (worker) {
+        // The walk lists nothing more once told to stop: this wait is short.
+        WaitForSingleObject(worker, INFINITE);
+        CloseHandle(worker);
+    }
+}
+
+void DetailsPage::OnClosing() {
+    StopWalks(true);
+}
 
 } // namespace rb

@@ -84,8 +84,6 @@ std::string WriteHelpFile() {
 MainDialog::MainDialog(HWND explorerWindow) : explorerWindow_(explorerWindow) {}
 
 MainDialog::~MainDialog() {
-    if (searchMenu_)
-        DestroyMenu(searchMenu_);
     if (toolbarImages_)
         ImageList_Destroy(toolbarImages_);
     if (largeIcon_)
@@ -435,20 +433,18 @@ void MainDialog::ShowInfoMenu() {
 
 void MainDialog::ShowSearchMenu() {
     POINT corner = BelowButton(ID_SEARCH_MENU);
-    searchTexts_.clear();
-    if (!searchMenu_)
-        return;
     SendMessageA(toolbar_, TB_PRESSBUTTON, ID_SEARCH_MENU, MAKELONG(TRUE, 0));
-    UINT chosen = menuRenderer_.Track(searchMenu_, corner, window_);
+    searchMenu_.ForgetTexts();
+    SelectionCopy selection = TheShellSelection().Copy();
+    if (!searchMenu_.Build(selection, window_) && selection.folder)
+        searchMenu_.BuildForFolder(selection.folder.get(), window_);
+    // With nothing built now, a menu of an earlier press shows again and leads nowhere.
+    UINT chosen = menuRenderer_.Track(searchMenu_.Menu(), corner, window_);
     SendMessageA(toolbar_, TB_PRESSBUTTON, ID_SEARCH_MENU, MAKELONG(FALSE, 0));
     if (chosen == 0)
         return;
-    for (const auto& entry : searchTexts_) {
-        if (entry.first == chosen) {
-            ShellOpen(window_, MakeSearchLink(entry.second), SW_SHOW);
-            return;
-        }
-    }
+    if (const std::string* text = searchMenu_.TextOf(chosen))
+        ShellOpen(window_, MakeSearchLink(*text), SW_SHOW);
 }
 
 void MainDialog::ExportList() {

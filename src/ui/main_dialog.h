@@ -11,6 +11,7 @@
 #include "ui/info_page.h"
 #include "ui/menu_renderer.h"
 #include "ui/notes_page.h"
+#include "ui/search_menu.h"
 
 #include <string>
 #include <utility>
@@ -57,10 +58,9 @@ private:
     HWND window_ = nullptr;
     MenuRenderer menuRenderer_;
     DetailsPage detailsPage_;
-    HMENU searchMenu_ = nullptr;
+    SearchMenu searchMenu_; // the "I-net ?!" popup last built, with the texts behind it
     HWND toolbar_ = nullptr;
     NotesPage notesPage_;
-    std::vector<std::pair<UINT, std::string>> searchTexts_;
     std::string recommendSubject_;
     HWND explorerWindow_;
     ColumnsPage columnsPage_;

@@ -6,6 +6,7 @@
 #include "shell/context_menu.h"
 #include "shell/id_lists.h"
 #include "shell/shell_selection.h"
+#include "shell_objects.h"
 #include "support.h"
 #include "ui/main_dialog_entry.h"
 #include "thread.h"
@@ -17,6 +18,11 @@
 #include <vector>
 
 namespace {
+
+using rbtest::AllocationCounter;
+using rbtest::MediumOwner;
+using rbtest::Parse;
+using rbtest::SelectionData;
 
 struct HandlerRef {
     rb::RubrikatorHandler* handler = nullptr;
@@ -37,110 +43,6 @@ struct HandlerRef {
         init->Release();
     }
 };
-
-// Releases of a medium reach the object that owns its memory.
-class MediumOwner : public IUnknown {
-public:
-    explicit MediumOwner(HGLOBAL memory) : memory_(memory) {}
-    virtual ~MediumOwner() = default;
-    static std::atomic<int> released;
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-        if (!IsEqualIID(iid, rb::kIidIUnknown))
-            return *out = nullptr, E_NOINTERFACE;
-        *out = this;
-        AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++references_; }
-    STDMETHODIMP_(ULONG) Release() override {
-        ULONG left = --references_;
-        if (left == 0) {
-            GlobalFree(memory_);
-            ++released;
-            delete this;
-        }
-        return left;
-    }
-
-private:
-    HGLOBAL memory_;
-    std::atomic<ULONG> references_{1};
-};
-std::atomic<int> MediumOwner::released{0};
-
-// A data object that offers a "Shell IDList Array" built from the given lists, or nothing.
-class SelectionData : public IDataObject {
-public:
-    SelectionData(LPCITEMIDLIST parent, const std::vector<LPCITEMIDLIST>& items, bool offer)
-        : offer_(offer) {
-        std::vector<UINT> sizes;
-        sizes.push_back(ILGetSize(parent));
-        for (LPCITEMIDLIST item : items)
-            sizes.push_back(ILGetSize(item));
-        UINT header = static_cast<UINT>(sizeof(UINT) * (items.size() + 2));
-        bytes_.resize(header);
-        UINT count = static_cast<UINT>(items.size());
-        std::memcpy(&bytes_[0], &count, sizeof count);
-        UINT offset = header;
-        for (size_t i = 0; i <= items.size(); ++i) {
-            std::memcpy(&bytes_[sizeof(UINT) * (i + 1)], &offset, sizeof offset);
-            LPCITEMIDLIST list = i == 0 ? parent : items[i - 1];
-            const BYTE* data = reinterpret_cast<const BYTE*>(list);
-            bytes_.insert(bytes_.end(), data, data + sizes[i]);
-            offset += sizes[i];
-        }
-    }
-    const std::vector<BYTE>& Bytes() const { return bytes_; }
-    int getDataCalls = 0;
-
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-        if (IsEqualIID(iid, rb::kIidIUnknown) || IsEqualIID(iid, IID_IDataObject)) {
-            *out = this;
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-    STDMETHODIMP_(ULONG) Release() override { return 1; }
-    STDMETHODIMP GetData(FORMATETC* format, STGMEDIUM* medium) override {
-        ++getDataCalls;
-        if (QueryGetData(format) != S_OK)
-            return DV_E_FORMATETC;
-        HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes_.size());
-        std::memcpy(GlobalLock(memory), bytes_.data(), bytes_.size());
-        GlobalUnlock(memory);
-        medium->tymed = TYMED_HGLOBAL;
-        medium->hGlobal = memory;
-        medium->pUnkForRelease = new MediumOwner(memory);
-        return S_OK;
-    }
-    STDMETHODIMP GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
-    STDMETHODIMP QueryGetData(FORMATETC* format) override {
-        if (!offer_ || format->cfFormat != RegisterClipboardFormatA("Shell IDList Array") ||
-            !(format->tymed & TYMED_HGLOBAL) || format->dwAspect != DVASPECT_CONTENT ||
-            format->lindex != -1 || format->ptd)
-            return DV_E_FORMATETC;
-        return S_OK;
-    }
-    STDMETHODIMP GetCanonicalFormatEtc(FORMATETC*, FORMATETC*) override { return E_NOTIMPL; }
-    STDMETHODIMP SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
-    STDMETHODIMP EnumFormatEtc(DWORD, IEnumFORMATETC**) override { return E_NOTIMPL; }
-    STDMETHODIMP DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return E_NOTIMPL; }
-    STDMETHODIMP DUnadvise(DWORD) override { return E_NOTIMPL; }
-    STDMETHODIMP EnumDAdvise(IEnumSTATDATA**) override { return E_NOTIMPL; }
-
-private:
-    bool offer_;
-    std::vector<BYTE> bytes_;
-};
-
-LPITEMIDLIST Parse(const std::wstring& path) {
-    LPITEMIDLIST list = nullptr;
-    EXPECT_EQ(SHParseDisplayName(path.c_str(), nullptr, &list, 0, nullptr), S_OK)
-        << rbtest::Narrow(path);
-    return list;
-}
 
 int pageCalls = 0;
 BOOL CALLBACK AddPage(HPROPSHEETPAGE, LPARAM) {
@@ -178,6 +80,37 @@ TEST_F(Selection, InitializeRecordsFolderAndSelection) {
     EXPECT_EQ(ILGetSize(copy.At(1)), ILGetSize(ILFindLastID(a.get())));
     EXPECT_EQ(std::memcmp(copy.At(2), ILFindLastID(b.get()), ILGetSize(ILFindLastID(b.get()))), 0);
     EXPECT_EQ(copy.At(3), nullptr);
+}
+
+// A block as another program may hand it over: 32-bit words, then ID list bytes.
+rb::SelectionCopy Block(const std::vector<UINT>& words, const std::vector<BYTE>& tail) {
+    rb::SelectionCopy copy;
+    copy.cida.resize(words.size() * sizeof(UINT));
+    std::memcpy(copy.cida.data(), words.data(), copy.cida.size());
+    copy.cida.insert(copy.cida.end(), tail.begin(), tail.end());
+    return copy;
+}
+
+TEST(SelectionCopy, EntriesOutsideTheBlockAreSkippedWhateverTheCount) {
+    // Count 0xFFFFFFFF: the folder fits, item 1 is an 8-byte item that ends in time,
+    // item 2 claims 64 bytes in a block of 30.
+    rb::SelectionCopy huge =
+        Block({0xFFFFFFFFu, 16, 16, 26}, {6, 0, 'a', 'b', 'c', 'd', 0, 0, 0, 0, 64, 0, 'x', 'y'});
+    ASSERT_EQ(huge.cida.size(), 30u);
+    EXPECT_EQ(huge.Count(), 0xFFFFFFFFu);
+    ASSERT_NE(huge.At(0), nullptr);
+    EXPECT_EQ(huge.At(0)->mkid.cb, 6u);
+    EXPECT_EQ(huge.At(1), huge.At(0));
+    EXPECT_EQ(huge.At(2), nullptr);           // would run past the end
+    EXPECT_EQ(huge.At(3), nullptr);           // its offset lies beyond the block
+    EXPECT_EQ(huge.At(0xFFFFFFFEu), nullptr); // no bound wraps round
+    EXPECT_EQ(huge.At(0xFFFFFFFFu), nullptr);
+    // Offsets that point outside, and an item shorter than its own length field.
+    rb::SelectionCopy outside = Block({2, 16, 5000, 16}, {1, 0, 0, 0});
+    EXPECT_EQ(outside.At(1), nullptr);
+    EXPECT_EQ(outside.At(2), nullptr);
+    EXPECT_EQ(Block({0}, {}).At(0), nullptr);
+    EXPECT_EQ(Block({}, {}).Count(), 0u);
 }
 
 TEST_F(Selection, SecondInitializeWithoutDataReleasesTheMedium) {
@@ -219,45 +152,6 @@ TEST_F(Selection, PropertySheetAddsNoPageAndRecordsTheSelection) {
     EXPECT_EQ(handler.sheet->ReplacePage(0, &AddPage, 0), E_NOTIMPL);
     EXPECT_EQ(rb::TheShellSelection().Copy().Count(), 1u);
 }
-
-// Counts the task-allocator blocks alive, to find clones that are never freed.
-class AllocationCounter : public IMallocSpy {
-public:
-    std::atomic<long> alive{0};
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-        if (IsEqualIID(iid, rb::kIidIUnknown) || IsEqualIID(iid, IID_IMallocSpy)) {
-            *out = this;
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-    STDMETHODIMP_(ULONG) Release() override { return 1; }
-    STDMETHODIMP_(SIZE_T) PreAlloc(SIZE_T size) override { return size; }
-    STDMETHODIMP_(void*) PostAlloc(void* p) override {
-        if (p)
-            ++alive;
-        return p;
-    }
-    STDMETHODIMP_(void*) PreFree(void* p, BOOL spied) override {
-        if (p && spied)
-            --alive;
-        return p;
-    }
-    STDMETHODIMP_(void) PostFree(BOOL) override {}
-    STDMETHODIMP_(SIZE_T) PreRealloc(void* p, SIZE_T size, void** out, BOOL) override {
-        *out = p;
-        return size;
-    }
-    STDMETHODIMP_(void*) PostRealloc(void* p, BOOL) override { return p; }
-    STDMETHODIMP_(void*) PreGetSize(void* p, BOOL) override { return p; }
-    STDMETHODIMP_(SIZE_T) PostGetSize(SIZE_T size, BOOL) override { return size; }
-    STDMETHODIMP_(void*) PreDidAlloc(void* p, BOOL) override { return p; }
-    STDMETHODIMP_(int) PostDidAlloc(void*, BOOL, int actual) override { return actual; }
-    STDMETHODIMP_(void) PreHeapMinimize() override {}
-    STDMETHODIMP_(void) PostHeapMinimize() override {}
-};
 
 TEST_F(Selection, InitializeOnOneThreadWhileAnotherCopiesNeitherCrashesNorLeaks) {
     SelectionData data(folder.get(), {ILFindLastID(a.get()), ILFindLastID(b.get())}, true);

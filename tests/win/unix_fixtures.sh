@@ -28,6 +28,12 @@ touch -m -d '2021-03-04 05:06:07.089 UTC' "$fixtures/names/f."
 touch -a -d '2021-03-04 05:06:09.321 UTC' "$fixtures/names/f."
 touch -m -d '2021-03-04 05:06:11.250 UTC' "$fixtures/names/g "
 touch -m -d '2021-03-04 05:06:13.500 UTC' "$fixtures/names/dup."
+# On request a folder of 100,000 files in 2,040 folders (2,000 folders of 50 files in 40
+# groups), for walks that take a while.
+if [ -n "${RB_BIG_TREE:-}" ]; then
+  python3 "$(dirname "$0")/../../tools/make-bench-tree" "$fixtures/big/tree" 2000 50
+  rm -f "$fixtures/big/tree/.complete"
+fi
 export RB_UNIX_FIXTURES=$fixtures
 
 launcher=$1 prefix=$2

@@ -1,0 +1,644 @@
+// The details page and the "I-net ?!" search menu inside the real main dialog.
+#include <gtest/gtest.h>
+
+#include "columns/option_store.h"
+#include "common/shell_open.h"
+#include "dialog_driver.h"
+#include "images.h"
+#include "resource_ids.h"
+#include "shell/shell_selection.h"
+#include "shell_objects.h"
+#include "support.h"
+#include "ui/details_page.h"
+#include "ui/menu_renderer.h"
+#include "ui/search_menu.h"
+#include "web/links.h"
+#include "windows_found.h"
+
+#include <commctrl.h>
+#include <tlhelp32.h>
+
+#include <map>
+#include <vector>
+
+namespace {
+
+using rbtest::OpenStandalone;
+using rbtest::PageWithItem;
+
+// Cell texts by row name: the name, then the twelve columns.
+using Rows = std::vector<std::vector<std::wstring>>;
+
+std::wstring Cell(HWND list, int row, int column) {
+    wchar_t text[1024] = {};
+    LVITEMW item = {};
+    item.iSubItem = column;
+    item.pszText = text;
+    item.cchTextMax = 1024;
+    SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+    return text;
+}
+
+Rows ReadRows(HWND list) {
+    Rows rows;
+    int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int row = 0; row < count; ++row) {
+        std::vector<std::wstring> cells;
+        for (int column = 0; column <= 12; ++column)
+            cells.push_back(Cell(list, row, column));
+        rows.push_back(cells);
+    }
+    return rows;
+}
+
+const std::vector<std::wstring>* Find(const Rows& rows, const std::wstring& name) {
+    for (const auto& row : rows)
+        if (row[0] == name)
+            return &row;
+    return nullptr;
+}
+
+HWND DetailsList(HWND dialog) {
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        if (GetDlgItem(child, IDC_LIST) && !GetDlgItem(child, IDC_UNIT))
+            return GetDlgItem(child, IDC_LIST);
+    return nullptr;
+}
+
+// Waits until `row`'s file count cell is filled; the number of polls it took.
+int WaitForStatistics(HWND list, int row, DWORD timeout) {
+    DWORD start = GetTickCount();
+    int polls = 0;
+    while (Cell(list, row, 3).empty() && GetTickCount() - start < timeout) {
+        ++polls;
+        Sleep(50);
+    }
+    return polls;
+}
+
+class DetailsPageTest : public rbtest::CleanOptions {
+protected:
+    void SetUp() override {
+        CleanOptions::SetUp();
+        rb::WriteIntOption("tab_id", 3);
+    }
+    void TearDown() override {
+        rb::TheShellSelection().Release();
+        CleanOptions::TearDown();
+    }
+    void SelectFolder(const std::wstring& path) {
+        rb::UniqueIdList folder(rbtest::Parse(path));
+        rb::TheShellSelection().Replace(folder.get(), nullptr);
+    }
+    // Opens the dialog on the details page and reads the list once `wait` ms have passed.
+    Rows OpenAndRead(DWORD wait = 200) {
+        Rows rows;
+        OpenStandalone([&](HWND dialog) {
+            Sleep(wait);
+            rows = ReadRows(DetailsList(dialog));
+        });
+        return rows;
+    }
+    rbtest::TempDir dir;
+};
+
+TEST_F(DetailsPageTest, ListsEveryItemSortedWithFoldersStatisticsArrivingInTheirCells) {
+    // Made in an order other than the sorted one; "m-ordner" would sit between the files
+    // by name, but the folder's own comparison puts folders first.
+    dir.WriteFile(L"c.txt", "ccc");
+    dir.WriteFile(L"a.txt", "a");
+    std::wstring ordner = dir.MakeDir(L"m-ordner");
+    dir.WriteFile(L"m-ordner\\eins.bin", std::string(1000, '1'));
+    dir.WriteFile(L"m-ordner\\zwei.bin", std::string(234, '2'));
+    dir.MakeDir(L"m-ordner\\innen");
+    std::wstring hidden = dir.WriteFile(L"x-versteckt.txt", "h");
+    SetFileAttributesW(hidden.c_str(), FILE_ATTRIBUTE_HIDDEN);
+    dir.WriteFile(L"B.txt", "bb");
+    rb::WriteIntOption("groesse_typ", 2);
+    SelectFolder(dir.Path());
+    Rows rows;
+    int polls = -1;
+    OpenStandalone([&](HWND dialog) {
+        HWND list = DetailsList(dialog);
+        Cell(list, 0, 1); // the folder's row asks for its numbers
+        polls = WaitForStatistics(list, 0, 5000);
+        rows = ReadRows(list);
+    });
+    std::vector<std::wstring> names;
+    for (const auto& row : rows)
+        names.push_back(row[0]);
+    EXPECT_EQ(names, (std::vector<std::wstring>{L"m-ordner", L"a.txt", L"B.txt", L"c.txt",
+                                                L"x-versteckt.txt"}));
+    ASSERT_EQ(rows.size(), 5u);
+    const auto& folder = rows[0];
+    EXPECT_EQ(folder[1], L"  1.234");
+    EXPECT_EQ(folder[2], L" 1");
+    EXPECT_EQ(folder[3], L" 2");
+    EXPECT_EQ(folder[7], ordner);
+    EXPECT_EQ(folder[8], L"[Ordner]");
+    EXPECT_EQ(folder[9], L"");
+    EXPECT_GE(polls, 0);
+    // Files: no numbers while datei_groesse is off.
+    EXPECT_EQ(rows[1][1], L"");
+    EXPECT_EQ(rows[1][2], L"");
+    EXPECT_EQ(rows[1][8], L"txt");
+}
+
+TEST_F(DetailsPageTest, TheExtensionIsTheFileNamesAndTheContentTypeItsRegisteredOne) {
+    std::wstring folder = dir.MakeDir(L"my.dir");
+    dir.WriteFile(L"my.dir\\readme", "r");
+    rbtest::WriteBytes(L"\\\\?\\" + folder + L"\\notes.", "n");
+    dir.WriteFile(L"my.dir\\Photo.JPG", "j");
+    dir.WriteFile(L"my.dir\\Seite.RbTst", "t");
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, ".rbtst", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                              &key, nullptr),
+              ERROR_SUCCESS);
+    const char type[] = "text/x-rubrikator-probe";
+    RegSetValueExA(key, "Content Type", 0, REG_SZ, reinterpret_cast<const BYTE*>(type),
+                   sizeof type);
+    RegCloseKey(key);
+    rb::WriteIntOption("datei_groesse", 1);
+    SelectFolder(folder);
+    Rows rows = OpenAndRead();
+    RegDeleteKeyA(HKEY_CLASSES_ROOT, ".rbtst");
+    std::map<std::wstring, std::pair<std::wstring, std::wstring>> seen;
+    for (const auto& row : rows) {
+        std::wstring path = row[7];
+        seen[path.substr(path.find_last_of(L'\\') + 1)] = {row[8], row[9]};
+    }
+    ASSERT_EQ(seen.size(), 4u);
+    EXPECT_EQ(seen[L"readme"].first, L"");
+    EXPECT_EQ(seen[L"notes."].first, L"");
+    EXPECT_EQ(seen[L"Photo.JPG"].first, L"jpg");
+    EXPECT_EQ(seen[L"Seite.RbTst"].first, L"rbtst");
+    EXPECT_EQ(seen[L"Seite.RbTst"].second, L"text/x-rubrikator-probe");
+    EXPECT_EQ(seen[L"readme"].second, L"");
+}
+
+bool SetTimes(const std::wstring& path, WORD writeSecond, WORD writeMs, WORD accessSecond,
+              WORD accessMs) {
+    HANDLE file = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    SYSTEMTIME t = {2023, 5, 0, 17, 10, 20, writeSecond, writeMs};
+    FILETIME written, accessed;
+    SystemTimeToFileTime(&t, &written);
+    t.wSecond = accessSecond;
+    t.wMilliseconds = accessMs;
+    SystemTimeToFileTime(&t, &accessed);
+    BOOL ok = SetFileTime(file, nullptr, &accessed, &written);
+    CloseHandle(file);
+    return ok != 0;
+}
+
+TEST_F(DetailsPageTest, TimesShowUnderTheTitlesThatNameThemAndNamesOutsideTheCodePageWork) {
+    std::wstring text = dir.WriteFile(L"zeit.txt", "1");
+    ASSERT_TRUE(SetTimes(text, 33, 250, 4, 56));
+    const std::wstring photo = L"\u0424\u043e\u0442\u043e.bmp";
+    std::wstring image = dir.WriteFile(photo, rbtest::MakeBmp(17, 5, 24, 3780));
+    ASSERT_TRUE(SetTimes(image, 7, 45, 9, 999));
+    SelectFolder(dir.Path());
+    Rows rows = OpenAndRead();
+    const auto* zeit = Find(rows, L"zeit.txt");
+    ASSERT_NE(zeit, nullptr);
+    // Column 10 is titled "Änderungssek. (RB)", column 12 "Zugriffssek. (RB)".
+    EXPECT_EQ((*zeit)[10], L"33.250");
+    EXPECT_EQ((*zeit)[12], L"04.056");
+    const auto* cyrillic = Find(rows, photo);
+    ASSERT_NE(cyrillic, nullptr) << "the name must come through whole";
+    EXPECT_EQ((*cyrillic)[4], L"96 x 96");
+    EXPECT_EQ((*cyrillic)[5], L"24");
+    EXPECT_EQ((*cyrillic)[6], L"17 x 5");
+    EXPECT_EQ((*cyrillic)[7], image);
+    EXPECT_EQ((*cyrillic)[8], L"bmp");
+    EXPECT_EQ((*cyrillic)[10], L"07.045");
+    EXPECT_EQ((*cyrillic)[12], L"09.999");
+    // A text file does not load as an image.
+    EXPECT_EQ((*zeit)[4], L"");
+    EXPECT_EQ((*zeit)[6], L"");
+}
+
+std::string UnixFixtures() {
+    const char* dir = getenv("RB_UNIX_FIXTURES");
+    return dir ? dir : "";
+}
+
+int ThreadsOfThisProcess() {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    int count = 0;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+        if (entry.th32OwnerProcessID == GetCurrentProcessId())
+            ++count;
+    CloseHandle(snapshot);
+    return count;
+}
+
+TEST_F(DetailsPageTest, TheDialogAnswersWhileAHugeFolderIsWalkedAndClosingEndsTheWalk) {
+    if (UnixFixtures().empty() || !getenv("RB_BIG_TREE"))
+        GTEST_SKIP() << "needs RB_UNIX_FIXTURES with RB_BIG_TREE";
+    SelectFolder(rbtest::UnixToWindowsPath(UnixFixtures() + "/big"));
+    std::vector<DWORD> answers;
+    std::wstring files, folders;
+    int polls = 0;
+    OpenStandalone([&](HWND dialog) {
+        HWND list = DetailsList(dialog);
+        Cell(list, 0, 1);
+        while (Cell(list, 0, 3).empty() && polls < 600) {
+            DWORD start = GetTickCount();
+            DWORD_PTR result = 0;
+            if (SendMessageTimeoutW(dialog, WM_NULL, 0, 0, SMTO_NORMAL, 1000, &result))
+                answers.push_back(GetTickCount() - start);
+            else
+                answers.push_back(9999);
+            ++polls;
+            Sleep(20);
+        }
+        files = Cell(list, 0, 3);
+        folders = Cell(list, 0, 2);
+    });
+    EXPECT_EQ(files, L"  100.000");
+    EXPECT_EQ(folders, L"  2.040");
+    ASSERT_GT(polls, 3) << "the walk ended before the dialog could be asked";
+    for (DWORD answer : answers)
+        EXPECT_LT(answer, 1000u);
+
+    // Closing while the walk runs: the dialog goes at once and its worker with it.
+    const int threads = ThreadsOfThisProcess();
+    DWORD closing = 0;
+    OpenStandalone([&](HWND dialog) {
+        Cell(DetailsList(dialog), 0, 1);
+        Sleep(100);
+        closing = GetTickCount();
+        PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    });
+    EXPECT_LT(GetTickCount() - closing, 1000u);
+    EXPECT_EQ(ThreadsOfThisProcess(), threads);
+}
+
+TEST_F(DetailsPageTest, TheDesktopIsListedAndAFolderThatCannotBeBoundLeavesTheListEmpty) {
+    rb::TheShellSelection().Release(); // no folder at all: the desktop
+    int desktopRows = -1;
+    OpenStandalone([&](HWND dialog) {
+        desktopRows = static_cast<int>(SendMessageW(DetailsList(dialog), LVM_GETITEMCOUNT, 0, 0));
+    });
+    EXPECT_GE(desktopRows, 0);
+    std::wstring gone = dir.MakeDir(L"weg");
+    SelectFolder(gone);
+    RemoveDirectoryW(gone.c_str());
+    EXPECT_TRUE(OpenAndRead().empty());
+}
+
+TEST_F(DetailsPageTest, TheItemsIdListsAreFreedOnEveryFillAndAtTheEnd) {
+    for (const wchar_t* name : {L"a", L"b", L"c"})
+        dir.WriteFile(name, "x");
+    SelectFolder(dir.Path());
+    // Kept alive when blocks remain: the system keeps calling a spy it cannot revoke.
+    auto* counter = new rbtest::AllocationCounter;
+    ASSERT_EQ(CoRegisterMallocSpy(counter), S_OK);
+    int rowsSeen = 0;
+    OpenStandalone([&](HWND dialog) {
+        for (int fill = 0; fill < 5; ++fill)
+            SendMessageW(dialog, WM_COMMAND, ID_SHOW_DETAILS, 0); // each fills anew
+        rowsSeen = static_cast<int>(SendMessageW(DetailsList(dialog), LVM_GETITEMCOUNT, 0, 0));
+        ReadRows(DetailsList(dialog));
+    });
+    long alive = counter->alive;
+    if (CoRevokeMallocSpy() == S_OK)
+        delete counter;
+    EXPECT_EQ(rowsSeen, 3);
+    EXPECT_EQ(alive, 0) << "task-allocator blocks left after five fills";
+}
+
+TEST(DetailsPage, ExtensionsAreTakenFromTheFileName) {
+    EXPECT_EQ(rb::ExtensionOfName(L"C:\\my.dir\\readme"), L"");
+    EXPECT_EQ(rb::ExtensionOfName(L"C:\\Data\\notes."), L"");
+    EXPECT_EQ(rb::ExtensionOfName(L"C:\\Data\\Photo.JPG"), L"jpg");
+    EXPECT_EQ(rb::ExtensionOfName(L"C:\\a.b\\c.tar.GZ"), L"gz");
+    EXPECT_EQ(rb::ExtensionOfName(L""), L"");
+}
+
+// ---------------------------------------------------------------- search menu
+
+struct MenuItem {
+    std::string text;
+    UINT id;
+    bool greyed;
+    std::vector<std::pair<UINT, std::string>> submenu; // id, text
+};
+std::vector<MenuItem> shownMenu;
+UINT choice = 0;
+
+std::vector<std::pair<UINT, std::string>> Entries(HMENU menu) {
+    std::vector<std::pair<UINT, std::string>> entries;
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+        char text[256] = {};
+        GetMenuStringA(menu, i, text, sizeof text, MF_BYPOSITION);
+        entries.emplace_back(GetMenuItemID(menu, i), text);
+    }
+    return entries;
+}
+
+UINT RecordAndChoose(HMENU menu, POINT, HWND) {
+    shownMenu.clear();
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+        MenuItem item;
+        char text[256] = {};
+        GetMenuStringA(menu, i, text, sizeof text, MF_BYPOSITION);
+        item.text = text;
+        item.id = GetMenuItemID(menu, i);
+        item.greyed = (GetMenuState(menu, i, MF_BYPOSITION) & MF_GRAYED) != 0;
+        if (HMENU sub = GetSubMenu(menu, i))
+            item.submenu = Entries(sub);
+        shownMenu.push_back(item);
+    }
+    return choice;
+}
+
+struct Opened {
+    HWND owner;
+    std::string target;
+    int show;
+};
+std::vector<Opened> opened;
+bool RecordOpen(HWND owner, const std::string& target, int show) {
+    opened.push_back({owner, target, show});
+    return true;
+}
+
+class SearchMenuTest : public DetailsPageTest {
+protected:
+    void SetUp() override {
+        DetailsPageTest::SetUp();
+        rb::WriteIntOption("tab_id", 2);
+        shownMenu.clear();
+        opened.clear();
+        choice = 0;
+        previousChooser = rb::SetPopupChooser(&RecordAndChoose);
+        previousOpen = rb::SetShellOpenFunction(&RecordOpen);
+    }
+    void TearDown() override {
+        rb::SetPopupChooser(previousChooser);
+        rb::SetShellOpenFunction(previousOpen);
+        DetailsPageTest::TearDown();
+    }
+
+    // Selects `names` of the test folder through the shell's own data object.
+    void SelectItems(const std::vector<std::wstring>& names) {
+        rb::UniqueIdList folder(rbtest::Parse(dir.Path()));
+        ComPtrDesktop desktop;
+        IShellFolder* shellFolder = nullptr;
+        ASSERT_EQ(desktop.p->BindToObject(folder.get(), nullptr, IID_IShellFolder,
+                                          reinterpret_cast<void**>(&shellFolder)),
+                  S_OK);
+        std::vector<LPITEMIDLIST> children;
+        for (const std::wstring& name : names) {
+            LPITEMIDLIST child = nullptr;
+            shellFolder->ParseDisplayName(nullptr, nullptr, const_cast<LPWSTR>(name.c_str()),
+                                          nullptr, &child, nullptr);
+            children.push_back(child);
+        }
+        IDataObject* data = nullptr;
+        ASSERT_EQ(shellFolder->GetUIObjectOf(
+                      nullptr, static_cast<UINT>(children.size()),
+                      const_cast<LPCITEMIDLIST*>(reinterpret_cast<LPITEMIDLIST*>(children.data())),
+                      IID_IDataObject, nullptr, reinterpret_cast<void**>(&data)),
+                  S_OK);
+        rb::TheShellSelection().Replace(folder.get(), data);
+        data->Release();
+        for (LPITEMIDLIST child : children)
+            ILFree(child);
+        shellFolder->Release();
+    }
+    void PressSearch() {
+        OpenStandalone([](HWND dialog) { SendMessageW(dialog, WM_COMMAND, ID_SEARCH_MENU, 0); });
+    }
+
+    struct ComPtrDesktop {
+        IShellFolder* p = nullptr;
+        ComPtrDesktop() { SHGetDesktopFolder(&p); }
+        ~ComPtrDesktop() { p->Release(); }
+    };
+
+    rb::PopupChooser previousChooser = nullptr;
+    rb::ShellOpenFunction previousOpen = nullptr;
+};
+
+bool Holds(const std::vector<std::pair<UINT, std::string>>& entries, const std::string& text) {
+    for (const auto& entry : entries)
+        if (entry.second == text)
+            return true;
+    return false;
+}
+
+TEST_F(SearchMenuTest, TheFolderAndEachSelectedItemGetASubmenuOfTheirDetailTexts) {
+    dir.WriteFile(L"abc", "1");
+    dir.WriteFile(L"ab", "22");
+    dir.WriteFile(L"erste.txt", "333");
+    SelectItems({L"erste.txt", L"abc", L"ab"});
+    choice = 0;
+    PressSearch();
+    ASSERT_EQ(shownMenu.size(), 4u);
+    std::wstring folderName = dir.Path().substr(dir.Path().find_last_of(L'\\') + 1);
+    EXPECT_EQ(shownMenu[0].text, rbtest::Narrow(folderName));
+    EXPECT_EQ(shownMenu[1].text, "erste.txt");
+    EXPECT_EQ(shownMenu[2].text, "abc");
+    EXPECT_EQ(shownMenu[3].text, "ab");
+    EXPECT_TRUE(Holds(shownMenu[0].submenu, rbtest::Narrow(folderName)));
+    EXPECT_TRUE(Holds(shownMenu[1].submenu, "erste.txt"));
+    EXPECT_TRUE(Holds(shownMenu[2].submenu, "abc")); // three characters: an item
+    EXPECT_FALSE(Holds(shownMenu[3].submenu, "ab")); // two: none
+    // Ids run 1, 2, 3 ... across all submenus; texts of two characters or less are left out.
+    UINT expected = 1;
+    for (const MenuItem& item : shownMenu)
+        for (const auto& entry : item.submenu) {
+            EXPECT_EQ(entry.first, expected++);
+            EXPECT_GT(entry.second.size(), 2u);
+        }
+    EXPECT_TRUE(opened.empty()); // dismissed
+}
+
+TEST_F(SearchMenuTest, AChosenTextOpensItsSearchAndTheSameTextHasAnIdInEachSubmenu) {
+    dir.WriteFile(L"eins.txt", std::string(3000, 'x'));
+    dir.WriteFile(L"zwei.txt", std::string(3000, 'y'));
+    SelectItems({L"eins.txt", L"zwei.txt"});
+    PressSearch();
+    ASSERT_EQ(shownMenu.size(), 3u);
+    // Both files have the same size text and type text: two ids for one text.
+    std::string shared;
+    UINT first = 0, second = 0;
+    for (const auto& a : shownMenu[1].submenu)
+        for (const auto& b : shownMenu[2].submenu)
+            if (a.second == b.second && shared.empty()) {
+                shared = a.second;
+                first = a.first;
+                second = b.first;
+            }
+    ASSERT_FALSE(shared.empty());
+    EXPECT_NE(first, second);
+    choice = second;
+    PressSearch();
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0].target, rb::MakeSearchLink(shared));
+    EXPECT_EQ(opened[0].show, SW_SHOW);
+    EXPECT_NE(opened[0].owner, nullptr);
+}
+
+TEST_F(SearchMenuTest, ThirtyItemsGiveTheFolderTwentyOneItemsAndAGreyedMore) {
+    std::vector<std::wstring> names;
+    for (int i = 0; i < 30; ++i) {
+        wchar_t name[16];
+        wsprintfW(name, L"f%02d.txt", i);
+        dir.WriteFile(name, "x");
+        names.push_back(name);
+    }
+    SelectItems(names);
+    PressSearch();
+    ASSERT_EQ(shownMenu.size(), 23u);
+    EXPECT_EQ(shownMenu[1].text, "f00.txt");
+    EXPECT_EQ(shownMenu[21].text, "f20.txt");
+    EXPECT_EQ(shownMenu[22].text, ".......");
+    EXPECT_EQ(shownMenu[22].id, 0u);
+    EXPECT_TRUE(shownMenu[22].greyed);
+    EXPECT_TRUE(shownMenu[22].submenu.empty());
+}
+
+TEST_F(SearchMenuTest, WithoutASelectionTheFoldersOwnTextsAreListedDirectly) {
+    SelectFolder(dir.Path());
+    choice = 1;
+    PressSearch();
+    ASSERT_FALSE(shownMenu.empty());
+    std::wstring folderName = dir.Path().substr(dir.Path().find_last_of(L'\\') + 1);
+    EXPECT_EQ(shownMenu[0].text, rbtest::Narrow(folderName));
+    EXPECT_EQ(shownMenu[0].id, 1u);
+    EXPECT_TRUE(shownMenu[0].submenu.empty());
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0].target, rb::MakeSearchLink(rbtest::Narrow(folderName)));
+}
+
+TEST_F(SearchMenuTest, AMalformedBlockBuildsNoEntryForWhatDoesNotFit) {
+    dir.WriteFile(L"echt.txt", "x");
+    rb::UniqueIdList folder(rbtest::Parse(dir.Path()));
+    rb::UniqueIdList item(rbtest::Parse(dir / L"echt.txt"));
+    // Count 0xFFFFFFFF with the folder and one real item; every further offset is junk.
+    std::vector<BYTE> block(12, 0);
+    UINT words[3] = {0xFFFFFFFFu, 12, 0};
+    UINT folderSize = ILGetSize(folder.get());
+    words[2] = 12 + folderSize;
+    std::memcpy(block.data(), words, sizeof words);
+    const BYTE* f = reinterpret_cast<const BYTE*>(folder.get());
+    block.insert(block.end(), f, f + folderSize);
+    const BYTE* i = reinterpret_cast<const BYTE*>(ILFindLastID(item.get()));
+    block.insert(block.end(), i, i + ILGetSize(ILFindLastID(item.get())));
+    rbtest::SelectionData data(block);
+    rb::TheShellSelection().Replace(folder.get(), &data);
+    PressSearch();
+    // The folder and the one item; the rest of the count builds no entry, then "......".
+    ASSERT_GE(shownMenu.size(), 2u);
+    EXPECT_EQ(shownMenu[1].text, "echt.txt");
+    EXPECT_LE(shownMenu.size(), 23u);
+    EXPECT_EQ(shownMenu.back().text, ".......");
+
+    // Offsets that point outside the block: no entries at all, nothing shown from them.
+    std::vector<BYTE> outside(12, 0);
+    UINT bad[3] = {2, 900, 77777};
+    std::memcpy(outside.data(), bad, sizeof bad);
+    rbtest::SelectionData outsideData(outside);
+    rb::TheShellSelection().Replace(folder.get(), &outsideData);
+    PressSearch();
+    EXPECT_TRUE(shownMenu.empty());
+}
+
+// A folder that answers details the three ways a shell folder may: a text at an offset
+// inside the item it was asked about, a wide text, an 8-bit text.
+class DetailsFolder : public IShellFolder2, public IShellDetails {
+public:
+    explicit DetailsFolder(bool folder2) : folder2_(folder2) {}
+    std::vector<LPCITEMIDLIST> asked;
+
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+        *out = nullptr;
+        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IShellFolder) ||
+            (folder2_ && IsEqualIID(iid, IID_IShellFolder2)))
+            *out = static_cast<IShellFolder2*>(this);
+        return *out ? S_OK : E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP ParseDisplayName(HWND, IBindCtx*, LPWSTR, ULONG*, LPITEMIDLIST*, ULONG*) override {
+        return E_NOTIMPL;
+    }
+    STDMETHODIMP EnumObjects(HWND, SHCONTF, IEnumIDList**) override { return E_NOTIMPL; }
+    STDMETHODIMP BindToObject(LPCITEMIDLIST, IBindCtx*, REFIID, void**) override {
+        return E_NOTIMPL;
+    }
+    STDMETHODIMP BindToStorage(LPCITEMIDLIST, IBindCtx*, REFIID, void**) override {
+        return E_NOTIMPL;
+    }
+    STDMETHODIMP CompareIDs(LPARAM, LPCITEMIDLIST, LPCITEMIDLIST) override { return E_NOTIMPL; }
+    STDMETHODIMP CreateViewObject(HWND, REFIID iid, void** out) override {
+        *out = nullptr;
+        if (!IsEqualIID(iid, IID_IShellDetails))
+            return E_NOINTERFACE;
+        *out = static_cast<IShellDetails*>(this);
+        return S_OK;
+    }
+    STDMETHODIMP GetAttributesOf(UINT, LPCITEMIDLIST*, SFGAOF*) override { return E_NOTIMPL; }
+    STDMETHODIMP GetUIObjectOf(HWND, UINT, LPCITEMIDLIST*, REFIID, UINT*, void**) override {
+        return E_NOTIMPL;
+    }
+    STDMETHODIMP GetDisplayNameOf(LPCITEMIDLIST, SHGDNF, STRRET*) override { return E_NOTIMPL; }
+    STDMETHODIMP SetNameOf(HWND, LPCITEMIDLIST, LPCWSTR, SHGDNF, LPITEMIDLIST*) override {
+        return E_NOTIMPL;
+    }
+    STDMETHODIMP GetDefaultSearchGUID(GUID*) override { return E_NOTIMPL; }
+    STDMETHODIMP EnumSearches(IEnumExtraSearch**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetDefaultColumn(DWORD, ULONG*, ULONG*) override { return E_NOTIMPL; }
+    STDMETHODIMP GetDefaultColumnState(UINT, SHCOLSTATEF*) override { return E_NOTIMPL; }
+    STDMETHODIMP GetDetailsEx(LPCITEMIDLIST, const SHCOLUMNID*, VARIANT*) override {
+        return E_NOTIMPL;
+    }
+    STDMETHODIMP MapColumnToSCID(UINT, SHCOLUMNID*) override { return E_NOTIMPL; }
+    STDMETHODIMP GetDetailsOf(LPCITEMIDLIST item, UINT column, SHELLDETAILS* details) override {
+        asked.push_back(item);
+        switch (column) {
+        case 0: // the text after the item's length field
+            details->str.uType = STRRET_OFFSET;
+            details->str.uOffset = 2;
+            return S_OK;
+        case 1:
+            details->str.uType = STRRET_WSTR;
+            details->str.pOleStr = static_cast<LPWSTR>(CoTaskMemAlloc(32));
+            lstrcpyW(details->str.pOleStr, L"Breit");
+            return S_OK;
+        case 5:
+            details->str.uType = STRRET_CSTR;
+            lstrcpyA(details->str.cStr, "Schmal");
+            return S_OK;
+        default:
+            return E_FAIL;
+        }
+    }
+    STDMETHODIMP ColumnClick(UINT) override { return E_NOTIMPL; }
+
+private:
+    bool folder2_;
+};
+
+TEST(DetailTexts, AnOffsetTextIsReadInsideTheItemThatWasAskedAbout) {
+    // One item: its length, then "Versatz" and a zero, then the list's end.
+    std::vector<BYTE> item = {11, 0, 'V', 'e', 'r', 's', 'a', 't', 'z', 0, 0, 0, 0};
+    auto* list = reinterpret_cast<LPCITEMIDLIST>(item.data());
+    for (bool folder2 : {true, false}) {
+        DetailsFolder folder(folder2);
+        std::vector<std::string> texts = rb::DetailTexts(&folder, list, nullptr);
+        EXPECT_EQ(texts, (std::vector<std::string>{"Versatz", "Breit", "Schmal"})) << folder2;
+        ASSERT_EQ(folder.asked.size(), 32u) << "every column is tried";
+        EXPECT_EQ(folder.asked[0], list);
+    }
+}
+
+} // namespace
