@@ -7,7 +7,7 @@
 #include <shlobj.h>
 
 #include "columns/folder_walk.h"
-#include "module/guids.h"
+#include "com/guids.h"
 #include "module/handler.h"
 
 #include <algorithm>

@@ -2,7 +2,7 @@
 
 #include "columns/catalogue.h"
 #include "columns/compute.h"
-#include "module/guids.h"
+#include "com/guids.h"
 
 #include <cwchar>
 

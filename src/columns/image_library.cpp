@@ -3,7 +3,7 @@
 #include "columns/handle_stream.h"
 #include "columns/producers.h"
 #include "columns/tree_walk.h"
-#include "module/activation.h"
+#include "com/activation.h"
 
 #include <new>
 

@@ -4,7 +4,7 @@
 #include "columns/options.h"
 #include "common/shell_open.h"
 #include "export/list_exporter.h"
-#include "module/activation.h"
+#include "com/activation.h"
 
 #include <commdlg.h>
 #include <cstddef>

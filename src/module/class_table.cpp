@@ -1,9 +1,9 @@
 #include "module/class_table.h"
 
 #include "common/win_lock.h"
-#include "module/guids.h"
+#include "com/guids.h"
 #include "module/handler.h"
-#include "module/module.h"
+#include "com/module.h"
 #include "shell/desk_band.h"
 
 #include <new>

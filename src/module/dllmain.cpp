@@ -2,7 +2,7 @@
 #include <windows.h>
 
 #include "module/class_table.h"
-#include "module/module.h"
+#include "com/module.h"
 #include "module/registration.h"
 #include "module/runtime_handles.h"
 #include "shell/shell_selection.h"

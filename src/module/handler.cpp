@@ -2,7 +2,7 @@
 
 #include "columns/column_provider.h"
 #include "columns/option_store.h"
-#include "module/module.h"
+#include "com/module.h"
 #include "shell/context_menu.h"
 #include "shell/shell_selection.h"
 

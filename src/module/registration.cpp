@@ -3,8 +3,8 @@
 #include "common/win_handles.h"
 #include "common/win_text.h"
 #include "module/class_table.h"
-#include "module/guids.h"
-#include "module/module.h"
+#include "com/guids.h"
+#include "com/module.h"
 
 #include <comcat.h>
 #include <oleauto.h>

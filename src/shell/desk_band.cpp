@@ -1,6 +1,6 @@
 #include "shell/desk_band.h"
 
-#include "module/activation.h"
+#include "com/activation.h"
 
 namespace rb {
 

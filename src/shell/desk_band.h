@@ -5,8 +5,8 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
-#include "module/com_object.h"
-#include "module/guids.h"
+#include "com/com_object.h"
+#include "com/guids.h"
 
 namespace rb {
 

@@ -1,7 +1,7 @@
 #include "ui/file_type_icon.h"
 
 #include "common/win_lock.h"
-#include "module/module.h"
+#include "com/module.h"
 
 #include <commctrl.h>
 #include <shellapi.h>

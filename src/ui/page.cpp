@@ -1,6 +1,6 @@
 #include "ui/page.h"
 
-#include "module/module.h"
+#include "com/module.h"
 
 namespace rb {
 

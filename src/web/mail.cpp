@@ -1,8 +1,8 @@
 #include "web/mail.h"
 
 #include "common/text.h"
-#include "module/activation.h"
-#include "module/module.h"
+#include "com/activation.h"
+#include "com/module.h"
 #include "web/links.h"
 
 #include <mapi.h>

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "module/guids.h"
+#include "com/guids.h"
 #include "module/handler.h"
 
 #include <shlobj.h>

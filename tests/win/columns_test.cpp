@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "columns/options.h"
-#include "module/guids.h"
+#include "com/guids.h"
 #include "module/handler.h"
 #include "column_client.h"
 #include "support.h"

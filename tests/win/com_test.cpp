@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "images.h"
-#include "module/guids.h"
+#include "com/guids.h"
 #include "product_dll.h"
 #include "support.h"
 #include "thread.h"

@@ -1,7 +1,7 @@
 // The horizontal Explorer bar against a test site over a real parent window.
 #include <gtest/gtest.h>
 
-#include "module/guids.h"
+#include "com/guids.h"
 #include "shell/desk_band.h"
 #include "support.h"
 

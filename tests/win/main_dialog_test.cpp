@@ -5,7 +5,7 @@
 #include "common/shell_open.h"
 #include "dialog_driver.h"
 #include "fake_explorer.h"
-#include "module/module.h"
+#include "com/module.h"
 #include "product_dll.h"
 #include "resource_ids.h"
 #include "support.h"

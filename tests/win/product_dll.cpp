@@ -1,6 +1,6 @@
 #include "product_dll.h"
 
-#include "module/guids.h"
+#include "com/guids.h"
 
 namespace rbtest {
 

@@ -2,7 +2,7 @@
 // and through Wine's regsvr32.
 #include <gtest/gtest.h>
 
-#include "module/guids.h"
+#include "com/guids.h"
 #include "module/registration.h"
 #include "product_dll.h"
 #include "support.h"

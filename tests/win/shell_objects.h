@@ -6,7 +6,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
-#include "module/guids.h"
+#include "com/guids.h"
 #include "support.h"
 
 #include <atomic>

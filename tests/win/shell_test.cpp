@@ -1,7 +1,7 @@
 // Shell-extension initialisation, the context menu and the property sheet handler.
 #include <gtest/gtest.h>
 
-#include "module/guids.h"
+#include "com/guids.h"
 #include "module/handler.h"
 #include "shell/context_menu.h"
 #include "shell/id_lists.h"

@@ -6,7 +6,7 @@
 #include <shlobj.h>
 
 #include "columns/option_store.h"
-#include "module/activation.h"
+#include "com/activation.h"
 #include "resource_ids.h"
 #include "shell/shell_selection.h"
 #include "ui/main_dialog.h"

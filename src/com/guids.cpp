@@ -1,4 +1,4 @@
-#include "module/guids.h"
+#include "com/guids.h"
 
 namespace rb {
 

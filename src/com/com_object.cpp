@@ -1,8 +1,8 @@
-#include "module/com_object.h"
+#include "com/com_object.h"
 
 #include "common/win_handles.h"
-#include "module/guids.h"
-#include "module/module.h"
+#include "com/guids.h"
+#include "com/module.h"
 
 #include <oleauto.h>
 #include <new>

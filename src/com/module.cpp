@@ -1,4 +1,4 @@
-#include "module/module.h"
+#include "com/module.h"
 
 #include <vector>
 

@@ -1,6 +1,6 @@
-#include "module/activation.h"
+#include "com/activation.h"
 
-#include "module/module.h"
+#include "com/module.h"
 
 namespace rb {
 
