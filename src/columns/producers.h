@@ -4,6 +4,8 @@
 
 #include "columns/catalogue.h"
 
+#include <windows.h>
+
 #include <cstdint>
 
 namespace rb {
@@ -12,6 +14,14 @@ class ImageLibrary;
 
 // Columns 9 to 11: "%02d.%03d" of seconds and milliseconds of the column's time.
 void ProduceTimeText(unsigned column, const wchar_t* path, ValueText& value);
+
+// The item's three times, from the item itself or else from its entry in its folder.
+struct FileTimes {
+    FILETIME created = {}, accessed = {}, written = {};
+};
+bool ReadFileTimes(const wchar_t* path, FileTimes& times);
+// The column's time out of `times`: last write (9), creation (10), last access (11).
+void PrintColumnTime(unsigned column, const FileTimes& times, ValueText& value);
 
 // Column 8: the "Content Type" registered for the extension (null: HKEY_CLASSES_ROOT).
 void ProduceContentType(const char* extension, ValueText& value);

@@ -6,54 +6,45 @@
 
 namespace rb {
 
-namespace {
-
-const FILETIME* PickTime(unsigned column, const FILETIME& written, const FILETIME& created,
-                         const FILETIME& accessed) {
-    switch (column) {
-    case ModifiedSeconds:
-        return &written;
-    case CreatedSeconds:
-        return &created;
-    case AccessedSeconds:
-        return &accessed;
-    default:
-        return nullptr;
-    }
-}
-
-void PrintSeconds(const FILETIME* time, ValueText& value) {
-    SYSTEMTIME split;
-    if (time && FileTimeToSystemTime(time, &split))
-        value.Print("%02d.%03d", split.wSecond, split.wMilliseconds);
-}
-
-} // namespace
-
-void ProduceTimeText(unsigned column, const wchar_t* path, ValueText& value) {
+bool ReadFileTimes(const wchar_t* path, FileTimes& times) {
     std::wstring extended = ExtendedPath(path ? path : L"");
     if (extended.empty())
-        return;
+        return false;
     {
         // Attribute access with full sharing: another program may save the file meanwhile.
         UniqueFile file(CreateFileW(extended.c_str(), FILE_READ_ATTRIBUTES,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING,
                                     FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL, nullptr));
-        FILETIME created, accessed, written;
-        if (file && GetFileTime(file.get(), &created, &accessed, &written)) {
-            PrintSeconds(PickTime(column, written, created, accessed), value);
-            return;
-        }
+        if (file && GetFileTime(file.get(), &times.created, &times.accessed, &times.written))
+            return true;
     }
     // Folders (opened without backup semantics) and files held by others: the entry
     // in the parent folder carries the same times. A drive's root has no such entry.
     WIN32_FIND_DATAW data;
     UniqueFind find(FindFirstFileW(extended.c_str(), &data));
-    if (find)
-        PrintSeconds(
-            PickTime(column, data.ftLastWriteTime, data.ftCreationTime, data.ftLastAccessTime),
-            value);
+    if (!find)
+        return false;
+    times.created = data.ftCreationTime;
+    times.accessed = data.ftLastAccessTime;
+    times.written = data.ftLastWriteTime;
+    return true;
+}
+
+void PrintColumnTime(unsigned column, const FileTimes& times, ValueText& value) {
+    const FILETIME* time = column == ModifiedSeconds   ? &times.written
+                           : column == CreatedSeconds  ? &times.created
+                           : column == AccessedSeconds ? &times.accessed
+                                                       : nullptr;
+    SYSTEMTIME split;
+    if (time && FileTimeToSystemTime(time, &split))
+        value.Print("%02d.%03d", split.wSecond, split.wMilliseconds);
+}
+
+void ProduceTimeText(unsigned column, const wchar_t* path, ValueText& value) {
+    FileTimes times;
+    if (ReadFileTimes(path, times))
+        PrintColumnTime(column, times, value);
 }
 
 void ProduceContentType(const char* extension, ValueText& value) {

@@ -3,6 +3,7 @@
 #include "columns/option_store.h"
 #include "columns/options.h"
 #include "common/shell_open.h"
+#include "common/text.h"
 #include "export/list_exporter.h"
 #include "com/activation.h"
 
@@ -46,6 +47,16 @@ BOOL AskForFile(OPENFILENAMEA& request) {
     BOOL chosen = ask ? ask(&request) : FALSE;
     FreeLibrary(dialogs);
     return chosen;
+}
+
+bool IsFile(const std::string& path) {
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool MayReplace(const std::string& path) {
+    std::string question = Format(kReplaceQuestion, path.c_str());
+    return MessageBoxA(nullptr, question.c_str(), "", MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
 } // namespace
@@ -92,25 +103,26 @@ void ExportList(ListExporter& exporter, const std::string& baseName) {
         return;
     int type = static_cast<int>(request.nFilterIndex);
     WriteIntOption(kOptListFilter, type);
-    std::string path(file.data());
+    if (type < kTypeText || type > kTypeXls)
+        return;
+    const std::string chosen(file.data());
+    const std::string path = WithExtension(chosen, type);
+    // The dialog asked about the name it returned; a name that got its extension only
+    // now may name another file, which is not replaced without asking either.
+    if (path != chosen && IsFile(path) && !MayReplace(path))
+        return;
 
     if (type == kTypeXls) {
-        exporter.WriteXlsFile(WithExtension(path, kTypeXls));
+        exporter.WriteXlsFile(path);
         return;
     }
     if (type == kTypeHtml) {
-        exporter.WriteHtmlFile(WithExtension(path, kTypeHtml));
+        exporter.WriteHtmlFile(path);
         return;
     }
-    if (type != kTypeText && type != kTypeCsv)
-        return;
-    MarkedText marked = exporter.BuildMarkedText();
-    std::string text =
-        type == kTypeText ? ApplyTxtReplacements(marked) : ApplyCsvReplacements(marked);
-    path = WithExtension(path, type);
     // Only a file just written is handed to the shell: an older file of that name must
     // not open as if it were the export.
-    if (!text.empty() && exporter.WriteTextFile(path, text, "wb") == text.size())
+    if (exporter.WriteTextFile(path, type == kTypeText ? TextFormat::Txt : TextFormat::Csv))
         ShellOpen(nullptr, path, SW_SHOWNORMAL);
 }
 

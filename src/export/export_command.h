@@ -20,6 +20,11 @@ std::string ExportFilter();
 
 constexpr const char* kExportTitle = "Export zu TXT,CSV,HTML oder XLS ";
 
+// Asked when the name got its extension after the dialog and a file of that name exists.
+constexpr const char* kReplaceQuestion =
+    "Die Datei gibt es schon. Soll sie ersetzt werden?\nThe file already exists. Replace "
+    "it?\n%s";
+
 void ExportList(ListExporter& exporter, const std::string& baseName);
 
 } // namespace rb

@@ -18,109 +18,84 @@ const char* const kHtmlTail = "</body></html>\r\n";
 
 namespace {
 
-void Place(MarkedText& marked, MarkedText::Kind kind, const char* marker) {
-    marked.markers.push_back({marked.text.size(), kind});
-    marked.text += marker;
-}
+// Gathers bytes and hands them to the sink in blocks.
+class BlockWriter {
+public:
+    explicit BlockWriter(ByteSink& sink) : sink_(sink) { pending_.reserve(kBlock + 4096); }
+    ~BlockWriter() { Flush(); }
+    BlockWriter(const BlockWriter&) = delete;
+    BlockWriter& operator=(const BlockWriter&) = delete;
 
-void AppendCell(MarkedText& marked, const std::string& text) {
-    Place(marked, MarkedText::Kind::Cell, kCellMarker);
-    marked.text += text;
-    Place(marked, MarkedText::Kind::Cell, kCellMarker);
-    Place(marked, MarkedText::Kind::Separator, kSeparatorMarker);
-}
-
-std::size_t MarkerLength(MarkedText::Kind kind) {
-    switch (kind) {
-    case MarkedText::Kind::Cell:
-        return std::strlen(kCellMarker);
-    case MarkedText::Kind::Separator:
-        return std::strlen(kSeparatorMarker);
-    case MarkedText::Kind::LineEnd:
-        return std::strlen(kLineEndMarker);
+    void Append(const char* data, std::size_t size) {
+        pending_.append(data, size);
+        if (pending_.size() >= kBlock)
+            Flush();
     }
-    return 0;
-}
+    void Append(const std::string& text) { Append(text.data(), text.size()); }
+    void Append(char c) { Append(&c, 1); }
+    void Flush() {
+        if (!pending_.empty())
+            sink_.Write(pending_.data(), pending_.size());
+        pending_.clear();
+    }
 
-// Copies the text between the placed markers through `text` (told whether it is a
-// cell's text) and puts `replacement(kind)` for each marker.
-template <typename Text, typename Replacement>
-std::string Replace(const MarkedText& marked, Text text, Replacement replacement) {
-    std::string out;
-    out.reserve(marked.text.size());
+private:
+    static constexpr std::size_t kBlock = 64 * 1024;
+    ByteSink& sink_;
+    std::string pending_;
+};
+
+// The text between double quotes, each double quote inside it doubled.
+void AppendQuoted(BlockWriter& out, const std::string& text) {
+    out.Append('"');
     std::size_t done = 0;
-    bool insideCell = false;
-    for (const MarkedText::Marker& marker : marked.markers) {
-        text(out, marked.text.data() + done, marker.offset - done, insideCell);
-        out += replacement(marker.kind);
-        if (marker.kind == MarkedText::Kind::Cell)
-            insideCell = !insideCell;
-        done = marker.offset + MarkerLength(marker.kind);
+    for (std::size_t at = text.find('"'); at != std::string::npos; at = text.find('"', at + 1)) {
+        out.Append(text.data() + done, at + 1 - done);
+        out.Append('"');
+        done = at + 1;
     }
-    text(out, marked.text.data() + done, marked.text.size() - done, insideCell);
-    return out;
+    out.Append(text.data() + done, text.size() - done);
+    out.Append('"');
+}
+
+bool BreaksTabSeparatedText(const std::string& text) {
+    return text.find_first_of("\t\r\n") != std::string::npos || (!text.empty() && text[0] == '"');
+}
+
+void AppendCell(BlockWriter& out, TextFormat format, const std::string& text) {
+    if (format == TextFormat::Csv) {
+        AppendQuoted(out, text);
+        out.Append(';');
+    } else {
+        if (BreaksTabSeparatedText(text))
+            AppendQuoted(out, text);
+        else
+            out.Append(text);
+        out.Append('\t');
+    }
 }
 
 } // namespace
 
-MarkedText BuildMarkedText(ListSource& list) {
-    MarkedText marked;
+void WriteText(ListSource& list, TextFormat format, ByteSink& sink) {
+    BlockWriter out(sink);
     ExportedColumns columns = ChooseExportedColumns(list);
     for (const std::string& caption : columns.captions)
-        AppendCell(marked, caption);
-    Place(marked, MarkedText::Kind::LineEnd, kLineEndMarker);
+        AppendCell(out, format, caption);
+    out.Append("\r\n", 2);
     int items = list.GetItemCount();
-    if (items > 0) {
-        std::size_t room = static_cast<std::size_t>(items) * columns.indices.size() * 128;
-        marked.text.reserve(marked.text.size() + room);
-        marked.markers.reserve(static_cast<std::size_t>(items) * (columns.indices.size() * 3 + 1));
-    }
     for (int item = 0; item < items; ++item) {
         for (int column : columns.indices)
-            AppendCell(marked, list.GetItemText(item, column));
-        Place(marked, MarkedText::Kind::LineEnd, kLineEndMarker);
+            AppendCell(out, format, list.GetItemText(item, column));
+        out.Append("\r\n", 2);
     }
-    return marked;
 }
 
-std::string ApplyTxtReplacements(const MarkedText& marked) {
-    return Replace(
-        marked,
-        [](std::string& out, const char* text, std::size_t length, bool) {
-            out.append(text, length);
-        },
-        [](MarkedText::Kind kind) -> const char* {
-            switch (kind) {
-            case MarkedText::Kind::LineEnd:
-                return "\r\n";
-            case MarkedText::Kind::Separator:
-                return "\t";
-            default:
-                return "";
-            }
-        });
-}
-
-std::string ApplyCsvReplacements(const MarkedText& marked) {
-    return Replace(
-        marked,
-        [](std::string& out, const char* text, std::size_t length, bool insideCell) {
-            for (std::size_t i = 0; i < length; ++i) {
-                if (insideCell && text[i] == '"')
-                    out += '"';
-                out += text[i];
-            }
-        },
-        [](MarkedText::Kind kind) -> const char* {
-            switch (kind) {
-            case MarkedText::Kind::LineEnd:
-                return "\r\n";
-            case MarkedText::Kind::Cell:
-                return "\"";
-            default:
-                return ";";
-            }
-        });
+std::string TextOf(ListSource& list, TextFormat format) {
+    std::string text;
+    StringSink sink(text);
+    WriteText(list, format, sink);
+    return text;
 }
 
 std::string HtmlEscape(const std::string& text) {
@@ -147,48 +122,89 @@ std::string HtmlEscape(const std::string& text) {
     return out;
 }
 
-std::string BuildHtml(ListSource& list, const std::string& head, const std::string& tail) {
-    std::string html = head + "<TABLE Border=0><TR>";
+void WriteHtml(ListSource& list, const std::string& head, const std::string& tail, ByteSink& sink) {
+    BlockWriter out(sink);
+    out.Append(head);
+    out.Append("<TABLE Border=0><TR>");
     ExportedColumns columns = ChooseExportedColumns(list);
     for (const std::string& caption : columns.captions) {
-        if (caption.empty())
-            html += "<td>&nbsp;</td>";
-        else
-            html += "<td><b><nobr>" + HtmlEscape(caption) + "</b></td>";
+        if (caption.empty()) {
+            out.Append("<td>&nbsp;</td>");
+        } else {
+            out.Append("<td><b><nobr>");
+            out.Append(HtmlEscape(caption));
+            out.Append("</b></td>");
+        }
     }
-    html += "</TR>\r\n\r\n";
+    out.Append("</TR>\r\n\r\n");
     int items = list.GetItemCount();
     bool shaded = true;
     for (int item = 0; item < items; ++item) {
-        html += shaded ? "  <TR BGCOLOR=#EEEEEE>" : "  <TR>";
+        out.Append(shaded ? "  <TR BGCOLOR=#EEEEEE>" : "  <TR>");
         shaded = !shaded;
         for (int column : columns.indices) {
             std::string text = list.GetItemText(item, column);
-            if (text.empty())
-                html += "<td>&nbsp;</td>";
-            else
-                html += "<td><nobr>" + HtmlEscape(text) + "</td>";
+            if (text.empty()) {
+                out.Append("<td>&nbsp;</td>");
+            } else {
+                out.Append("<td><nobr>");
+                out.Append(HtmlEscape(text));
+                out.Append("</td>");
+            }
         }
-        html += "   </TR>\r\n";
+        out.Append("   </TR>\r\n");
     }
-    html += "</TABLE>";
-    html += tail;
+    out.Append("</TABLE>");
+    out.Append(tail);
+}
+
+std::string BuildHtml(ListSource& list, const std::string& head, const std::string& tail) {
+    std::string html;
+    StringSink sink(html);
+    WriteHtml(list, head, tail, sink);
     return html;
 }
 
-XlsFill FillWorksheet(ListSource& list, Worksheet& sheet) {
+namespace {
+
+XlsFill XlsLimits(ListSource& list, const ExportedColumns& columns) {
     XlsFill fill;
-    ExportedColumns columns = ChooseExportedColumns(list);
     fill.columnsInList = static_cast<int>(columns.indices.size());
     fill.columnsWritten = fill.columnsInList < kXlsMaxColumns ? fill.columnsInList : kXlsMaxColumns;
+    int items = list.GetItemCount();
+    fill.rowsInList = (items > 0 ? items : 0) + 1;
+    fill.rowsWritten = fill.rowsInList < kXlsMaxRows ? fill.rowsInList : kXlsMaxRows;
+    return fill;
+}
+
+constexpr std::uint8_t kHeaderBorder = 0x70;
+
+} // namespace
+
+XlsFill WriteXls(ListSource& list, BiffStream& stream) {
+    ExportedColumns columns = ChooseExportedColumns(list);
+    XlsFill fill = XlsLimits(list, columns);
+    BofRecord().Write(stream);
+    for (int k = 0; k < fill.columnsWritten; ++k)
+        WriteLabel(stream, 0, static_cast<std::uint16_t>(k), {0, 0, kHeaderBorder},
+                   columns.captions[k]);
+    for (int item = 0; item + 1 < fill.rowsWritten; ++item)
+        for (int k = 0; k < fill.columnsWritten; ++k)
+            WriteLabel(stream, static_cast<std::uint16_t>(item + 1), static_cast<std::uint16_t>(k),
+                       {0, 0, 0}, list.GetItemText(item, columns.indices[k]));
+    EofRecord().Write(stream);
+    stream.Close();
+    return fill;
+}
+
+XlsFill FillWorksheet(ListSource& list, Worksheet& sheet) {
+    ExportedColumns columns = ChooseExportedColumns(list);
+    XlsFill fill = XlsLimits(list, columns);
     for (int k = 0; k < fill.columnsWritten; ++k) {
         WorksheetCell& cell = sheet.CellAt(0, static_cast<std::uint32_t>(k));
-        cell.SetBorder(0x70);
+        cell.SetBorder(kHeaderBorder);
         cell.SetText(columns.captions[k]);
     }
-    int items = list.GetItemCount();
-    fill.rowsInList = items + 1;
-    fill.rowsWritten = fill.rowsInList < kXlsMaxRows ? fill.rowsInList : kXlsMaxRows;
     sheet.Reserve(static_cast<std::size_t>(fill.rowsWritten),
                   static_cast<std::size_t>(fill.columnsWritten));
     for (int item = 0; item + 1 < fill.rowsWritten; ++item)

@@ -1,5 +1,6 @@
-// The four export formats over a ListSource: tab-separated text and CSV (from one marked
-// text), an HTML table and a BIFF2 worksheet.
+// The four export formats over a ListSource: tab-separated text, CSV, an HTML table and
+// a BIFF2 worksheet. Each is written into a byte sink as the list is read, in blocks, so
+// that a long list never has to fit in memory as a whole.
 #pragma once
 
 #include "export/biff2/worksheet.h"
@@ -7,43 +8,39 @@
 
 #include <cstddef>
 #include <string>
-#include <vector>
 
 namespace rb {
-
-constexpr const char* kCellMarker = "\xD8\xD8\xD8\xD8"; // four times Ø
-constexpr const char* kSeparatorMarker = "\t|\t|\t|\t"; // seven bytes
-constexpr const char* kLineEndMarker = "\r|\n|\r|\n";   // seven bytes
 
 extern const char* const kHtmlHead; // 171 bytes
 extern const char* const kHtmlTail; // 16 bytes
 
-// The common text of TXT and CSV: every cell as cell marker, text, cell marker,
-// separator marker; every line (header first) followed by a line-end marker. The
-// offsets of the markers placed here are kept, so that the replacements touch only
-// these and never a marker-like text inside a caption or cell.
-struct MarkedText {
-    enum class Kind { Cell, Separator, LineEnd };
-    struct Marker {
-        std::size_t offset;
-        Kind kind;
-    };
-    std::string text;
-    std::vector<Marker> markers; // in text order
+// Bytes gathered in a string (tests, and callers that want the whole text).
+class StringSink : public ByteSink {
+public:
+    explicit StringSink(std::string& out) : out_(out) {}
+    void Write(const void* data, std::size_t size) override {
+        out_.append(static_cast<const char*>(data), size);
+    }
+    void Close() override {}
+
+private:
+    std::string& out_;
 };
 
-MarkedText BuildMarkedText(ListSource& list);
+enum class TextFormat { Txt, Csv };
 
-// TXT: line end -> CR LF, separator -> TAB, cell marker removed.
-std::string ApplyTxtReplacements(const MarkedText& marked);
-// CSV: line end -> CR LF, cell marker -> double quote, separator -> ";". A double quote
-// inside a text is doubled, as a quoted field requires.
-std::string ApplyCsvReplacements(const MarkedText& marked);
+// One line per row, the header first, each ended by CR LF; every cell followed by its
+// separator (TAB or ";"). CSV puts every text in double quotes and doubles the quotes
+// inside. TXT writes a text as it is, unless it holds a TAB, CR or LF or begins with a
+// double quote: such a text is quoted the same way, so that rows and columns survive.
+void WriteText(ListSource& list, TextFormat format, ByteSink& sink);
+std::string TextOf(ListSource& list, TextFormat format);
 
 // "&", "<", ">" and '"' as entities; other bytes unchanged.
 std::string HtmlEscape(const std::string& text);
 
 // Head, a table with a header row and one row per item (every other row shaded), tail.
+void WriteHtml(ListSource& list, const std::string& head, const std::string& tail, ByteSink& sink);
 std::string BuildHtml(ListSource& list, const std::string& head, const std::string& tail);
 
 // BIFF2 holds 16,384 rows (the header row counts) and 256 columns.
@@ -59,7 +56,9 @@ struct XlsFill {
 };
 
 // Header cells (bordered 0x70) in row 0, the items below; rows and columns beyond the
-// format's limits are left out.
+// format's limits are left out. FillWorksheet builds the grid in memory; WriteXls writes
+// the same records straight into the stream, which it closes.
 XlsFill FillWorksheet(ListSource& list, Worksheet& sheet);
+XlsFill WriteXls(ListSource& list, BiffStream& stream);
 
 } // namespace rb

@@ -10,30 +10,32 @@ namespace rb {
 
 namespace {
 
+// Writes to a file opened with fopen; remembers whether a write fell short.
 class FileSink : public ByteSink {
 public:
     explicit FileSink(FILE* file) : file_(file) {}
     ~FileSink() override { Close(); }
+    FileSink(const FileSink&) = delete;
+    FileSink& operator=(const FileSink&) = delete;
     void Write(const void* data, std::size_t size) override {
-        if (file_)
-            std::fwrite(data, 1, size, file_);
+        if (!file_ || std::fwrite(data, 1, size, file_) != size)
+            failed_ = true;
     }
     void Close() override {
-        if (file_)
-            std::fclose(file_);
+        if (file_ && std::fclose(file_) != 0)
+            failed_ = true;
         file_ = nullptr;
     }
+    bool Failed() const { return failed_; }
 
 private:
     FILE* file_;
+    bool failed_ = false;
 };
 
-using UniqueFilePointer = std::unique_ptr<FILE, int (*)(FILE*)>;
-
-// The HTML and XLS target, or null after the message: owned, so that a failure while
-// the contents are built cannot leave the file open.
-UniqueFilePointer OpenTarget(const std::string& path, HWND owner) {
-    UniqueFilePointer file(std::fopen(path.c_str(), "wb"), &std::fclose);
+// The HTML and XLS target, or null after the message.
+FILE* OpenTarget(const std::string& path, HWND owner) {
+    FILE* file = std::fopen(path.c_str(), "wb");
     if (!file)
         MessageBoxA(owner, "Error file open !!", "", MB_OK);
     return file;
@@ -50,43 +52,47 @@ ListExporter::ListExporter(ListSource& source, HWND owner)
 
 ListExporter::~ListExporter() = default;
 
-MarkedText ListExporter::BuildMarkedText() {
-    return rb::BuildMarkedText(*source_);
-}
-
-std::size_t ListExporter::WriteTextFile(const std::string& path, const std::string& text,
-                                        const char* mode) {
-    std::string message = Format("Fehler, beim \xD6"
-                                 "ffnen der Zieldatei.\nWrite failed, Target file.\n%s",
-                                 path.c_str());
-    FILE* file = std::fopen(path.c_str(), mode);
+bool ListExporter::WriteTextFile(const std::string& path, TextFormat format) {
+    FILE* file = std::fopen(path.c_str(), "wb");
     if (!file) {
+        std::string message = Format("Fehler, beim \xD6"
+                                     "ffnen der Zieldatei.\nWrite failed, Target file.\n%s",
+                                     path.c_str());
         MessageBoxA(nullptr, message.c_str(), nullptr, MB_OK);
-        return 0;
+        return false;
     }
-    std::size_t written = std::fwrite(text.data(), 1, text.size(), file);
-    std::fclose(file);
-    return written;
+    // The sink owns the file from here: whatever the list does, the file gets closed.
+    FileSink sink(file);
+    WriteText(*source_, format, sink);
+    sink.Close();
+    return !sink.Failed();
 }
 
 bool ListExporter::WriteHtmlFile(const std::string& path) {
-    UniqueFilePointer file = OpenTarget(path, owner_);
+    FILE* file = OpenTarget(path, owner_);
     if (!file)
         return false;
-    std::string html = BuildHtml(*source_, htmlHead_, htmlTail_);
-    std::fwrite(html.data(), 1, html.size(), file.get());
-    file.reset();
+    {
+        FileSink sink(file);
+        WriteHtml(*source_, htmlHead_, htmlTail_, sink);
+    }
     ShellOpen(nullptr, path, SW_SHOWNORMAL);
     return true;
 }
 
 bool ListExporter::WriteXlsFile(const std::string& path) {
-    UniqueFilePointer file = OpenTarget(path, owner_);
+    FILE* file = OpenTarget(path, owner_);
     if (!file)
         return false;
-    XlsFill fill = FillWorksheet(*source_, worksheet_);
-    BiffStream stream(std::unique_ptr<ByteSink>(new FileSink(file.release())));
-    worksheet_.SaveTo(stream);
+    std::unique_ptr<ByteSink> sink;
+    try {
+        sink.reset(new FileSink(file));
+    } catch (...) {
+        std::fclose(file);
+        throw;
+    }
+    BiffStream stream(std::move(sink));
+    XlsFill fill = WriteXls(*source_, stream);
     if (fill.Cut()) {
         std::string message = Format(
             "Die XLS-Datei fasst %d Zeilen und %d Spalten: %d von %d Zeilen und %d von "

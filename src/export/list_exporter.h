@@ -26,10 +26,9 @@ public:
     HWND ListWindow() const { return owner_; }
     ListSource& Source() { return *source_; }
 
-    MarkedText BuildMarkedText();
-    // Writes `text` whole; the number of bytes written, 0 (after a message) when the
-    // file cannot be created.
-    std::size_t WriteTextFile(const std::string& path, const std::string& text, const char* mode);
+    // Writes the TXT or CSV file as the list is read; true when every byte was written,
+    // false (after a message when it cannot be created) otherwise. The caller opens it.
+    bool WriteTextFile(const std::string& path, TextFormat format);
     // Write the file and let the shell open it; false (after a message) when the file
     // cannot be created.
     bool WriteHtmlFile(const std::string& path);
@@ -41,7 +40,6 @@ private:
     HWND owner_;
     std::string htmlHead_;
     std::string htmlTail_;
-    Worksheet worksheet_;
 };
 
 } // namespace rb

@@ -39,8 +39,10 @@ HRESULT InvokeContextMenuCommand(const CMINVOKECOMMANDINFO* info) {
 HRESULT ContextMenuCommandString(UINT_PTR command, UINT type, CHAR* buffer, UINT size) {
     if (command != 0)
         return E_INVALIDARG;
+    // Validation only asks whether the command exists; it may come without a buffer.
+    const bool validation = (type & ~static_cast<UINT>(GCS_UNICODE)) == GCS_VALIDATEA;
     if (!buffer)
-        return E_POINTER;
+        return validation ? S_OK : E_POINTER;
     if (type & GCS_UNICODE) {
         std::wstring text = AnsiToWide(kMenuHelpText);
         lstrcpynW(reinterpret_cast<LPWSTR>(buffer), text.c_str(), static_cast<int>(size));

@@ -23,6 +23,12 @@ HRESULT QuerbalkenBand::Create(IUnknown* outer, REFIID iid, void** out) {
     }
 }
 
+QuerbalkenBand::~QuerbalkenBand() {
+    DestroyBandWindow();
+    if (inputSite_)
+        inputSite_->Release();
+}
+
 const InterfaceEntry* QuerbalkenBand::Interfaces() const {
     using B = QuerbalkenBand;
     static const InterfaceEntry table[] = {
@@ -133,9 +139,14 @@ STDMETHODIMP QuerbalkenBand::SetSite(IUnknown* site) {
         bandWindow_ = nullptr;
         return E_FAIL;
     }
-    if (FAILED(site->QueryInterface(kIidIInputObjectSite, reinterpret_cast<void**>(&inputSite_))))
+    if (FAILED(site->QueryInterface(kIidIInputObjectSite, reinterpret_cast<void**>(&inputSite_))) ||
+        !inputSite_) {
+        // A site the band cannot work with keeps no window of it.
         inputSite_ = nullptr;
-    return inputSite_ ? S_OK : E_FAIL;
+        DestroyBandWindow();
+        return E_FAIL;
+    }
+    return S_OK;
 }
 
 STDMETHODIMP QuerbalkenBand::GetSite(REFIID iid, void** out) {

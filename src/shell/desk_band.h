@@ -48,6 +48,8 @@ public:
 
 private:
     explicit QuerbalkenBand(IUnknown* outer) : ComObjectBase(outer) {}
+    // A band released without CloseDW or SetSite(NULL) still cleans up.
+    ~QuerbalkenBand() override;
     const InterfaceEntry* Interfaces() const override;
     void DestroyBandWindow();
 

@@ -33,12 +33,21 @@ std::string Save(Worksheet& sheet) {
     return bytes;
 }
 
+// The file as the export streams it; the grid built in memory must save the same bytes.
 std::string Xls(ListSource& list, XlsFill* fill = nullptr) {
+    std::string streamed;
+    bool closed = false;
+    BiffStream stream(std::unique_ptr<ByteSink>(new MemorySink(streamed, closed)));
+    XlsFill f = WriteXls(list, stream);
+    EXPECT_TRUE(closed);
     Worksheet sheet;
-    XlsFill f = FillWorksheet(list, sheet);
+    XlsFill g = FillWorksheet(list, sheet);
+    EXPECT_EQ(Save(sheet), streamed);
+    EXPECT_EQ(g.rowsWritten, f.rowsWritten);
+    EXPECT_EQ(g.columnsWritten, f.columnsWritten);
     if (fill)
         *fill = f;
-    return Save(sheet);
+    return streamed;
 }
 
 std::string Hex(const std::string& bytes) {
@@ -82,15 +91,14 @@ const std::string kTail = kHtmlTail;
 
 TEST(ExportFormats, WorkedExampleAsText) {
     MemoryListSource list = Example();
-    EXPECT_EQ(ApplyTxtReplacements(BuildMarkedText(list)), "Name\tGr\xF6\xDF"
-                                                           "e\t\r\na.txt\t12 KB\t\r\nb\t\t\r\n");
+    EXPECT_EQ(TextOf(list, TextFormat::Txt), "Name\tGr\xF6\xDF"
+                                             "e\t\r\na.txt\t12 KB\t\r\nb\t\t\r\n");
 }
 
 TEST(ExportFormats, WorkedExampleAsCsv) {
     MemoryListSource list = Example();
-    EXPECT_EQ(ApplyCsvReplacements(BuildMarkedText(list)),
-              "\"Name\";\"Gr\xF6\xDF"
-              "e\";\r\n\"a.txt\";\"12 KB\";\r\n\"b\";\"\";\r\n");
+    EXPECT_EQ(TextOf(list, TextFormat::Csv), "\"Name\";\"Gr\xF6\xDF"
+                                             "e\";\r\n\"a.txt\";\"12 KB\";\r\n\"b\";\"\";\r\n");
 }
 
 TEST(ExportFormats, WorkedExampleAsHtml) {
@@ -124,10 +132,10 @@ TEST(ExportFormats, WorkedExampleAsXls) {
 TEST(ExportFormats, NoItemsGiveTheHeaderOnly) {
     MemoryListSource list = Example();
     list.rows.clear();
-    EXPECT_EQ(ApplyTxtReplacements(BuildMarkedText(list)), "Name\tGr\xF6\xDF"
-                                                           "e\t\r\n");
-    EXPECT_EQ(ApplyCsvReplacements(BuildMarkedText(list)), "\"Name\";\"Gr\xF6\xDF"
-                                                           "e\";\r\n");
+    EXPECT_EQ(TextOf(list, TextFormat::Txt), "Name\tGr\xF6\xDF"
+                                             "e\t\r\n");
+    EXPECT_EQ(TextOf(list, TextFormat::Csv), "\"Name\";\"Gr\xF6\xDF"
+                                             "e\";\r\n");
     EXPECT_EQ(BuildHtml(list, kHead, kTail),
               kHead +
                   "<TABLE Border=0><TR><td><b><nobr>Name</b></td><td><b><nobr>Gr\xF6\xDF"
@@ -139,8 +147,8 @@ TEST(ExportFormats, NoItemsGiveTheHeaderOnly) {
 TEST(ExportFormats, NoExportedColumns) {
     MemoryListSource list = Example();
     list.hasHeader = false;
-    EXPECT_EQ(ApplyTxtReplacements(BuildMarkedText(list)), "\r\n\r\n\r\n");
-    EXPECT_EQ(ApplyCsvReplacements(BuildMarkedText(list)), "\r\n\r\n\r\n");
+    EXPECT_EQ(TextOf(list, TextFormat::Txt), "\r\n\r\n\r\n");
+    EXPECT_EQ(TextOf(list, TextFormat::Csv), "\r\n\r\n\r\n");
     EXPECT_EQ(BuildHtml(list, kHead, kTail),
               kHead +
                   "<TABLE Border=0><TR></TR>\r\n\r\n  <TR BGCOLOR=#EEEEEE>   </TR>\r\n  <TR>   "
@@ -153,8 +161,8 @@ TEST(ExportFormats, EmptyCaption) {
     MemoryListSource list;
     list.columns = {{"", 50}, {"B", 50}};
     list.rows = {{"1", "2"}};
-    EXPECT_EQ(ApplyTxtReplacements(BuildMarkedText(list)), "\tB\t\r\n1\t2\t\r\n");
-    EXPECT_EQ(ApplyCsvReplacements(BuildMarkedText(list)), "\"\";\"B\";\r\n\"1\";\"2\";\r\n");
+    EXPECT_EQ(TextOf(list, TextFormat::Txt), "\tB\t\r\n1\t2\t\r\n");
+    EXPECT_EQ(TextOf(list, TextFormat::Csv), "\"\";\"B\";\r\n\"1\";\"2\";\r\n");
     std::string html = BuildHtml(list, "", "");
     EXPECT_EQ(html.rfind("<TABLE Border=0><TR><td>&nbsp;</td><td><b><nobr>B</b></td></TR>", 0), 0u);
     std::string xls = Xls(list);
@@ -169,7 +177,7 @@ TEST(ExportFormats, WalkStartsAtTheNameColumn) {
     list.columns = {{"Name", 100}, {"Size", 60}, {"Type", 60}, {"Date", 60}, {"Attr", 60}};
     list.order = {2, 3, 0, 1, 4};
     list.rows = {{"n", "s", "t", "d", "a"}};
-    EXPECT_EQ(ApplyTxtReplacements(BuildMarkedText(list)), "Name\tSize\tAttr\t\r\nn\ts\ta\t\r\n");
+    EXPECT_EQ(TextOf(list, TextFormat::Txt), "Name\tSize\tAttr\t\r\nn\ts\ta\t\r\n");
     ExportedColumns chosen = ChooseExportedColumns(list);
     EXPECT_EQ(chosen.indices, (std::vector<int>{0, 1, 4}));
     // Reordered columns right of it follow the display order.
@@ -181,7 +189,7 @@ TEST(ExportFormats, ColumnsOfTenPixelsOrLessAreHidden) {
     MemoryListSource list;
     list.columns = {{"Name", 100}, {"Ten", 10}, {"Eleven", 11}, {"Zero", 0}};
     list.rows = {{"n", "x", "y", "z"}};
-    EXPECT_EQ(ApplyTxtReplacements(BuildMarkedText(list)), "Name\tEleven\t\r\nn\ty\t\r\n");
+    EXPECT_EQ(TextOf(list, TextFormat::Txt), "Name\tEleven\t\r\nn\ty\t\r\n");
     EXPECT_EQ(Xls(list).size(), 8u + (12 + 4) + (12 + 6) + (12 + 1) + (12 + 1) + 4);
 }
 
@@ -190,7 +198,7 @@ TEST(ExportFormats, LongCellIsWholeExceptInXls) {
     std::string longText(300, 'L');
     list.columns = {{"Name", 100}};
     list.rows = {{longText}};
-    EXPECT_EQ(ApplyTxtReplacements(BuildMarkedText(list)), "Name\t\r\n" + longText + "\t\r\n");
+    EXPECT_EQ(TextOf(list, TextFormat::Txt), "Name\t\r\n" + longText + "\t\r\n");
     std::string xls = Xls(list);
     std::size_t label = 8 + 12 + 4; // BOF, header label
     EXPECT_EQ(Hex(xls.substr(label, 12)), "04 00 07 01 01 00 00 00 00 00 00 FF");
@@ -283,26 +291,40 @@ TEST(ExportFaults, CsvQuotesAreDoubledAndNothingElseChanges) {
     MemoryListSource list;
     list.columns = {{"Say \"hi\"", 50}, {"a;b", 50}};
     list.rows = {{"\"", "x\ty\r\nz"}};
-    EXPECT_EQ(ApplyCsvReplacements(BuildMarkedText(list)),
+    EXPECT_EQ(TextOf(list, TextFormat::Csv),
               "\"Say \"\"hi\"\"\";\"a;b\";\r\n\"\"\"\";\"x\ty\r\nz\";\r\n");
-    // TXT keeps quotes as they are.
-    EXPECT_EQ(ApplyTxtReplacements(BuildMarkedText(list)),
-              "Say \"hi\"\ta;b\t\r\n\"\tx\ty\r\nz\t\r\n");
+    // TXT keeps quotes as they are, but quotes a text that begins with one or holds a
+    // TAB or a line break.
+    EXPECT_EQ(TextOf(list, TextFormat::Txt), "Say \"hi\"\ta;b\t\r\n\"\"\"\"\t\"x\ty\r\nz\"\t\r\n");
+}
+
+TEST(ExportFaults, TxtQuotesWhatWouldBreakItsRowsAndColumnsAndNothingElse) {
+    MemoryListSource list;
+    list.columns = {{"Tab\there", 50}, {"\"quoted\" caption", 50}, {"plain \"inner\"", 50}};
+    list.rows = {{"cr\ralone", "lf\nalone", "\""}, {"", " \"leading blank", "no;change,here"}};
+    EXPECT_EQ(TextOf(list, TextFormat::Txt),
+              "\"Tab\there\"\t\"\"\"quoted\"\" caption\"\tplain \"inner\"\t\r\n"
+              "\"cr\ralone\"\t\"lf\nalone\"\t\"\"\"\"\t\r\n"
+              "\t \"leading blank\tno;change,here\t\r\n");
+    // CSV is unchanged by this: every text was quoted there already.
+    EXPECT_EQ(TextOf(list, TextFormat::Csv),
+              "\"Tab\there\";\"\"\"quoted\"\" caption\";\"plain \"\"inner\"\"\";\r\n"
+              "\"cr\ralone\";\"lf\nalone\";\"\"\"\";\r\n"
+              "\"\";\" \"\"leading blank\";\"no;change,here\";\r\n");
 }
 
 TEST(ExportFaults, MarkerTextsInsideCellsAreKept) {
     MemoryListSource list;
     const std::string cellLike = "\xD8\xD8\xD8\xD8.txt";
-    const std::string separatorLike = std::string("a") + kSeparatorMarker + "b";
-    const std::string lineEndLike = std::string("c") + kLineEndMarker + "d";
+    const std::string separatorLike = "a|b;c";
+    const std::string lineEndLike = "c\r|\n|d";
     list.columns = {{cellLike, 50}, {separatorLike, 50}};
     list.rows = {{cellLike, lineEndLike}};
-    EXPECT_EQ(ApplyTxtReplacements(BuildMarkedText(list)), cellLike + "\t" + separatorLike +
-                                                               "\t\r\n" + cellLike + "\t" +
-                                                               lineEndLike + "\t\r\n");
-    EXPECT_EQ(ApplyCsvReplacements(BuildMarkedText(list)),
-              "\"" + cellLike + "\";\"" + separatorLike + "\";\r\n\"" + cellLike + "\";\"" +
-                  lineEndLike + "\";\r\n");
+    EXPECT_EQ(TextOf(list, TextFormat::Txt), cellLike + "\t" + separatorLike + "\t\r\n" + cellLike +
+                                                 "\t\"" + lineEndLike + "\"\t\r\n");
+    EXPECT_EQ(TextOf(list, TextFormat::Csv), "\"" + cellLike + "\";\"" + separatorLike +
+                                                 "\";\r\n\"" + cellLike + "\";\"" + lineEndLike +
+                                                 "\";\r\n");
 }
 
 struct Label {
@@ -333,20 +355,20 @@ TEST(ExportFaults, XlsStopsAtTheLastRowTheFormatHolds) {
     list.columns = {{"Name", 100}, {"Size", 50}};
     for (int r = 0; r < 70000; ++r)
         list.rows.push_back({"r" + std::to_string(r), "s"});
-    Worksheet sheet;
-    XlsFill fill = FillWorksheet(list, sheet);
+    XlsFill fill;
+    std::string bytes = Xls(list, &fill);
     EXPECT_EQ(fill.rowsInList, 70001);
     EXPECT_EQ(fill.rowsWritten, 16384);
     EXPECT_EQ(fill.columnsWritten, 2);
     EXPECT_TRUE(fill.Cut());
-    std::vector<Label> labels = Labels(Save(sheet));
+    std::vector<Label> labels = Labels(bytes);
     ASSERT_EQ(labels.size(), 2u * 16384u);
     // Row numbers climb without wrapping and end at 16383.
     for (std::size_t i = 1; i < labels.size(); ++i)
         ASSERT_GE(labels[i].row, labels[i - 1].row) << i;
     EXPECT_EQ(labels.back().row, 16383);
     // The other formats keep every row.
-    std::string text = ApplyTxtReplacements(BuildMarkedText(list));
+    std::string text = TextOf(list, TextFormat::Txt);
     std::size_t lines = 0;
     for (std::size_t p = text.find("\r\n"); p != std::string::npos; p = text.find("\r\n", p + 2))
         ++lines;
@@ -358,21 +380,22 @@ TEST(ExportFaults, XlsStopsAtTheLastColumnTheFormatHolds) {
     for (int c = 0; c < 300; ++c)
         list.columns.push_back({"c" + std::to_string(c), 20});
     list.rows = {std::vector<std::string>(300, "v")};
-    Worksheet sheet;
-    XlsFill fill = FillWorksheet(list, sheet);
+    XlsFill fill;
+    std::string bytes = Xls(list, &fill);
     EXPECT_EQ(fill.columnsInList, 300);
     EXPECT_EQ(fill.columnsWritten, 256);
     EXPECT_EQ(fill.rowsWritten, 2);
     EXPECT_TRUE(fill.Cut());
-    std::vector<Label> labels = Labels(Save(sheet));
+    std::vector<Label> labels = Labels(bytes);
     ASSERT_EQ(labels.size(), 2u * 256u);
     for (const Label& label : labels)
         EXPECT_LT(label.column, 256);
     EXPECT_EQ(BuildHtml(list, "", "").size() > 300 * 20, true);
 
     MemoryListSource example = Example();
-    Worksheet small;
-    EXPECT_FALSE(FillWorksheet(example, small).Cut());
+    XlsFill small;
+    Xls(example, &small);
+    EXPECT_FALSE(small.Cut());
 }
 
 } // namespace

@@ -35,9 +35,7 @@ int main(int argc, char** argv) {
     FILE* file = std::fopen(argv[1], "wb");
     if (!file)
         return 1;
-    rb::Worksheet sheet;
-    rb::FillWorksheet(list, sheet);
     rb::BiffStream stream(std::unique_ptr<rb::ByteSink>(new FileSink(file)));
-    sheet.SaveTo(stream);
+    rb::WriteXls(list, stream);
     return 0;
 }

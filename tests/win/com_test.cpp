@@ -252,6 +252,130 @@ TEST_F(Module, OneFactoryPerClassWhenManyThreadsAskAtOnce) {
             p->Release();
 }
 
+// The interface pointers QueryInterface hands out lead to their own methods: each call
+// below answers in a way no other method of the object would.
+TEST_F(Module, EveryInterfacePointerReachesItsOwnMethods) {
+    IUnknown* handler = nullptr;
+    ASSERT_EQ(dll.Create(rb::kClsidRubrikatorHandler, rb::kIidIUnknown,
+                         reinterpret_cast<void**>(&handler)),
+              S_OK);
+    IColumnProvider* columns = nullptr;
+    ASSERT_EQ(handler->QueryInterface(rb::kIidIColumnProvider, reinterpret_cast<void**>(&columns)),
+              S_OK);
+    SHCOLUMNINFO info = {};
+    EXPECT_EQ(columns->GetColumnInfo(4, &info), S_OK);
+    EXPECT_STREQ(info.wszTitle, L"Bittiefe (RB)");
+    EXPECT_EQ(columns->GetColumnInfo(12, &info), S_FALSE);
+    columns->Release();
+    IContextMenu* menu = nullptr;
+    ASSERT_EQ(handler->QueryInterface(rb::kIidIContextMenu, reinterpret_cast<void**>(&menu)), S_OK);
+    char help[64] = {};
+    EXPECT_EQ(menu->GetCommandString(0, GCS_HELPTEXTA, nullptr, help, sizeof help), S_OK);
+    EXPECT_STREQ(help, "Deine Liebste Spalte");
+    menu->Release();
+    IShellPropSheetExt* sheet = nullptr;
+    ASSERT_EQ(handler->QueryInterface(rb::kIidIShellPropSheetExt, reinterpret_cast<void**>(&sheet)),
+              S_OK);
+    EXPECT_EQ(sheet->AddPages(nullptr, 0), 1);
+    EXPECT_EQ(sheet->ReplacePage(0, nullptr, 0), E_NOTIMPL);
+    sheet->Release();
+    IShellExtInit* init = nullptr;
+    ASSERT_EQ(handler->QueryInterface(rb::kIidIShellExtInit, reinterpret_cast<void**>(&init)),
+              S_OK);
+    EXPECT_EQ(init->Initialize(nullptr, nullptr, nullptr), S_OK);
+    init->Release();
+    for (const IID* iid : {&rb::kIidIDispatch, &rb::kIidIRubrikatorHandle}) {
+        IDispatch* dispatch = nullptr;
+        ASSERT_EQ(handler->QueryInterface(*iid, reinterpret_cast<void**>(&dispatch)), S_OK);
+        UINT count = 0;
+        EXPECT_EQ(dispatch->GetTypeInfoCount(&count), S_OK);
+        EXPECT_EQ(count, 1u);
+        dispatch->Release();
+    }
+    handler->Release();
+
+    IUnknown* band = nullptr;
+    ASSERT_EQ(
+        dll.Create(rb::kClsidQuerbalkenBand, rb::kIidIUnknown, reinterpret_cast<void**>(&band)),
+        S_OK);
+    IDeskBand* deskBand = nullptr;
+    ASSERT_EQ(band->QueryInterface(rb::kIidIDeskBand, reinterpret_cast<void**>(&deskBand)), S_OK);
+    DESKBANDINFO bandInfo = {};
+    bandInfo.dwMask = DBIM_MINSIZE | DBIM_ACTUAL;
+    EXPECT_EQ(deskBand->GetBandInfo(7, 0, &bandInfo), S_OK);
+    EXPECT_EQ(bandInfo.ptMinSize.x, 250);
+    EXPECT_EQ(bandInfo.ptActual.y, 20);
+    deskBand->Release();
+    IDockingWindow* docking = nullptr;
+    ASSERT_EQ(band->QueryInterface(rb::kIidIDockingWindow, reinterpret_cast<void**>(&docking)),
+              S_OK);
+    EXPECT_EQ(docking->ResizeBorderDW(nullptr, nullptr, FALSE), E_NOTIMPL);
+    docking->Release();
+    IOleWindow* window = nullptr;
+    ASSERT_EQ(band->QueryInterface(rb::kIidIOleWindow, reinterpret_cast<void**>(&window)), S_OK);
+    EXPECT_EQ(window->GetWindow(nullptr), E_INVALIDARG);
+    window->Release();
+    IObjectWithSite* withSite = nullptr;
+    ASSERT_EQ(band->QueryInterface(rb::kIidIObjectWithSite, reinterpret_cast<void**>(&withSite)),
+              S_OK);
+    void* site = reinterpret_cast<void*>(1);
+    EXPECT_EQ(withSite->GetSite(rb::kIidIUnknown, &site), E_FAIL);
+    withSite->Release();
+    for (const IID* iid : {&rb::kIidIPersist, &rb::kIidIPersistStream}) {
+        IPersist* persist = nullptr;
+        ASSERT_EQ(band->QueryInterface(*iid, reinterpret_cast<void**>(&persist)), S_OK);
+        CLSID clsid = {};
+        EXPECT_EQ(persist->GetClassID(&clsid), S_OK);
+        EXPECT_TRUE(IsEqualCLSID(clsid, rb::kClsidQuerbalkenBand));
+        persist->Release();
+    }
+    IPersistStream* stream = nullptr;
+    ASSERT_EQ(band->QueryInterface(rb::kIidIPersistStream, reinterpret_cast<void**>(&stream)),
+              S_OK);
+    EXPECT_EQ(stream->IsDirty(), S_FALSE);
+    EXPECT_EQ(stream->GetSizeMax(nullptr), E_NOTIMPL);
+    stream->Release();
+    for (const IID* iid : {&rb::kIidIDispatch, &rb::kIidIQuerbalken}) {
+        IDispatch* dispatch = nullptr;
+        ASSERT_EQ(band->QueryInterface(*iid, reinterpret_cast<void**>(&dispatch)), S_OK);
+        UINT count = 0;
+        EXPECT_EQ(dispatch->GetTypeInfoCount(&count), S_OK);
+        EXPECT_EQ(count, 1u);
+        dispatch->Release();
+    }
+    band->Release();
+}
+
+TEST(ModuleFactories, OneFactoryEvenWhenEveryLoadIsRacedForIt) {
+    const int threads = 6;
+    int rounds = 0, split = 0;
+    for (; rounds < 120; ++rounds) {
+        ProductDll dll(rbtest::ProductDllPath());
+        ASSERT_TRUE(dll.Loaded());
+        std::vector<IUnknown*> got(threads, nullptr);
+        HANDLE start = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        {
+            std::vector<rbtest::Thread> workers;
+            for (int t = 0; t < threads; ++t)
+                workers.emplace_back([&, t] {
+                    WaitForSingleObject(start, INFINITE);
+                    dll.GetClassObject(rb::kClsidRubrikatorHandler, IID_IClassFactory,
+                                       reinterpret_cast<void**>(&got[t]));
+                });
+            SetEvent(start);
+        }
+        CloseHandle(start);
+        for (int t = 1; t < threads; ++t)
+            if (got[t] != got[0])
+                ++split;
+        for (IUnknown* p : got)
+            if (p)
+                p->Release();
+        ASSERT_EQ(dll.CanUnloadNow(), S_OK);
+    }
+    EXPECT_EQ(split, 0) << "factories made twice within " << rounds << " fresh loads";
+}
+
 TEST_F(Module, DispatchComesFromTheEmbeddedTypeLibrary) {
     for (const CLSID* clsid : {&rb::kClsidRubrikatorHandler, &rb::kClsidQuerbalkenBand}) {
         IDispatch* dispatch = nullptr;

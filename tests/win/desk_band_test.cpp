@@ -1,6 +1,8 @@
 // The horizontal Explorer bar against a test site over a real parent window.
 #include <gtest/gtest.h>
 
+#include "activation_probe.h"
+#include "com/activation.h"
 #include "com/guids.h"
 #include "shell/desk_band.h"
 #include "support.h"
@@ -113,6 +115,23 @@ TEST_F(DeskBand, SetSiteMakesTheStaticTextWindow) {
     EXPECT_EQ(none, nullptr);
 }
 
+TEST_F(DeskBand, TheWindowIsMadeInTheModulesActivationContext) {
+    // The context is the one of the module's manifest: the module itself, then version 6
+    // of the common controls.
+    HANDLE context = rb::ModuleActivationContext();
+    ASSERT_NE(context, INVALID_HANDLE_VALUE);
+    std::vector<std::wstring> assemblies = rbtest::AssembliesOf(context);
+    ASSERT_EQ(assemblies.size(), 2u);
+    EXPECT_EQ(assemblies[0].rfind(L"Werkhaus.Rubrikator,", 0), 0u) << rbtest::Narrow(assemblies[0]);
+    EXPECT_NE(assemblies[0].find(L"version=\"1.0.5.1\""), std::wstring::npos);
+    EXPECT_EQ(assemblies[1].rfind(L"Microsoft.Windows.Common-Controls,", 0), 0u);
+    EXPECT_NE(assemblies[1].find(L"version=\"6.0."), std::wstring::npos);
+
+    Site site(parent, true, true);
+    ASSERT_EQ(withSite->SetSite(static_cast<IOleWindow*>(&site)), S_OK);
+    EXPECT_TRUE(rbtest::MadeInAManifestContext(BandWindow()));
+}
+
 TEST_F(DeskBand, ShowAndCloseTheWindow) {
     EXPECT_EQ(band->ShowDW(TRUE), S_OK); // before SetSite: no window, still S_OK
     EXPECT_EQ(object->Shown(), TRUE);
@@ -158,10 +177,27 @@ TEST_F(DeskBand, SitesThatCannotHostTheBand) {
     EXPECT_EQ(invalidWindow.references, 1);
     Site noInputSite(parent, true, false);
     EXPECT_EQ(withSite->SetSite(static_cast<IOleWindow*>(&noInputSite)), E_FAIL);
-    EXPECT_TRUE(IsWindow(BandWindow())); // the window is made all the same
+    // The window made for that site goes with the failure.
+    EXPECT_EQ(BandWindow(), nullptr);
+    EXPECT_EQ(GetWindow(parent, GW_CHILD), nullptr);
     IUnknown* none = reinterpret_cast<IUnknown*>(0x1);
     EXPECT_EQ(withSite->GetSite(rb::kIidIUnknown, reinterpret_cast<void**>(&none)), E_FAIL);
     EXPECT_EQ(none, nullptr);
+}
+
+TEST_F(DeskBand, ABandReleasedWithoutClosingTakesItsWindowAndSiteAlong) {
+    IObjectWithSite* other = nullptr;
+    ASSERT_EQ(rb::QuerbalkenBand::Create(nullptr, rb::kIidIObjectWithSite,
+                                         reinterpret_cast<void**>(&other)),
+              S_OK);
+    Site site(parent, true, true);
+    ASSERT_EQ(other->SetSite(static_cast<IOleWindow*>(&site)), S_OK);
+    HWND window = GetWindow(parent, GW_CHILD);
+    ASSERT_TRUE(IsWindow(window));
+    EXPECT_EQ(site.references, 2);
+    other->Release(); // no CloseDW, no SetSite(NULL)
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_EQ(site.references, 1);
 }
 
 TEST_F(DeskBand, BandInfoForEveryMaskBit) {

@@ -1,6 +1,7 @@
 // The export command end to end: the real save dialog, driven from a second thread.
 #include <gtest/gtest.h>
 
+#include "activation_probe.h"
 #include "columns/option_store.h"
 #include "common/shell_open.h"
 #include "export/export_command.h"
@@ -39,10 +40,12 @@ struct Driver {
     std::string name; // typed into the dialog; empty: cancel
     int type = 0;     // 1-based type to pick; 0: keep
     bool expectMessage = false;
+    int answer = IDOK; // the button pressed in the message box
     // Seen:
     std::string title, proposed, message, messageCaption;
     int preselected = -1;
     bool dialogFound = false;
+    bool buttonsOfTheManifest = false;
     HWND messageOwner = nullptr;
 
     void Run() {
@@ -55,6 +58,7 @@ struct Driver {
         title = text;
         proposed = ItemText(dialog, FileNameControl(dialog));
         HWND types = GetDlgItem(dialog, kTypeCombo);
+        buttonsOfTheManifest = rbtest::MadeInAManifestContext(GetDlgItem(dialog, IDCANCEL));
         preselected = static_cast<int>(SendMessageA(types, CB_GETCURSEL, 0, 0));
         if (type) {
             SendMessageA(types, CB_SETCURSEL, static_cast<WPARAM>(type - 1), 0);
@@ -77,7 +81,7 @@ struct Driver {
         messageCaption = text;
         message = ItemText(box, 0xFFFF);
         messageOwner = GetWindow(box, GW_OWNER);
-        PostMessageA(box, WM_COMMAND, IDOK, 0);
+        PostMessageA(box, WM_COMMAND, answer, 0);
     }
 
     // Anything still open until the export returns was not expected: note it and close
@@ -142,6 +146,12 @@ TEST_F(ExportCommand, DialogShowsTitleNameAndRememberedType) {
     EXPECT_EQ(driver.preselected, 2); // html, the third type
     EXPECT_TRUE(opened.empty());
     EXPECT_EQ(rb::ReadIntOption("ListFilter", -1), -1); // cancel stores nothing
+}
+
+TEST_F(ExportCommand, TheSaveDialogRunsInTheModulesActivationContext) {
+    Driver driver; // cancels, after looking at the dialog's buttons
+    Export(driver);
+    EXPECT_TRUE(driver.buttonsOfTheManifest);
 }
 
 TEST_F(ExportCommand, TextFileGetsItsExtensionAndTheTypeIsRemembered) {
@@ -214,6 +224,53 @@ TEST_F(ExportCommand, HtmlTargetThatCannotBeCreatedIsReportedAndNotOpened) {
     Export(driver);
     EXPECT_EQ(driver.message, "Error file open !!");
     EXPECT_EQ(driver.messageCaption, "");
+    // Owned by the list view, that is by its top-level window.
+    EXPECT_EQ(driver.messageOwner, explorer.Frame());
+    EXPECT_TRUE(opened.empty());
+
+    // The XLS writer reports the same way.
+    CreateDirectoryW((dir / L"Liste.xls").c_str(), nullptr);
+    Driver xls;
+    xls.name = Path("Liste");
+    xls.type = 4;
+    xls.expectMessage = true;
+    Export(xls);
+    EXPECT_EQ(xls.message, "Error file open !!");
+    EXPECT_EQ(xls.messageOwner, explorer.Frame());
+    EXPECT_TRUE(opened.empty());
+}
+
+TEST_F(ExportCommand, AFileThatTheAppendedExtensionNamesIsNotReplacedWithoutAsking) {
+    const std::string target = Path("Liste.txt");
+    rbtest::WriteBytes(rbtest::Widen(target), "vorher");
+    Driver no;
+    no.name = Path("Liste"); // the dialog asks about "Liste", which does not exist
+    no.type = 1;
+    no.expectMessage = true;
+    no.answer = IDNO;
+    Export(no);
+    EXPECT_EQ(no.message, "Die Datei gibt es schon. Soll sie ersetzt werden?\nThe file already "
+                          "exists. Replace it?\n" +
+                              target);
+    EXPECT_EQ(no.messageOwner, nullptr);
+    EXPECT_EQ(rbtest::ReadBytes(rbtest::Widen(target)), "vorher");
+    EXPECT_TRUE(opened.empty());
+
+    Driver yes = no;
+    yes.answer = IDYES;
+    Export(yes);
+    EXPECT_EQ(rbtest::ReadBytes(rbtest::Widen(target)), "Name\tGr\xF6\xDF"
+                                                        "e\t\r\na.txt\t12 KB\t\r\nb\t\t\r\n");
+    EXPECT_EQ(opened, std::vector<std::string>{target});
+
+    // An HTML target of the appended name, answered No, is not written either.
+    rbtest::WriteBytes(rbtest::Widen(Path("Seite.html")), "alt");
+    opened.clear();
+    Driver html = no;
+    html.name = Path("Seite");
+    html.type = 3;
+    Export(html);
+    EXPECT_EQ(rbtest::ReadBytes(rbtest::Widen(Path("Seite.html"))), "alt");
     EXPECT_TRUE(opened.empty());
 }
 
@@ -223,17 +280,20 @@ TEST_F(ExportCommand, XlsPastTheFormatsRowsSaysHowManyRowsWereWritten) {
     for (int r = 0; r < 20000; ++r)
         list.rows.push_back({"n" + std::to_string(r), std::to_string(r)});
     std::string message;
-    rbtest::Thread reader([&message] {
+    HWND owner = reinterpret_cast<HWND>(1);
+    rbtest::Thread reader([&message, &owner] {
         HWND box = WaitForWindow("#32770", nullptr);
         if (!box)
             return;
         message = ItemText(box, 0xFFFF);
+        owner = GetWindow(box, GW_OWNER);
         PostMessageA(box, WM_COMMAND, IDOK, 0);
     });
     rb::ListExporter exporter(list, explorer.List());
     std::string path = Path("gross.xls");
     EXPECT_TRUE(exporter.WriteXlsFile(path));
     reader.Join();
+    EXPECT_EQ(owner, nullptr);
     EXPECT_EQ(message,
               "Die XLS-Datei fasst 16384 Zeilen und 256 Spalten: 16384 von 20001 Zeilen und 2 von "
               "2 Spalten geschrieben.\nThe XLS file holds 16384 rows and 256 columns: 16384 of "

@@ -46,6 +46,15 @@ TEST(ImageColumns, KnownImagesShowResolutionDepthAndSize) {
     }
 }
 
+TEST(ImageColumns, DifferentResolutionsAcrossAndDownShowInThatOrder) {
+    TempDir dir;
+    // 2835 pixels per metre across (72 dpi), 3780 down (96 dpi).
+    std::wstring path = dir.WriteFile(L"wide.bmp", rbtest::MakeBmp(6, 4, 24, 2835, 3780));
+    Provider provider;
+    EXPECT_EQ(Text(provider.p, 3, path), L"72 x 96");
+    EXPECT_EQ(Text(provider.p, 5, path), L"6 x 4");
+}
+
 TEST(ImageColumns, ExtensionDoesNotMatterOnlyTheContent) {
     TempDir dir;
     std::wstring disguised = dir.WriteFile(L"really-a-png.txt", rbtest::MakePng(5, 4, 3780));

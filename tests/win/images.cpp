@@ -40,7 +40,8 @@ std::string Chunk(const char* type, const std::string& data) {
 
 } // namespace
 
-std::string MakeBmp(int width, int height, int bitsPerPixel, int pixelsPerMeter) {
+std::string MakeBmp(int width, int height, int bitsPerPixel, int pixelsPerMeter,
+                    int verticalPixelsPerMeter) {
     int colours = bitsPerPixel <= 8 ? 1 << bitsPerPixel : 0;
     int stride = ((width * bitsPerPixel + 31) / 32) * 4;
     std::string pixels;
@@ -70,7 +71,8 @@ std::string MakeBmp(int width, int height, int bitsPerPixel, int pixelsPerMeter)
     Put32(info, 0);
     Put32(info, static_cast<std::uint32_t>(pixels.size()));
     Put32(info, static_cast<std::uint32_t>(pixelsPerMeter));
-    Put32(info, static_cast<std::uint32_t>(pixelsPerMeter));
+    Put32(info, static_cast<std::uint32_t>(verticalPixelsPerMeter ? verticalPixelsPerMeter
+                                                                  : pixelsPerMeter));
     Put32(info, static_cast<std::uint32_t>(colours));
     Put32(info, 0);
     for (int i = 0; i < colours; ++i) {

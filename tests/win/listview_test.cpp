@@ -80,8 +80,7 @@ TEST_F(ListView, EveryItemWhetherSelectedOrNot) {
     explorer.AddRows({{"a"}, {"b"}, {"c"}});
     explorer.SelectItem(1);
     EXPECT_EQ(source.GetItemCount(), 3);
-    EXPECT_EQ(rb::ApplyTxtReplacements(rb::BuildMarkedText(source)),
-              "Name\t\r\na\t\r\nb\t\r\nc\t\r\n");
+    EXPECT_EQ(rb::TextOf(source, rb::TextFormat::Txt), "Name\t\r\na\t\r\nb\t\r\nc\t\r\n");
 }
 
 TEST_F(ListView, EachFormatMatchesTheSameListInMemory) {
@@ -109,10 +108,8 @@ TEST_F(ListView, EachFormatMatchesTheSameListInMemory) {
     memory.rows = rows;
     memory.order = {3, 0, 1, 2, 4};
 
-    EXPECT_EQ(rb::ApplyTxtReplacements(rb::BuildMarkedText(source)),
-              rb::ApplyTxtReplacements(rb::BuildMarkedText(memory)));
-    EXPECT_EQ(rb::ApplyCsvReplacements(rb::BuildMarkedText(source)),
-              rb::ApplyCsvReplacements(rb::BuildMarkedText(memory)));
+    EXPECT_EQ(rb::TextOf(source, rb::TextFormat::Txt), rb::TextOf(memory, rb::TextFormat::Txt));
+    EXPECT_EQ(rb::TextOf(source, rb::TextFormat::Csv), rb::TextOf(memory, rb::TextFormat::Csv));
     EXPECT_EQ(rb::BuildHtml(source, rb::kHtmlHead, rb::kHtmlTail),
               rb::BuildHtml(memory, rb::kHtmlHead, rb::kHtmlTail));
     rb::Worksheet a, b;
@@ -126,7 +123,7 @@ TEST_F(ListView, EachFormatMatchesTheSameListInMemory) {
             EXPECT_STREQ(a.CellAt(r, c).Text(), b.CellAt(r, c).Text()) << r << "," << c;
     // What was read: from the name column on (the date column left of it is out), the
     // 9-pixel column hidden, the one without a caption kept.
-    std::string text = rb::ApplyTxtReplacements(rb::BuildMarkedText(source));
+    std::string text = rb::TextOf(source, rb::TextFormat::Txt);
     EXPECT_EQ(text.substr(0, 30), "Name\tGr\xF6\xDF"
                                   "e\t\t\r\na.txt\t12 KB\tx\t\r\n");
 }
@@ -141,7 +138,7 @@ TEST(ListViewWithoutColumns, ItemsGiveEmptyRows) {
     SendMessageA(icons, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
     rb::ListViewSource source(icons);
     EXPECT_EQ(source.GetColumnCount(), 0);
-    EXPECT_EQ(rb::ApplyTxtReplacements(rb::BuildMarkedText(source)), "\r\n\r\n");
+    EXPECT_EQ(rb::TextOf(source, rb::TextFormat::Txt), "\r\n\r\n");
 }
 
 } // namespace

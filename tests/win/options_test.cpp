@@ -89,6 +89,17 @@ TEST_F(OptionStore, WriteStoresTheDecimalTextWithItsTerminator) {
     EXPECT_EQ(rb::ReadIntOption("ListFilter", 3), -123);
 }
 
+TEST_F(OptionStore, AValueWithoutTerminatorShorterThanTheDefaultReadsAsItself) {
+    // The default's text must not show through behind the stored bytes. (Wine's registry
+    // ends a REG_SZ it hands out where there is room; binary data it hands out as it is.)
+    SetRaw("tab_id", REG_BINARY, "7");
+    EXPECT_EQ(rb::ReadIntOption("tab_id", 1234), 7);
+    SetRaw("tab_id", REG_SZ, "7");
+    EXPECT_EQ(rb::ReadIntOption("tab_id", 1234), 7);
+    SetRaw("groesse_typ", REG_SZ, std::string("2\0", 2));
+    EXPECT_EQ(rb::ReadIntOption("groesse_typ", 98765), 2);
+}
+
 TEST_F(OptionStore, ValueWithoutTerminatorOrTooLongStaysBounded) {
     SetRaw("tab_id", REG_BINARY, std::string(1024, '7'));
     // 1024 digits overflow: the reading saturates instead of running past the buffer.

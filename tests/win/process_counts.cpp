@@ -40,4 +40,17 @@ std::size_t CommittedPrivateBytes() {
     return total;
 }
 
+int ProcessHeapBlocks() {
+    HANDLE heap = GetProcessHeap();
+    int blocks = 0;
+    if (!HeapLock(heap))
+        return -1;
+    PROCESS_HEAP_ENTRY entry = {};
+    while (HeapWalk(heap, &entry))
+        if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY)
+            ++blocks;
+    HeapUnlock(heap);
+    return blocks;
+}
+
 } // namespace rbtest

@@ -9,5 +9,7 @@ namespace rbtest {
 int OpenHandleCount();
 int FreeTlsSlots();
 std::size_t CommittedPrivateBytes();
+// Blocks in use in the process heap (where the system keeps, for example, a find handle).
+int ProcessHeapBlocks();
 
 } // namespace rbtest

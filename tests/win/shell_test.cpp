@@ -360,4 +360,14 @@ TEST_F(ContextMenu, CommandStringInBothCharacterSets) {
     EXPECT_STREQ(untouched, "xxxxxxx");
 }
 
+TEST_F(ContextMenu, ValidationNeedsNoBufferAndTheOtherRequestsDo) {
+    for (UINT type : {UINT(GCS_VALIDATEA), UINT(GCS_VALIDATEW)}) {
+        EXPECT_EQ(handler.menu->GetCommandString(0, type, nullptr, nullptr, 0), S_OK) << type;
+        EXPECT_EQ(handler.menu->GetCommandString(1, type, nullptr, nullptr, 0), E_INVALIDARG)
+            << type;
+    }
+    for (UINT type : {UINT(GCS_HELPTEXTA), UINT(GCS_HELPTEXTW), UINT(GCS_VERBA), UINT(GCS_VERBW)})
+        EXPECT_EQ(handler.menu->GetCommandString(0, type, nullptr, nullptr, 64), E_POINTER) << type;
+}
+
 } // namespace

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "column_client.h"
+#include "columns/producers.h"
 #include "support.h"
 #include "thread.h"
 
@@ -49,6 +50,41 @@ TEST(TimeColumns, EachColumnShowsItsOwnTime) {
     EXPECT_EQ(Text(provider.p, 9, file), L"07.045");
     EXPECT_EQ(Text(provider.p, 10, file), CreationText(file));
     EXPECT_EQ(Text(provider.p, 11, file), L"03.999");
+}
+
+TEST(TimeColumns, EachColumnPicksItsOwnOfThreeDifferentTimes) {
+    // Wine keeps no creation time of its own (it reports the last write): the choice of
+    // the time is checked on three times that differ.
+    rb::FileTimes times;
+    times.created = At(11, 111);
+    times.accessed = At(22, 222);
+    times.written = At(33, 333);
+    const wchar_t* expected[] = {L"33.333", L"11.111", L"22.222"};
+    for (unsigned column = 9; column <= 11; ++column) {
+        rb::ValueText value;
+        rb::PrintColumnTime(column, times, value);
+        EXPECT_EQ(rbtest::Widen(value.text), expected[column - 9]) << column;
+    }
+    rb::ValueText none;
+    rb::PrintColumnTime(8, times, none);
+    EXPECT_TRUE(none.Empty());
+
+    // What is read is the system's three times, each in its place, from the file and,
+    // for a folder, from its entry.
+    TempDir dir;
+    std::wstring file = dir.WriteFile(L"t.txt", "abc");
+    std::wstring sub = dir.MakeDir(L"sub");
+    for (const std::wstring& path : {file, sub}) {
+        ASSERT_TRUE(SetTimes(path, At(59, 1), At(3, 999), At(7, 45)));
+        WIN32_FILE_ATTRIBUTE_DATA system;
+        ASSERT_TRUE(GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &system));
+        rb::FileTimes read;
+        ASSERT_TRUE(rb::ReadFileTimes(path.c_str(), read));
+        EXPECT_EQ(CompareFileTime(&read.written, &system.ftLastWriteTime), 0);
+        EXPECT_EQ(CompareFileTime(&read.accessed, &system.ftLastAccessTime), 0);
+        EXPECT_EQ(CompareFileTime(&read.created, &system.ftCreationTime), 0);
+        EXPECT_NE(CompareFileTime(&read.written, &read.accessed), 0);
+    }
 }
 
 TEST(TimeColumns, FolderShowsItsOwnTimes) {

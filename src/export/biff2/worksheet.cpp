@@ -77,17 +77,23 @@ LabelRecord::LabelRecord(const WorksheetCell& cell)
 }
 
 void LabelRecord::Write(BiffStream& stream) const {
-    // One record, one write: identifier, length, row, column, attributes, text.
+    WriteLabel(stream, row_, column_, attributes_, text_);
+}
+
+void WriteLabel(BiffStream& stream, std::uint16_t row, std::uint16_t column,
+                const std::uint8_t (&attributes)[3], const std::string& text) {
+    // One record, one write: identifier, length, row, column, attributes, text. The text
+    // ends at 255 bytes or at a zero byte, as a C string held in a cell would.
     std::uint8_t record[12 + 255];
-    const std::size_t length = text_.size();
-    const std::uint16_t words[4] = {0x0004, static_cast<std::uint16_t>(length + 8), row_, column_};
+    const std::size_t length = strnlen(text.c_str(), text.size() < 255 ? text.size() : 255);
+    const std::uint16_t words[4] = {0x0004, static_cast<std::uint16_t>(length + 8), row, column};
     for (int i = 0; i < 4; ++i) {
         record[2 * i] = static_cast<std::uint8_t>(words[i] & 0xFF);
         record[2 * i + 1] = static_cast<std::uint8_t>(words[i] >> 8);
     }
-    std::memcpy(record + 8, attributes_, 3);
+    std::memcpy(record + 8, attributes, 3);
     record[11] = static_cast<std::uint8_t>(length);
-    std::memcpy(record + 12, text_.data(), length);
+    std::memcpy(record + 12, text.data(), length);
     stream.WriteBytes(record, 12 + length);
 }
 

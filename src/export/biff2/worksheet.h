@@ -59,6 +59,10 @@ private:
     std::string text_;
 };
 
+// One LABEL record: row, column, the three attribute bytes and at most 255 text bytes.
+void WriteLabel(BiffStream& stream, std::uint16_t row, std::uint16_t column,
+                const std::uint8_t (&attributes)[3], const std::string& text);
+
 class Worksheet {
 public:
     // Grows the grid as needed: every row before `row`, and every cell before `column`
