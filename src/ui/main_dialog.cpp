@@ -8,6 +8,7 @@
 #include "export/export_command.h"
 #include "export/list_exporter.h"
 #include "export/listview_source.h"
+#include "export/shell_view_source.h"
 #include "com/activation.h"
 #include "com/module.h"
 #include "shell/shell_selection.h"
@@ -448,13 +449,21 @@ void MainDialog::ShowSearchMenu() {
 }
 
 void MainDialog::ExportList() {
-    HWND list = FindExplorerListView(explorerWindow_);
-    if (!list) {
-        MessageBoxA(window_, "Kein Explorerfenster", "", MB_OK);
-        return;
-    }
     try {
-        ListExporter exporter(list);
+        // The list view of the desktop and of older Explorers first; else the shell view
+        // of a current Explorer window, whose file list is no list view.
+        if (HWND list = FindExplorerListView(explorerWindow_)) {
+            ListExporter exporter(list);
+            rb::ExportList(exporter, "Rubrikator");
+            return;
+        }
+        ComPtr<IShellView> view = FindShellView(explorerWindow_);
+        std::unique_ptr<ShellViewSource> source = ShellViewSource::Open(view.get());
+        if (!source) {
+            MessageBoxA(window_, "Kein Explorerfenster", "", MB_OK);
+            return;
+        }
+        ListExporter exporter(*source, GetAncestor(explorerWindow_, GA_ROOT));
         rb::ExportList(exporter, "Rubrikator");
     } catch (const std::exception&) { // out of memory in a huge list
         MessageBoxA(window_, kExportFailedText, "", MB_OK | MB_ICONERROR);

@@ -4,7 +4,10 @@
 #include "columns/option_store.h"
 #include "common/shell_open.h"
 #include "dialog_driver.h"
+#include "export/export_command.h"
+#include "export/shell_view_source.h"
 #include "fake_explorer.h"
+#include "fake_shell_view.h"
 #include "com/module.h"
 #include "product_dll.h"
 #include "resource_ids.h"
@@ -185,6 +188,64 @@ TEST_F(MainDialogTest, ListeExportsFromTheExplorerWindowAndSaysSoWhenItIsGone) {
     EXPECT_EQ(message, "Kein Explorerfenster");
     EXPECT_EQ(caption, "");
     EXPECT_TRUE(stillOpen);
+}
+
+// The shell view the test hands to the export for any window, and how often it was asked.
+rbtest::FakeView* givenView = nullptr;
+int viewsAsked = 0;
+rb::ComPtr<IShellView> GiveView(HWND) {
+    ++viewsAsked;
+    rb::ComPtr<IShellView> view;
+    if (givenView) {
+        givenView->AddRef();
+        *view.put() = givenView;
+    }
+    return view;
+}
+
+// Presses "Liste" in a dialog opened for `window`; what came up: the save dialog (then
+// cancelled) or a message (then read).
+std::string PressListe(HWND window) {
+    std::string seen;
+    RunDriven([&] { rb::RunMainDialog(window, nullptr); },
+              [&] {
+                  HWND dialog = WaitForDialog();
+                  PostMessageA(dialog, WM_COMMAND, ID_EXPORT_LIST, 0);
+                  HWND box = WaitForWindow("#32770", nullptr, dialog);
+                  if (!box)
+                      return;
+                  std::string title = rbtest::WindowText(box);
+                  seen = title == rb::kExportTitle ? "save dialog"
+                                                   : "message: " + rbtest::ItemText(box, 0xFFFF);
+                  PostMessageA(box, WM_COMMAND, IDCANCEL, 0);
+              });
+    return seen;
+}
+
+TEST_F(MainDialogTest, ListeReadsTheListViewFirstThenTheShellViewElseSaysSo) {
+    rb::ShellViewFinder previousFinder = rb::SetShellViewFinder(&GiveView);
+    rbtest::FakeView view;
+    view.columns = {{rbtest::NameKey(), L"Name", 100}};
+    view.folder.detailColumns = {rbtest::NameKey()};
+    view.items = {L"eins"};
+    givenView = &view;
+    viewsAsked = 0;
+    // A window with a list view exports from it; the shell view is not asked.
+    rbtest::FakeExplorer withList;
+    EXPECT_EQ(PressListe(withList.Frame()), "save dialog");
+    EXPECT_EQ(viewsAsked, 0);
+    // A window without one (as current Explorers are) exports from its shell view.
+    HWND plain = CreateWindowExA(0, "STATIC", "Explorer", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
+                                 400, 300, nullptr, nullptr, nullptr, nullptr);
+    EXPECT_EQ(PressListe(plain), "save dialog");
+    EXPECT_EQ(viewsAsked, 1);
+    // A view that lacks what the export reads, and no view at all: the message as before.
+    view.withColumnManager = false;
+    EXPECT_EQ(PressListe(plain), "message: Kein Explorerfenster");
+    givenView = nullptr;
+    EXPECT_EQ(PressListe(plain), "message: Kein Explorerfenster");
+    DestroyWindow(plain);
+    rb::SetShellViewFinder(previousFinder);
 }
 
 TEST_F(MainDialogTest, OpensOnTheRememberedPageWithItsButtonChecked) {
