@@ -1,5 +1,5 @@
 # Entry points; both install the toolchain first when something is missing.
-.PHONY: all bootstrap demo test bench screenshots format clean
+.PHONY: all bootstrap demo test bench screenshots setup format clean
 
 all: test
 
@@ -17,6 +17,10 @@ test: bootstrap
 
 bench: bootstrap
 	@tools/run-bench
+
+# The installer for Windows users: build/setup/Rubrikator-Setup.exe.
+setup: bootstrap
+	@tools/make-setup
 
 # Pictures of the main dialog for the README, into docs/.
 screenshots: bootstrap

@@ -1,0 +1,135 @@
+; Setup of Rubrikator: the 64-bit DLL for 64-bit Explorer and the 32-bit one for 32-bit
+; programs on 64-bit Windows, the 32-bit one alone on 32-bit Windows. Both are registered
+; through their own DllRegisterServer, as regsvr32 does.
+;
+; makensis /INPUTCHARSET UTF8 -DVERSION=1.0.5.1 -DDLL32=... -DDLL64=... -DICON=...
+;          -DOUTFILE=... Rubrikator.nsi
+
+Unicode True
+SetCompressor /SOLID lzma
+
+!include MUI2.nsh
+!include x64.nsh
+!include Library.nsh
+!include LogicLib.nsh
+!include FileFunc.nsh
+
+!define PRODUCT "Rubrikator"
+!define PUBLISHER "Werkhaus"
+!define SITE "https://werkhaus.example/"
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Rubrikator"
+; The user's options live here (the key "Optionen" below it).
+!define PRODUCT_KEY "Software\Werkhaus\Rubrikator"
+!define LIBRARY_SHELL_EXTENSION
+!define LIBRARY_COM
+
+Name "${PRODUCT} ${VERSION}"
+OutFile "${OUTFILE}"
+RequestExecutionLevel admin
+InstallDir "$PROGRAMFILES\${PRODUCT}"
+BrandingText "${PRODUCT} ${VERSION} - ${PUBLISHER}"
+
+VIProductVersion "${VERSION}"
+VIAddVersionKey /LANG=1031 "ProductName" "${PRODUCT}"
+VIAddVersionKey /LANG=1031 "CompanyName" "${PUBLISHER}"
+VIAddVersionKey /LANG=1031 "FileDescription" "Einrichtung von ${PRODUCT}"
+VIAddVersionKey /LANG=1031 "FileVersion" "${VERSION}"
+VIAddVersionKey /LANG=1031 "ProductVersion" "${VERSION}"
+VIAddVersionKey /LANG=1031 "LegalCopyright" "${PUBLISHER}"
+
+!define MUI_ICON "${ICON}"
+!define MUI_UNICON "${ICON}"
+!define MUI_ABORTWARNING
+!define MUI_WELCOMEPAGE_TEXT "Rubrikator fügt dem Windows-Explorer zwölf Spalten hinzu: Ordnergröße, Ordner- und Dateienanzahl, DPI, Bittiefe und Größe von Bildern, kompletter Pfad, Dateierweiterung, Content-Type und die Sekunden der drei Dateizeiten.$\r$\n$\r$\nÜber den Eintrag $\"Rubrikator$\" im Kontextmenü des Explorers öffnet sich sein Fenster.$\r$\n$\r$\n$_CLICK"
+!define MUI_FINISHPAGE_TEXT "Rubrikator ist eingerichtet. Im Explorer öffnet der Eintrag $\"Rubrikator$\" im Kontextmenü sein Fenster."
+!define MUI_COMPONENTSPAGE_NODESC
+
+!insertmacro MUI_PAGE_WELCOME
+!insertmacro MUI_PAGE_INSTFILES
+!insertmacro MUI_PAGE_FINISH
+!insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_COMPONENTS
+!insertmacro MUI_UNPAGE_INSTFILES
+!insertmacro MUI_LANGUAGE "German"
+
+Var Dir32
+
+!macro Folders
+  ${If} ${RunningX64}
+    SetRegView 64
+    StrCpy $INSTDIR "$PROGRAMFILES64\${PRODUCT}"
+    StrCpy $Dir32 "$PROGRAMFILES32\${PRODUCT}"
+  ${Else}
+    StrCpy $INSTDIR "$PROGRAMFILES\${PRODUCT}"
+    StrCpy $Dir32 "$INSTDIR"
+  ${EndIf}
+!macroend
+
+Function .onInit
+  !insertmacro Folders
+FunctionEnd
+
+Function un.onInit
+  !insertmacro Folders
+FunctionEnd
+
+Section "Rubrikator" SecMain
+  SectionIn RO
+  ; A DLL that Explorer holds loaded is replaced, and registered, at the next restart.
+  SetOutPath "$Dir32"
+  !insertmacro InstallLib REGDLL NOTSHARED REBOOT_NOTPROTECTED "${DLL32}" "$Dir32\Rubrikator.dll" "$Dir32"
+  ${If} ${RunningX64}
+    SetOutPath "$INSTDIR"
+    !define LIBRARY_X64
+    !insertmacro InstallLib REGDLL NOTSHARED REBOOT_NOTPROTECTED "${DLL64}" "$INSTDIR\Rubrikator.dll" "$INSTDIR"
+    !undef LIBRARY_X64
+  ${EndIf}
+
+  SetOutPath "$INSTDIR"
+  WriteUninstaller "$INSTDIR\uninstall.exe"
+
+  ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
+  ${If} $Dir32 != $INSTDIR
+    ${GetSize} "$Dir32" "/S=0K" $3 $1 $2
+    IntOp $0 $0 + $3
+  ${EndIf}
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "URLInfoAbout" "${SITE}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "HelpLink" "${SITE}"
+  ; Icon 128 of the DLL: a negative index names a resource id.
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\Rubrikator.dll,-128"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" "$\"$INSTDIR\uninstall.exe$\""
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" "$\"$INSTDIR\uninstall.exe$\" /S"
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+
+  IfRebootFlag 0 +2
+    MessageBox MB_OK|MB_ICONINFORMATION "Der Explorer hält die bisherige Version von Rubrikator geladen. Sie wird beim nächsten Neustart von Windows ersetzt." /SD IDOK
+SectionEnd
+
+Section "un.Rubrikator" UnSecMain
+  SectionIn RO
+  ${If} ${RunningX64}
+    !define LIBRARY_X64
+    !insertmacro UnInstallLib REGDLL NOTSHARED REBOOT_NOTPROTECTED "$INSTDIR\Rubrikator.dll"
+    !undef LIBRARY_X64
+  ${EndIf}
+  !insertmacro UnInstallLib REGDLL NOTSHARED REBOOT_NOTPROTECTED "$Dir32\Rubrikator.dll"
+  Delete "$INSTDIR\uninstall.exe"
+  RMDir "$INSTDIR"
+  RMDir "$Dir32"
+  DeleteRegKey HKLM "${UNINSTALL_KEY}"
+  IfRebootFlag 0 +2
+    MessageBox MB_OK|MB_ICONINFORMATION "Der Explorer hält Rubrikator noch geladen. Die Dateien werden beim nächsten Neustart von Windows entfernt." /SD IDOK
+SectionEnd
+
+; The options are the user's own: they stay unless this box is ticked. The notes file in
+; the documents folder always stays.
+Section /o "un.Auch die Einstellungen entfernen" UnSecOptions
+  DeleteRegKey HKCU "${PRODUCT_KEY}"
+  DeleteRegKey /ifempty HKCU "Software\${PUBLISHER}"
+SectionEnd

@@ -1,0 +1,110 @@
+#!/usr/bin/env bash
+# The setup program under Wine, in a prefix of its own made fresh for this run.
+#   setup_test.sh LAUNCHER ARCH INSTALLER PROBE32 [PROBE64]
+# ARCH win64: both DLLs, both registry views, both probes. ARCH win32: the 32-bit DLL only.
+set -u
+launcher=$1 arch=$2 installer=$3 probe32=$4 probe64=${5:-}
+if [ ! -f "$installer" ]; then
+  echo "FAIL: no installer at $installer (make setup builds it)"
+  exit 1
+fi
+prefix=$(mktemp -d "${TMPDIR:-/tmp}/rubrikator-setup-$arch.XXXXXX")
+trap 'WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1; rm -rf "$prefix"' EXIT
+failures=0
+check() { # description, then a command that must succeed
+  local what=$1
+  shift
+  if "$@" >/dev/null 2>&1; then echo "ok:   $what"; else echo "FAIL: $what"; failures=$((failures + 1)); fi
+}
+run() { "$launcher" "$prefix" "$arch" "$@"; }
+wait_done() { WINEPREFIX=$prefix wineserver -w; }
+query() { # key, view: the whole text of reg query
+  WINEPREFIX=$prefix WINEARCH=$arch WINEDEBUG=-all wine reg query "$1" /reg:"$2" 2>/dev/null | tr -d '\r'
+}
+has() { # key, view, text
+  query "$1" "$2" | grep -qF -- "$3"
+}
+no_key() { ! query "$1" "$2" | grep -q HKEY; }
+
+handler='HKCR\CLSID\{7C3A51E0-2B94-4F1D-9E6B-5A0C8D2F4B17}'
+band='HKCR\CLSID\{B81F6D42-93C5-4A7E-8D20-6E4F1C9A3B55}'
+progid='HKCR\Rubrikator.RubrikatorHandle'
+uninstall='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Rubrikator'
+options='HKCU\Software\Werkhaus\Rubrikator\Optionen'
+if [ "$arch" = win64 ]; then
+  dir64="$prefix/drive_c/Program Files/Rubrikator"
+  dir32="$prefix/drive_c/Program Files (x86)/Rubrikator"
+  views="64 32"
+  dlls=2
+else
+  dir64=""
+  dir32="$prefix/drive_c/Program Files/Rubrikator"
+  views="32"
+  dlls=1
+fi
+installed_view() { # view: class keys of both classes, the ProgID and the column handler entry
+  has "$handler\\InprocServer32" "$1" "ThreadingModel" &&
+    has "$band\\InprocServer32" "$1" "Apartment" &&
+    has "$progid" "$1" "HKEY" &&
+    has 'HKCR\Folder\shellex\ColumnHandlers' "$1" 'ColumnHandlers\{7C3A51E0-2B94-4F1D-9E6B-5A0C8D2F4B17}'
+}
+
+version=$(run "$probe32" --version "Z:${installer//\//\\}" 2>/dev/null | tr -d '\r')
+echo "      installer: $version"
+check "the installer's file properties carry the version" test "$version" = "1.0.5.1 Rubrikator"
+
+for round in 1 2; do
+  # The second round installs over the first.
+  run "$installer" /S
+  wait_done
+  check "round $round: 32-bit DLL in its folder" test -f "$dir32/Rubrikator.dll"
+  check "round $round: $dlls copies of the DLL on the machine" \
+    test "$(find "$prefix/drive_c" -iname rubrikator.dll | wc -l)" = "$dlls"
+  check "round $round: uninstaller in place" test -f "${dir64:-$dir32}/uninstall.exe"
+  if [ "$arch" = win64 ]; then
+    check "round $round: 64-bit DLL in the 64-bit program folder" test -f "$dir64/Rubrikator.dll"
+    check "round $round: the two DLLs differ" bash -c "! cmp -s '$dir64/Rubrikator.dll' '$dir32/Rubrikator.dll'"
+  fi
+  for view in $views; do
+    check "round $round: classes registered in the $view-bit view" installed_view "$view"
+  done
+  check "round $round: uninstall entry with version" has "$uninstall" 64 "DisplayVersion    REG_SZ    1.0.5.1"
+  check "round $round: uninstall entry with publisher" has "$uninstall" 64 "Publisher    REG_SZ    Werkhaus"
+  check "round $round: uninstall entry with the site" has "$uninstall" 64 "URLInfoAbout    REG_SZ    https://werkhaus.example/"
+  check "round $round: uninstall entry with the icon" has "$uninstall" 64 "DisplayIcon    REG_SZ    C:\\Program Files\\Rubrikator\\Rubrikator.dll,-128"
+  check "round $round: one uninstall entry" test "$(query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' 64 | grep -c 'Uninstall\\Rubrikator$')" = 1
+  out32=$(run "$probe32" 2>/dev/null | tr -d '\r')
+  echo "      $out32"
+  check "round $round: a 32-bit program creates the handler from the 32-bit folder" \
+    bash -c "[[ '$out32' == *'32-bit: Ordnergr'*'e (RB) from C:\\Program Files'*'\\Rubrikator\\Rubrikator.dll' ]]"
+  if [ "$arch" = win64 ]; then
+    check "round $round: the 32-bit program got the 32-bit folder's DLL" bash -c "[[ '$out32' == *'Program Files (x86)'* ]]"
+    out64=$(run "$probe64" 2>/dev/null | tr -d '\r')
+    echo "      $out64"
+    check "round $round: a 64-bit program creates the handler from the 64-bit folder" \
+      bash -c "[[ '$out64' == *'64-bit: Ordnergr'*'e (RB) from C:\\Program Files\\Rubrikator\\Rubrikator.dll' ]]"
+  fi
+done
+
+# The user's options, as the dialog writes them.
+WINEPREFIX=$prefix WINEARCH=$arch WINEDEBUG=-all wine reg add "$options" /v tab_id /d 3 /f >/dev/null 2>&1
+run "C:\\Program Files\\Rubrikator\\uninstall.exe" /S
+wait_done
+check "uninstalled: 32-bit DLL gone" test ! -e "$dir32/Rubrikator.dll"
+check "uninstalled: program folders gone" test ! -e "$dir32"
+if [ "$arch" = win64 ]; then
+  check "uninstalled: 64-bit program folder gone" test ! -e "$dir64"
+fi
+for view in $views; do
+  check "uninstalled: handler class gone from the $view-bit view" no_key "$handler" "$view"
+  check "uninstalled: band class gone from the $view-bit view" no_key "$band" "$view"
+  check "uninstalled: ProgID gone from the $view-bit view" no_key "$progid" "$view"
+done
+check "uninstalled: uninstall entry gone" no_key "$uninstall" 64
+check "uninstalled: the user's options stay" has "$options" 64 "tab_id"
+
+if [ "$failures" -ne 0 ]; then
+  echo "$failures setup checks failed"
+  exit 1
+fi
+echo "all setup checks passed"
