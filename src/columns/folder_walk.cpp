@@ -5,6 +5,7 @@
 #include "columns/options.h"
 #include "columns/producers.h"
 #include "common/win_handles.h"
+#include "common/win_lock.h"
 
 #include <memory>
 #include <vector>
@@ -138,7 +139,7 @@ public:
         for (;;) {
             std::shared_ptr<WalkRecord> record;
             {
-                Exclusive lock(lock_);
+                ExclusiveLock lock(lock_);
                 record = Find(path);
                 if (record && record->running) {
                     while (record->running)
@@ -158,24 +159,13 @@ public:
     }
 
     void Forget() {
-        Exclusive lock(lock_);
+        ExclusiveLock lock(lock_);
         for (std::size_t i = records_.size(); i-- > 0;)
             if (!records_[i]->running)
                 records_.erase(records_.begin() + static_cast<std::ptrdiff_t>(i));
     }
 
 private:
-    class Exclusive {
-    public:
-        explicit Exclusive(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
-        ~Exclusive() { ReleaseSRWLockExclusive(&lock_); }
-        Exclusive(const Exclusive&) = delete;
-        Exclusive& operator=(const Exclusive&) = delete;
-
-    private:
-        SRWLOCK& lock_;
-    };
-
     static FolderTotals Walk(const std::wstring& path) {
         SystemLister lister;
         return WalkTree(path, lister);
@@ -195,7 +185,7 @@ private:
 
     void Complete(WalkRecord& record, const FolderTotals& totals, bool ok) {
         {
-            Exclusive lock(lock_);
+            ExclusiveLock lock(lock_);
             record.totals = totals;
             record.finishedAt = GetTickCount64();
             record.running = false;

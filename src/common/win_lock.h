@@ -1,4 +1,4 @@
-// A critical section and its scope guard.
+// A critical section and its scope guard; a scope guard for a slim reader/writer lock.
 #pragma once
 
 #include <windows.h>
@@ -27,6 +27,18 @@ public:
 
 private:
     CriticalSection& section_;
+};
+
+// Holds an SRW lock exclusively for its scope.
+class ExclusiveLock {
+public:
+    explicit ExclusiveLock(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
+    ~ExclusiveLock() { ReleaseSRWLockExclusive(&lock_); }
+    ExclusiveLock(const ExclusiveLock&) = delete;
+    ExclusiveLock& operator=(const ExclusiveLock&) = delete;
+
+private:
+    SRWLOCK& lock_;
 };
 
 } // namespace rb

@@ -6,6 +6,7 @@
 #include "columns/producers.h"
 #include "columns/tree_walk.h"
 #include "common/text.h"
+#include "common/win_lock.h"
 #include "common/win_text.h"
 #include "resource_ids.h"
 
@@ -19,17 +20,6 @@ namespace {
 const IID kIidIShellFolder = {0x000214E6, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 
 constexpr DWORD kEnumerateEverything = SHCONTF_FOLDERS | SHCONTF_NONFOLDERS | SHCONTF_INCLUDEHIDDEN;
-
-class Exclusive {
-public:
-    explicit Exclusive(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
-    ~Exclusive() { ReleaseSRWLockExclusive(&lock_); }
-    Exclusive(const Exclusive&) = delete;
-    Exclusive& operator=(const Exclusive&) = delete;
-
-private:
-    SRWLOCK& lock_;
-};
 
 std::wstring SecondsText(const FILETIME& time) {
     SYSTEMTIME split = {};
@@ -301,7 +291,7 @@ void DetailsPage::AskStatistics(Row& item) {
     std::wstring extended = ExtendedPath(item.path);
     if (extended.empty())
         return;
-    Exclusive lock(lock_);
+    ExclusiveLock lock(lock_);
     if (closing_)
         return;
     jobs_.push_back({&item, generation_, extended});
@@ -322,7 +312,7 @@ void DetailsPage::Work() {
     for (;;) {
         Job job;
         {
-            Exclusive lock(lock_);
+            ExclusiveLock lock(lock_);
             while (!closing_ && jobs_.empty())
                 SleepConditionVariableSRW(&wake_, &lock_, INFINITE, 0);
             if (closing_)
@@ -337,7 +327,7 @@ void DetailsPage::Work() {
         FolderTotals totals = WalkFolderStoppable(job.path, stopWalk_);
         HWND notify;
         {
-            Exclusive lock(lock_);
+            ExclusiveLock lock(lock_);
             if (closing_ || job.generation != generation_)
                 continue;
             done_.push_back({job.item, job.generation, totals});
@@ -351,7 +341,7 @@ void DetailsPage::ShowStatistics() {
     std::vector<Done> done;
     unsigned generation;
     {
-        Exclusive lock(lock_);
+        ExclusiveLock lock(lock_);
         done.swap(done_);
         generation = generation_;
     }
@@ -385,7 +375,7 @@ void DetailsPage::ShowStatistics() {
 void DetailsPage::StopWalks(bool forGood) {
     HANDLE worker = nullptr;
     {
-        Exclusive lock(lock_);
+        ExclusiveLock lock(lock_);
         ++generation_;
         jobs_.clear();
         done_.clear();
