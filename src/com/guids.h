@@ -32,6 +32,8 @@ extern const IID kIidIClassFactory;
 extern const IID kIidIContextMenu2;
 extern const IID kIidIContextMenu3;
 extern const IID kIidIInputObject;
+extern const IID kIidIShellFolder;
+extern const IID kIidIShellFolder2;
 extern const CLSID kClsidRegistrar;
 extern const IID kIidIRegistrar;
 extern const CLSID kClsidStdComponentCategoriesMgr;

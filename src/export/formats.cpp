@@ -18,11 +18,11 @@ const char* const kHtmlTail = "</body></html>\r\n";
 
 namespace {
 
-// Gathers bytes and hands them to the sink in blocks.
+// Gathers bytes and hands them to the sink in blocks. The writer flushes at its end
+// itself: a destructor that wrote could throw while an exception is already on its way.
 class BlockWriter {
 public:
     explicit BlockWriter(ByteSink& sink) : sink_(sink) { pending_.reserve(kBlock + 4096); }
-    ~BlockWriter() { Flush(); }
     BlockWriter(const BlockWriter&) = delete;
     BlockWriter& operator=(const BlockWriter&) = delete;
 
@@ -89,6 +89,7 @@ void WriteText(ListSource& list, TextFormat format, ByteSink& sink) {
             AppendCell(out, format, list.GetItemText(item, column));
         out.Append("\r\n", 2);
     }
+    out.Flush();
 }
 
 std::string TextOf(ListSource& list, TextFormat format) {
@@ -156,6 +157,7 @@ void WriteHtml(ListSource& list, const std::string& head, const std::string& tai
     }
     out.Append("</TABLE>");
     out.Append(tail);
+    out.Flush();
 }
 
 std::string BuildHtml(ListSource& list, const std::string& head, const std::string& tail) {

@@ -1,5 +1,7 @@
 #include "shell/id_lists.h"
 
+#include "com/guids.h"
+
 namespace rb {
 
 ShellAllocatorHolder::ShellAllocatorHolder() {
@@ -34,6 +36,24 @@ bool SplitIdList(LPCITEMIDLIST list, LPITEMIDLIST* parent, LPITEMIDLIST* item) {
     if (parent)
         *parent = parentClone;
     return true;
+}
+
+HRESULT BindToFolder(LPCITEMIDLIST absolute, IShellFolder** folder) {
+    *folder = nullptr;
+    if (!absolute)
+        return E_INVALIDARG;
+    IShellFolder* desktop = nullptr;
+    HRESULT result = SHGetDesktopFolder(&desktop);
+    if (FAILED(result) || !desktop)
+        return FAILED(result) ? result : E_FAIL;
+    result = absolute->mkid.cb == 0
+                 ? desktop->QueryInterface(kIidIShellFolder, reinterpret_cast<void**>(folder))
+                 : desktop->BindToObject(absolute, nullptr, kIidIShellFolder,
+                                         reinterpret_cast<void**>(folder));
+    desktop->Release();
+    if (SUCCEEDED(result) && !*folder)
+        result = E_FAIL;
+    return result;
 }
 
 } // namespace rb

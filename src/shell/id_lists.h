@@ -23,4 +23,8 @@ private:
 // either out pointer may be null. Returns false when a clone cannot be made.
 bool SplitIdList(LPCITEMIDLIST list, LPITEMIDLIST* parent, LPITEMIDLIST* item);
 
+// The shell folder of an absolute list: the desktop itself for the empty list, else the
+// desktop's child bound by the list.
+HRESULT BindToFolder(LPCITEMIDLIST absolute, IShellFolder** folder);
+
 } // namespace rb

@@ -123,27 +123,18 @@ void ColumnsPage::OnTick() {
     lastIndex_ = mark;
     for (int id : kOptionControls)
         EnableWindow(Item(id), FALSE);
-    const OptionSet& o = Options();
-    auto show = [this](int id, int value) {
-        EnableWindow(Item(id), TRUE);
-        SendMessageA(Item(id), BM_SETCHECK, value ? BST_CHECKED : BST_UNCHECKED, 0);
-    };
-    switch (mark) {
-    case FolderSize:
+    OptionSet& o = Options();
+    // The boxes of the column's options; disabled controls keep the marks they showed last.
+    for (const CheckBoxOption& entry : kCheckBoxOptions) {
+        if (entry.column != mark)
+            continue;
+        EnableWindow(Item(entry.control), TRUE);
+        SendMessageA(Item(entry.control), BM_SETCHECK,
+                     (o.*entry.option).load() ? BST_CHECKED : BST_UNCHECKED, 0);
+    }
+    if (mark == FolderSize) {
         EnableWindow(Item(IDC_UNIT), TRUE);
-        show(IDC_THOUSANDS, o.tausenderGroesse);
-        show(IDC_DECIMALS, o.nachkommanteil);
-        show(IDC_FILE_SIZES, o.dateiGroesse);
         SendMessageA(Item(IDC_UNIT), CB_SETCURSEL, static_cast<WPARAM>(o.groesseTyp.load()), 0);
-        break;
-    case FolderCount:
-        show(IDC_THOUSANDS, o.tausenderOrdner);
-        break;
-    case FileCount:
-        show(IDC_THOUSANDS, o.tausenderDateien);
-        break;
-    default: // disabled controls keep the marks they showed last
-        break;
     }
     SetDlgItemTextA(Window(), IDC_TEXT, ColumnDescription(mark));
 }

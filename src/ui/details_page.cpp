@@ -9,6 +9,7 @@
 #include "common/win_lock.h"
 #include "common/win_text.h"
 #include "resource_ids.h"
+#include "shell/id_lists.h"
 
 #include <commctrl.h>
 #include <shlwapi.h>
@@ -17,14 +18,17 @@ namespace rb {
 
 namespace {
 
-const IID kIidIShellFolder = {0x000214E6, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
-
 constexpr DWORD kEnumerateEverything = SHCONTF_FOLDERS | SHCONTF_NONFOLDERS | SHCONTF_INCLUDEHIDDEN;
 
-std::wstring SecondsText(const FILETIME& time) {
-    SYSTEMTIME split = {};
-    FileTimeToSystemTime(&time, &split);
-    return AnsiToWide(Format("%02d.%03d", split.wSecond, split.wMilliseconds));
+// The column's time, chosen and written as the time columns do.
+std::wstring TimeText(unsigned column, const WIN32_FILE_ATTRIBUTE_DATA& data) {
+    FileTimes times;
+    times.created = data.ftCreationTime;
+    times.accessed = data.ftLastAccessTime;
+    times.written = data.ftLastWriteTime;
+    ValueText value;
+    PrintColumnTime(column, times, value);
+    return AnsiToWide(value.text);
 }
 
 // "Content Type" of the extension's class key, up to 255 characters.
@@ -134,14 +138,7 @@ void DetailsPage::Fill(LPCITEMIDLIST folder) {
     folderIdList_.reset(folder ? ILClone(folder) : nullptr);
     if (!folderIdList_)
         return;
-    ComPtr<IShellFolder> desktop;
-    if (FAILED(SHGetDesktopFolder(desktop.put())))
-        return;
-    if (folderIdList_.get()->mkid.cb == 0)
-        desktop->QueryInterface(kIidIShellFolder, folder_.put_void());
-    else
-        desktop->BindToObject(folderIdList_.get(), nullptr, kIidIShellFolder, folder_.put_void());
-    if (!folder_)
+    if (FAILED(BindToFolder(folderIdList_.get(), folder_.put())))
         return;
     ComPtr<IEnumIDList> children;
     if (folder_->EnumObjects(nullptr, kEnumerateEverything, children.put()) != S_OK || !children)
@@ -274,11 +271,9 @@ std::wstring DetailsPage::CellText(Row& item, int column) {
     case ContentType:
         return isFolder ? std::wstring() : ContentTypeOf(ExtensionOfName(item.path));
     case ModifiedSeconds:
-        return SecondsText(a.ftLastWriteTime);
     case CreatedSeconds:
-        return SecondsText(a.ftCreationTime);
     case AccessedSeconds:
-        return SecondsText(a.ftLastAccessTime);
+        return TimeText(static_cast<unsigned>(column), a);
     default:
         return std::wstring();
     }

@@ -143,8 +143,7 @@ INT_PTR MainDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return menuRenderer_.DrawItem(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
     case WM_DESTROY:
         // The pages' windows still exist here; they go right after the dialog's.
-        for (Page* page : {static_cast<Page*>(&infoPage_), static_cast<Page*>(&columnsPage_),
-                           static_cast<Page*>(&notesPage_), static_cast<Page*>(&detailsPage_)})
+        for (Page* page : Pages())
             page->OnClosing();
         return FALSE;
     default:
@@ -171,10 +170,8 @@ BOOL MainDialog::OnInitDialog() {
 
     int tab = ReadIntOption(kOptTabId, 0);
     CenterOverOwner();
-    infoPage_.Create(window_);
-    columnsPage_.Create(window_);
-    notesPage_.Create(window_);
-    detailsPage_.Create(window_);
+    for (Page* page : Pages())
+        page->Create(window_);
     EmbedPages();
     CreateToolbar();
 
@@ -206,6 +203,10 @@ void MainDialog::CenterOverOwner() {
     if (top < work.top)
         top = work.top;
     SetWindowPos(window_, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+std::array<Page*, 4> MainDialog::Pages() {
+    return {&infoPage_, &columnsPage_, &notesPage_, &detailsPage_};
 }
 
 void MainDialog::EmbedPages() {
@@ -377,8 +378,7 @@ void MainDialog::OnCommand(UINT command) {
 
 void MainDialog::ShowPage(Page& page, UINT command, int tabValue) {
     ShowWindow(page.Window(), SW_SHOW);
-    for (Page* other : {static_cast<Page*>(&infoPage_), static_cast<Page*>(&columnsPage_),
-                        static_cast<Page*>(&notesPage_), static_cast<Page*>(&detailsPage_)})
+    for (Page* other : Pages())
         if (other != &page)
             ShowWindow(other->Window(), SW_HIDE);
     for (UINT button : {UINT(ID_SHOW_COLUMNS), UINT(ID_SHOW_DETAILS), UINT(ID_SHOW_NOTES)})

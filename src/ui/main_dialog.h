@@ -13,6 +13,7 @@
 #include "ui/notes_page.h"
 #include "ui/search_menu.h"
 
+#include <array>
 #include <string>
 #include <utility>
 #include <vector>
@@ -44,6 +45,8 @@ private:
     void OnCommand(UINT command);
 
     void CenterOverOwner();
+    // The four pages in the order they are created.
+    std::array<Page*, 4> Pages();
     void EmbedPages();
     void CreateToolbar();
     void ShowPage(Page& page, UINT command, int tabValue);

@@ -1,5 +1,6 @@
 #include "ui/search_menu.h"
 
+#include "com/guids.h"
 #include "common/win_handles.h"
 #include "common/win_text.h"
 #include "shell/id_lists.h"
@@ -11,9 +12,6 @@ namespace rb {
 
 namespace {
 
-const IID kIidIShellFolder = {0x000214E6, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
-const IID kIidIShellFolder2 = {
-    0x93F2F68C, 0x1D1B, 0x11D3, {0xA3, 0x0E, 0x00, 0xC0, 0x4F, 0x79, 0xAB, 0xD1}};
 const IID kIidIShellDetails = {0x000214EC, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 
 constexpr int kDetailColumns = 32;
@@ -40,23 +38,20 @@ std::string DetailText(STRRET& text, LPCITEMIDLIST item) {
 
 std::vector<std::string> DetailTexts(IShellFolder* folder, LPCITEMIDLIST item, HWND owner) {
     std::vector<std::string> texts;
-    ComPtr<IShellFolder2> details;
-    if (SUCCEEDED(folder->QueryInterface(kIidIShellFolder2, details.put_void())) && details) {
+    // Both interfaces answer GetDetailsOf alike.
+    auto collect = [&](auto* source) {
         for (UINT column = 0; column < kDetailColumns; ++column) {
             SHELLDETAILS detail = {};
-            if (SUCCEEDED(details->GetDetailsOf(item, column, &detail)))
+            if (SUCCEEDED(source->GetDetailsOf(item, column, &detail)))
                 texts.push_back(DetailText(detail.str, item));
         }
-        return texts;
-    }
+    };
+    ComPtr<IShellFolder2> details;
     ComPtr<IShellDetails> view;
-    if (FAILED(folder->CreateViewObject(owner, kIidIShellDetails, view.put_void())) || !view)
-        return texts;
-    for (UINT column = 0; column < kDetailColumns; ++column) {
-        SHELLDETAILS detail = {};
-        if (SUCCEEDED(view->GetDetailsOf(item, column, &detail)))
-            texts.push_back(DetailText(detail.str, item));
-    }
+    if (SUCCEEDED(folder->QueryInterface(kIidIShellFolder2, details.put_void())) && details)
+        collect(details.get());
+    else if (SUCCEEDED(folder->CreateViewObject(owner, kIidIShellDetails, view.put_void())) && view)
+        collect(view.get());
     return texts;
 }
 
@@ -88,15 +83,8 @@ void SearchMenu::AppendDetailTexts(LPCITEMIDLIST absolute, HMENU menu, HWND owne
     if (!SplitIdList(absolute, &parentList, &lastList))
         return;
     UniqueIdList parent(parentList), last(lastList);
-    ComPtr<IShellFolder> desktop;
-    if (FAILED(SHGetDesktopFolder(desktop.put())))
-        return;
     ComPtr<IShellFolder> folder;
-    if (parent.get()->mkid.cb == 0)
-        desktop->QueryInterface(kIidIShellFolder, folder.put_void());
-    else
-        desktop->BindToObject(parent.get(), nullptr, kIidIShellFolder, folder.put_void());
-    if (!folder)
+    if (FAILED(BindToFolder(parent.get(), folder.put())))
         return;
     for (const std::string& text : DetailTexts(folder.get(), last.get(), owner))
         AppendText(menu, text);

@@ -176,29 +176,12 @@ TEST_F(DetailsPageTest, TheExtensionIsTheFileNamesAndTheContentTypeItsRegistered
     EXPECT_EQ(seen[L"readme"].second, L"");
 }
 
-bool SetTimes(const std::wstring& path, WORD writeSecond, WORD writeMs, WORD accessSecond,
-              WORD accessMs) {
-    HANDLE file = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    SYSTEMTIME t = {2023, 5, 0, 17, 10, 20, writeSecond, writeMs};
-    FILETIME written, accessed;
-    SystemTimeToFileTime(&t, &written);
-    t.wSecond = accessSecond;
-    t.wMilliseconds = accessMs;
-    SystemTimeToFileTime(&t, &accessed);
-    BOOL ok = SetFileTime(file, nullptr, &accessed, &written);
-    CloseHandle(file);
-    return ok != 0;
-}
-
 TEST_F(DetailsPageTest, TimesShowUnderTheTitlesThatNameThemAndNamesOutsideTheCodePageWork) {
     std::wstring text = dir.WriteFile(L"zeit.txt", "1");
-    ASSERT_TRUE(SetTimes(text, 33, 250, 4, 56));
+    ASSERT_TRUE(rbtest::SetTimes(text, rbtest::TimeAt(4, 56), rbtest::TimeAt(33, 250)));
     const std::wstring photo = L"\u0424\u043e\u0442\u043e.bmp";
     std::wstring image = dir.WriteFile(photo, rbtest::MakeBmp(17, 5, 24, 3780));
-    ASSERT_TRUE(SetTimes(image, 7, 45, 9, 999));
+    ASSERT_TRUE(rbtest::SetTimes(image, rbtest::TimeAt(9, 999), rbtest::TimeAt(7, 45)));
     SelectFolder(dir.Path());
     Rows rows = OpenAndRead();
     const auto* zeit = Find(rows, L"zeit.txt");

@@ -103,23 +103,6 @@ bool MakeDeepDir(const std::wstring& path) {
     return CreateDirectoryW((L"\\\\?\\" + path).c_str(), nullptr) != 0;
 }
 
-bool SetTimes(const std::wstring& path, WORD writeSecond, WORD writeMs, WORD accessSecond,
-              WORD accessMs) {
-    HANDLE file = CreateFileW((L"\\\\?\\" + path).c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    SYSTEMTIME t = {2022, 6, 0, 15, 12, 34, writeSecond, writeMs};
-    FILETIME written, accessed;
-    SystemTimeToFileTime(&t, &written);
-    t.wSecond = accessSecond;
-    t.wMilliseconds = accessMs;
-    SystemTimeToFileTime(&t, &accessed);
-    BOOL ok = SetFileTime(file, nullptr, &accessed, &written);
-    CloseHandle(file);
-    return ok != 0;
-}
-
 TEST_F(FolderColumns, DeepTreesAndLongNamesAreCountedTimedAndReadLikeAnyOther) {
     TempDir dir;
     // Four nested folders with 255-character names: the deepest path passes 1,000
@@ -145,7 +128,8 @@ TEST_F(FolderColumns, DeepTreesAndLongNamesAreCountedTimedAndReadLikeAnyOther) {
 
     // The producers take such paths whole, also where the shell's 260 would cut them.
     std::wstring deepFile = path + L"\\f.bin";
-    ASSERT_TRUE(SetTimes(deepFile, 7, 45, 3, 456));
+    ASSERT_TRUE(
+        rbtest::SetTimes(L"\\\\?\\" + deepFile, rbtest::TimeAt(3, 456), rbtest::TimeAt(7, 45)));
     rb::Options().groesseTyp = rb::kUnitBytes;
     rb::Options().dateiGroesse = 1;
     rb::ImageLibrary images;

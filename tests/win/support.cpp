@@ -57,6 +57,37 @@ void DeleteTree(const std::wstring& path) {
     RemoveDirectoryW(path.c_str());
 }
 
+FILETIME TimeAt(WORD second, WORD millisecond, WORD minute) {
+    SYSTEMTIME time = {2023, 5, 0, 17, 12, minute, second, millisecond};
+    FILETIME file;
+    SystemTimeToFileTime(&time, &file);
+    return file;
+}
+
+namespace {
+
+bool SetTimesOf(const std::wstring& path, const FILETIME* created, const FILETIME& accessed,
+                const FILETIME& written) {
+    HANDLE h = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    BOOL ok = SetFileTime(h, created, &accessed, &written);
+    CloseHandle(h);
+    return ok != FALSE;
+}
+
+} // namespace
+
+bool SetTimes(const std::wstring& path, const FILETIME& created, const FILETIME& accessed,
+              const FILETIME& written) {
+    return SetTimesOf(path, &created, accessed, written);
+}
+
+bool SetTimes(const std::wstring& path, const FILETIME& accessed, const FILETIME& written) {
+    return SetTimesOf(path, nullptr, accessed, written);
+}
+
 bool WriteBytes(const std::wstring& path, const std::string& bytes) {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -28,6 +28,13 @@ private:
 };
 
 void DeleteTree(const std::wstring& path);
+
+// 17 May 2023, 12:minute:second.millisecond.
+FILETIME TimeAt(WORD second, WORD millisecond, WORD minute = 34);
+// Sets the times of a file or folder; without a creation time that one stays as it is.
+bool SetTimes(const std::wstring& path, const FILETIME& created, const FILETIME& accessed,
+              const FILETIME& written);
+bool SetTimes(const std::wstring& path, const FILETIME& accessed, const FILETIME& written);
 bool WriteBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadBytes(const std::wstring& path);
 

@@ -9,15 +9,10 @@
 namespace {
 
 using rbtest::Provider;
+using rbtest::SetTimes;
 using rbtest::TempDir;
 using rbtest::Text;
-
-FILETIME At(WORD second, WORD millisecond, WORD minute = 34) {
-    SYSTEMTIME time = {2023, 5, 0, 17, 12, minute, second, millisecond};
-    FILETIME file;
-    SystemTimeToFileTime(&time, &file);
-    return file;
-}
+using rbtest::TimeAt;
 
 // Wine on Linux cannot set a creation time; the column shows what the system reports.
 std::wstring CreationText(const std::wstring& path) {
@@ -31,21 +26,10 @@ std::wstring CreationText(const std::wstring& path) {
     return text;
 }
 
-bool SetTimes(const std::wstring& path, const FILETIME& created, const FILETIME& accessed,
-              const FILETIME& written) {
-    HANDLE h = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
-                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
-    BOOL ok = SetFileTime(h, &created, &accessed, &written);
-    CloseHandle(h);
-    return ok != FALSE;
-}
-
 TEST(TimeColumns, EachColumnShowsItsOwnTime) {
     TempDir dir;
     std::wstring file = dir.WriteFile(L"t.txt", "abc");
-    ASSERT_TRUE(SetTimes(file, At(59, 0), At(3, 999), At(7, 45)));
+    ASSERT_TRUE(SetTimes(file, TimeAt(59, 0), TimeAt(3, 999), TimeAt(7, 45)));
     Provider provider;
     EXPECT_EQ(Text(provider.p, 9, file), L"07.045");
     EXPECT_EQ(Text(provider.p, 10, file), CreationText(file));
@@ -56,9 +40,9 @@ TEST(TimeColumns, EachColumnPicksItsOwnOfThreeDifferentTimes) {
     // Wine keeps no creation time of its own (it reports the last write): the choice of
     // the time is checked on three times that differ.
     rb::FileTimes times;
-    times.created = At(11, 111);
-    times.accessed = At(22, 222);
-    times.written = At(33, 333);
+    times.created = TimeAt(11, 111);
+    times.accessed = TimeAt(22, 222);
+    times.written = TimeAt(33, 333);
     const wchar_t* expected[] = {L"33.333", L"11.111", L"22.222"};
     for (unsigned column = 9; column <= 11; ++column) {
         rb::ValueText value;
@@ -75,7 +59,7 @@ TEST(TimeColumns, EachColumnPicksItsOwnOfThreeDifferentTimes) {
     std::wstring file = dir.WriteFile(L"t.txt", "abc");
     std::wstring sub = dir.MakeDir(L"sub");
     for (const std::wstring& path : {file, sub}) {
-        ASSERT_TRUE(SetTimes(path, At(59, 1), At(3, 999), At(7, 45)));
+        ASSERT_TRUE(SetTimes(path, TimeAt(59, 1), TimeAt(3, 999), TimeAt(7, 45)));
         WIN32_FILE_ATTRIBUTE_DATA system;
         ASSERT_TRUE(GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &system));
         rb::FileTimes read;
@@ -90,7 +74,7 @@ TEST(TimeColumns, EachColumnPicksItsOwnOfThreeDifferentTimes) {
 TEST(TimeColumns, FolderShowsItsOwnTimes) {
     TempDir dir;
     std::wstring sub = dir.MakeDir(L"sub");
-    ASSERT_TRUE(SetTimes(sub, At(11, 111), At(22, 222), At(33, 333)));
+    ASSERT_TRUE(SetTimes(sub, TimeAt(11, 111), TimeAt(22, 222), TimeAt(33, 333)));
     Provider provider;
     EXPECT_EQ(Text(provider.p, 9, sub), L"33.333");
     EXPECT_EQ(Text(provider.p, 10, sub), CreationText(sub));
@@ -100,7 +84,7 @@ TEST(TimeColumns, FolderShowsItsOwnTimes) {
 TEST(TimeColumns, FileHeldWithoutSharingStillShowsItsTimes) {
     TempDir dir;
     std::wstring file = dir.WriteFile(L"held.txt", "abc");
-    ASSERT_TRUE(SetTimes(file, At(1, 2), At(3, 4), At(5, 6)));
+    ASSERT_TRUE(SetTimes(file, TimeAt(1, 2), TimeAt(3, 4), TimeAt(5, 6)));
     HANDLE held = CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                               0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
@@ -137,7 +121,7 @@ TEST(TimeColumns, ReadingTimesDoesNotLockTheFileForOthers) {
 TEST(TimeColumns, NamesOutsideTheCodePageShowTheirTimes) {
     TempDir dir;
     std::wstring file = dir.WriteFile(L"\u0416\u4e2d.txt", "abc");
-    ASSERT_TRUE(SetTimes(file, At(9, 8), At(7, 6), At(5, 4)));
+    ASSERT_TRUE(SetTimes(file, TimeAt(9, 8), TimeAt(7, 6), TimeAt(5, 4)));
     Provider provider;
     EXPECT_EQ(Text(provider.p, 9, file), L"05.004");
 }
