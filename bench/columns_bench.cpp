@@ -1,12 +1,15 @@
 // Column request costs under Wine. Prints figures; not a test.
 //   columns_bench.exe TREE-FULL TREE-HALF SAMPLE-FILE SAMPLE-IMAGE TWO-LINK-LOOP
-// The folder columns are compared with a bare FindFirstFileExW walk over the same tree
-// in the same process (the baseline); every figure is the median of several runs. Kept
-// walk results are dropped before each run, so every run walks.
+// The folder columns are compared with a bare walk over the same tree in the same process
+// (the baseline) that lists with the call the product lists with in this build: through
+// a folder handle where the system has GetFileInformationByHandleEx, else FindFirstFileExW
+// (columns_bench_xp, built for the paths of XP). Every figure is the median of several
+// runs. Kept walk results are dropped before each run, so every run walks.
 #include <windows.h>
 #include <shlobj.h>
 
 #include "columns/folder_walk.h"
+#include "common/newer_api.h"
 #include "com/guids.h"
 #include "module/handler.h"
 
@@ -41,11 +44,50 @@ double Median(int runs, const std::function<void()>& work) {
     return times[times.size() / 2];
 }
 
-// The baseline: the plainest recursive listing with the same call.
-std::uint64_t BareWalk(const std::wstring& folder, std::uint64_t& entries) {
+bool IsDotName(const wchar_t* n, std::size_t length) {
+    return (length == 1 && n[0] == L'.') || (length == 2 && n[0] == L'.' && n[1] == L'.');
+}
+
+// The baselines: the plainest recursive listing with the product's call.
+std::uint64_t BareHandleWalk(const std::wstring& folder, std::uint64_t& entries) {
+    HANDLE handle = CreateFileW(folder.c_str(), FILE_LIST_DIRECTORY | SYNCHRONIZE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return 0;
+    static std::vector<LONGLONG> buffer(64 * 1024 / sizeof(LONGLONG));
+    std::vector<std::wstring> folders;
+    std::uint64_t total = 0;
+    while (rb::Newer().getFileInformationByHandleEx(handle, FileIdBothDirectoryInfo, buffer.data(),
+                                                     64 * 1024)) {
+        const BYTE* at = reinterpret_cast<const BYTE*>(buffer.data());
+        for (;;) {
+            auto* info = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(at);
+            std::size_t length = info->FileNameLength / sizeof(wchar_t);
+            if (!IsDotName(info->FileName, length)) {
+                ++entries;
+                if (info->FileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                    folders.emplace_back(info->FileName, length);
+                total += static_cast<std::uint64_t>(info->EndOfFile.QuadPart);
+            }
+            if (!info->NextEntryOffset)
+                break;
+            at += info->NextEntryOffset;
+        }
+    }
+    CloseHandle(handle);
+    for (const std::wstring& name : folders)
+        total += BareHandleWalk(folder + L"\\" + name, entries);
+    return total;
+}
+
+std::uint64_t BareFindWalk(const std::wstring& folder, std::uint64_t& entries) {
     WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &data,
-                                   FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+    const bool basic = rb::Newer().findExInfoBasic;
+    HANDLE find = FindFirstFileExW((folder + L"\\*").c_str(),
+                                   basic ? FindExInfoBasic : FindExInfoStandard, &data,
+                                   FindExSearchNameMatch, nullptr,
+                                   basic ? FIND_FIRST_EX_LARGE_FETCH : 0);
     if (find == INVALID_HANDLE_VALUE)
         return 0;
     std::uint64_t total = 0;
@@ -56,11 +98,23 @@ std::uint64_t BareWalk(const std::wstring& folder, std::uint64_t& entries) {
             continue;
         ++entries;
         if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            total += BareWalk(folder + L"\\" + n, entries);
+            total += BareFindWalk(folder + L"\\" + n, entries);
         total += (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     } while (FindNextFileW(find, &data));
     FindClose(find);
     return total;
+}
+
+std::uint64_t BareWalk(const std::wstring& folder, std::uint64_t& entries) {
+    return rb::Newer().getFileInformationByHandleEx ? BareHandleWalk(folder, entries)
+                                                    : BareFindWalk(folder, entries);
+}
+
+const char* ListingName() {
+    if (rb::Newer().getFileInformationByHandleEx)
+        return "GetFileInformationByHandleEx walk";
+    return rb::Newer().findExInfoBasic ? "FindFirstFileExW walk (basic)"
+                                       : "FindFirstFileExW walk (XP level)";
 }
 
 std::wstring Request(IColumnProvider* provider, DWORD pid, const std::wstring& path,
@@ -97,11 +151,11 @@ void FolderFigures(IColumnProvider* provider, const std::wstring& tree) {
     });
     std::printf("tree with %llu entries (%ls)\n", static_cast<unsigned long long>(entries),
                 Request(provider, 2, tree, FILE_ATTRIBUTE_DIRECTORY, nullptr).c_str());
-    std::printf("  bare FindFirstFileExW walk      %9.1f ms  (%.2f us per entry)\n", bare * 1e3,
+    std::printf("  bare %-33s %9.1f ms  (%.2f us per entry)\n", ListingName(), bare * 1e3,
                 bare * 1e6 / static_cast<double>(entries));
-    std::printf("  FolderSize request              %9.1f ms  ratio %.3f  (%.2f us per entry)\n",
+    std::printf("  FolderSize request                     %9.1f ms  ratio %.3f  (%.2f us per entry)\n",
                 size * 1e3, size / bare, size * 1e6 / static_cast<double>(entries));
-    std::printf("  FolderSize+FolderCount+FileCount %8.1f ms  ratio %.3f to one bare walk\n",
+    std::printf("  FolderSize+FolderCount+FileCount       %9.1f ms  ratio %.3f to one bare walk\n",
                 all * 1e3, all / bare);
 }
 
@@ -118,8 +172,10 @@ int wmain(int argc, wchar_t** argv) {
                                   reinterpret_cast<void**>(&provider));
     if (!provider)
         return 1;
-    std::printf("Rubrikator column benchmark (%d-bit, Wine)\n",
-                static_cast<int>(sizeof(void*) * 8));
+    std::printf("Rubrikator column benchmark (%d-bit, Wine, %s)\n",
+                static_cast<int>(sizeof(void*) * 8),
+                rb::Newer().getFileInformationByHandleEx ? "listing by folder handle"
+                                                         : "the listing of XP and Server 2003");
     FolderFigures(provider, argv[2]);
     FolderFigures(provider, argv[1]);
     {

@@ -13,6 +13,7 @@ SetCompressor /SOLID lzma
 !include Library.nsh
 !include LogicLib.nsh
 !include FileFunc.nsh
+!include WinVer.nsh
 
 !define PRODUCT "Rubrikator"
 !define PUBLISHER "Werkhaus"
@@ -65,7 +66,30 @@ Var Dir32
   ${EndIf}
 !macroend
 
+; The DLLs load on XP SP3, on XP x64 and Server 2003 from SP1, and on every later Windows.
+; Every 64-bit Windows of version 5.2 is built on the SP1 code (WinVer calls XP x64 "XP").
+Function CheckWindows
+  StrCpy $0 0
+  ${IfNot} ${AtLeastWinXP}
+    StrCpy $0 1
+  ${ElseIf} ${RunningX64}
+    StrCpy $0 0
+  ${ElseIf} ${IsWinXP}
+  ${AndIf} ${AtMostServicePack} 2
+    StrCpy $0 1
+  ${ElseIf} ${IsWin2003}
+  ${AndIf} ${AtMostServicePack} 0
+    StrCpy $0 1
+  ${EndIf}
+  ${If} $0 = 1
+    MessageBox MB_OK|MB_ICONSTOP "Rubrikator braucht Windows XP mit Service Pack 3, Windows XP x64 oder Windows Server 2003 mit Service Pack 1 oder ein neueres Windows. Auf diesem Windows wird nichts eingerichtet." /SD IDOK
+    SetErrorLevel 1
+    Quit
+  ${EndIf}
+FunctionEnd
+
 Function .onInit
+  Call CheckWindows
   !insertmacro Folders
 FunctionEnd
 

@@ -5,6 +5,7 @@
 #include "columns/options.h"
 #include "columns/producers.h"
 #include "common/win_handles.h"
+#include "common/newer_api.h"
 #include "common/win_lock.h"
 
 #include <memory>
@@ -24,12 +25,15 @@ DirectoryEntry FromFindData(const WIN32_FIND_DATAW& data) {
     entry.reparseTag = data.dwReserved0;
     entry.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     entry.fileId = 0;
+    entry.writeTime = (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                      data.ftLastWriteTime.dwLowDateTime;
     return entry;
 }
 
 // Lists through a handle on the folder: the entries come with their file ids, which tell
-// a folder reached again through an unmarked link. Where the file system does not give
-// that information class, the plain find functions list instead.
+// a folder reached again through an unmarked link. Where the system (before Vista) or the
+// file system does not give that information class, the plain find functions list
+// instead (without ids; the walk then tells a folder reached again by its listing).
 class SystemLister : public DirectoryLister {
 public:
     bool List(const std::wstring& path, EntrySink& sink) override {
@@ -44,8 +48,8 @@ public:
         if (buffer_.empty())
             buffer_.resize(kBufferBytes / sizeof(LONGLONG));
         for (bool first = true;; first = false) {
-            if (!GetFileInformationByHandleEx(folder.get(), FileIdBothDirectoryInfo, buffer_.data(),
-                                              kBufferBytes)) {
+            if (!listByHandle_(folder.get(), FileIdBothDirectoryInfo, buffer_.data(),
+                               kBufferBytes)) {
                 DWORD error = GetLastError();
                 if (first && error != ERROR_NO_MORE_FILES && error != ERROR_ACCESS_DENIED) {
                     withIds_ = false;
@@ -64,6 +68,7 @@ public:
                 entry.reparseTag = info->EaSize;
                 entry.size = static_cast<std::uint64_t>(info->EndOfFile.QuadPart);
                 entry.fileId = static_cast<std::uint64_t>(info->FileId.QuadPart);
+                entry.writeTime = static_cast<std::uint64_t>(info->LastWriteTime.QuadPart);
                 sink.Entry(entry);
                 if (!info->NextEntryOffset)
                     break;
@@ -91,14 +96,19 @@ private:
         return file && GetFileInformationByHandle(file.get(), &info);
     }
 
-    static bool ListByFind(const std::wstring& path, EntrySink& sink) {
+    bool ListByFind(const std::wstring& path, EntrySink& sink) {
         std::wstring pattern = path + L"*";
         WIN32_FIND_DATAW data;
-        UniqueFind find(FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data,
-                                         FindExSearchNameMatch, nullptr,
-                                         FIND_FIRST_EX_LARGE_FETCH));
-        // Systems before Windows 7 know neither the basic level nor the large fetch.
-        if (!find && GetLastError() == ERROR_INVALID_PARAMETER)
+        UniqueFind find;
+        if (basicFind_) {
+            find.reset(FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data,
+                                        FindExSearchNameMatch, nullptr,
+                                        FIND_FIRST_EX_LARGE_FETCH));
+            // Systems before Windows 7 know neither the basic level nor the large fetch.
+            if (!find && GetLastError() == ERROR_INVALID_PARAMETER)
+                basicFind_ = false;
+        }
+        if (!basicFind_)
             find.reset(FindFirstFileExW(pattern.c_str(), FindExInfoStandard, &data,
                                         FindExSearchNameMatch, nullptr, 0));
         if (!find)
@@ -110,7 +120,10 @@ private:
     }
 
     std::vector<LONGLONG> buffer_; // 8-byte aligned, as the information class needs
-    bool withIds_ = true;
+    decltype(NewerApi::getFileInformationByHandleEx) listByHandle_ =
+        Newer().getFileInformationByHandleEx;
+    bool withIds_ = listByHandle_ != nullptr;
+    bool basicFind_ = Newer().findExInfoBasic;
 };
 
 class StoppableLister : public SystemLister {
@@ -128,7 +141,7 @@ private:
 struct WalkRecord {
     std::wstring path;
     FolderTotals totals;
-    ULONGLONG finishedAt = 0;
+    std::uint32_t finishedAt = 0; // Milliseconds()
     bool running = true;
     bool failed = false;
 };
@@ -139,16 +152,16 @@ public:
         for (;;) {
             std::shared_ptr<WalkRecord> record;
             {
-                ExclusiveLock lock(lock_);
+                WaitLockGuard lock(lock_);
                 record = Find(path);
                 if (record && record->running) {
                     while (record->running)
-                        SleepConditionVariableSRW(&finished_, &lock_, INFINITE, 0);
+                        lock_.Wait();
                     if (!record->failed)
                         return record->totals;
                     continue; // that walk ended in an exception: try again
                 }
-                if (record && GetTickCount64() - record->finishedAt < kWalkResultMilliseconds)
+                if (record && IsFresh(*record, Milliseconds()))
                     return record->totals;
                 record = Start(path);
             }
@@ -159,13 +172,17 @@ public:
     }
 
     void Forget() {
-        ExclusiveLock lock(lock_);
+        WaitLockGuard lock(lock_);
         for (std::size_t i = records_.size(); i-- > 0;)
             if (!records_[i]->running)
                 records_.erase(records_.begin() + static_cast<std::ptrdiff_t>(i));
     }
 
 private:
+    static bool IsFresh(const WalkRecord& record, std::uint32_t now) {
+        return MillisecondsSince(record.finishedAt, now) < kWalkResultMilliseconds;
+    }
+
     static FolderTotals Walk(const std::wstring& path) {
         SystemLister lister;
         return WalkTree(path, lister);
@@ -185,13 +202,13 @@ private:
 
     void Complete(WalkRecord& record, const FolderTotals& totals, bool ok) {
         {
-            ExclusiveLock lock(lock_);
+            WaitLockGuard lock(lock_);
             record.totals = totals;
-            record.finishedAt = GetTickCount64();
+            record.finishedAt = Milliseconds();
             record.running = false;
             record.failed = !ok;
         }
-        WakeAllConditionVariable(&finished_);
+        lock_.WakeAll();
     }
 
     // Under the lock.
@@ -205,18 +222,19 @@ private:
     // Under the lock: a running record for `path` in place of an old one, or null when
     // the table holds nothing but running walks.
     std::shared_ptr<WalkRecord> Start(const std::wstring& path) {
-        ULONGLONG now = GetTickCount64();
+        std::uint32_t now = Milliseconds();
         for (std::size_t i = records_.size(); i-- > 0;) {
             const WalkRecord& old = *records_[i];
-            if (!old.running &&
-                (old.path == path || now - old.finishedAt >= kWalkResultMilliseconds))
+            if (!old.running && (old.path == path || !IsFresh(old, now)))
                 records_.erase(records_.begin() + static_cast<std::ptrdiff_t>(i));
         }
         if (records_.size() >= kWalkResultsKept) {
             auto oldest = records_.end();
             for (auto it = records_.begin(); it != records_.end(); ++it)
                 if (!(*it)->running &&
-                    (oldest == records_.end() || (*it)->finishedAt < (*oldest)->finishedAt))
+                    (oldest == records_.end() ||
+                     MillisecondsSince((*it)->finishedAt, now) >
+                         MillisecondsSince((*oldest)->finishedAt, now)))
                     oldest = it;
             if (oldest == records_.end())
                 return nullptr;
@@ -228,8 +246,7 @@ private:
         return record;
     }
 
-    SRWLOCK lock_ = SRWLOCK_INIT;
-    CONDITION_VARIABLE finished_ = CONDITION_VARIABLE_INIT;
+    WaitLock lock_; // its condition: a walk has finished
     std::vector<std::shared_ptr<WalkRecord>> records_;
 };
 

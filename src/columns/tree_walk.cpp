@@ -120,11 +120,29 @@ bool IsDirectoryLink(const DirectoryEntry& entry) {
     return entry.reparseTag == 0 || (entry.reparseTag & kReparseTagNameSurrogate) != 0;
 }
 
+std::uint64_t Mix(std::uint64_t value) {
+    value += 0x9E3779B97F4A7C15ull;
+    value = (value ^ (value >> 30)) * 0xBF58476D1CE4E5B9ull;
+    value = (value ^ (value >> 27)) * 0x94D049BB133111EBull;
+    return value ^ (value >> 31);
+}
+
+// One entry's part of its folder's listing print; the parts are added, so the order of
+// the listing does not matter.
+std::uint64_t EntryPrint(const DirectoryEntry& entry) {
+    std::uint64_t name = 0xCBF29CE484222325ull;
+    for (std::size_t i = 0; i < entry.nameLength; ++i)
+        name = (name ^ static_cast<std::uint16_t>(entry.name[i])) * 0x100000001B3ull;
+    return Mix(name ^ Mix(entry.size ^ Mix(entry.writeTime ^ Mix(entry.attributes))));
+}
+
 // One folder on the current descent, with the subfolders still to be entered.
 struct Frame {
     std::size_t pathLength = 0; // of the folder's path with its trailing "\"
     std::uint64_t id = 0;
-    std::wstring names; // each name ended by a zero
+    std::uint64_t print = 0; // of the whole listing
+    FolderTotals own;        // what the folder's own listing adds
+    std::wstring names;      // each name ended by a zero
     std::vector<std::uint64_t> ids;
     std::size_t nextName = 0;
     std::size_t nextIndex = 0;
@@ -132,9 +150,10 @@ struct Frame {
 
 class Collector : public EntrySink {
 public:
-    Collector(FolderTotals& totals, Frame& frame) : totals_(totals), frame_(frame) {}
+    explicit Collector(Frame& frame) : totals_(frame.own), frame_(frame) {}
 
     void Entry(const DirectoryEntry& entry) override {
+        frame_.print += EntryPrint(entry);
         totals_.size += entry.size;
         if (IsDotName(entry.name, entry.nameLength)) {
             if (entry.nameLength == 1 && IsKnownId(entry.fileId))
@@ -173,6 +192,26 @@ bool IsOwnAncestor(const std::vector<Frame>& stack, std::uint64_t id, const std:
     return false;
 }
 
+// For a folder just listed without an id (the last frame): whether an ancestor's listing
+// was the same and the lister confirms that both are one folder.
+bool ListedAsAnAncestor(const std::vector<Frame>& stack, const std::wstring& path,
+                        DirectoryLister& lister) {
+    const Frame& child = stack.back();
+    if (IsKnownId(child.id))
+        return false;
+    for (std::size_t i = 0; i + 1 < stack.size(); ++i)
+        if (stack[i].print == child.print &&
+            lister.SameFolder(path.substr(0, stack[i].pathLength), path))
+            return true;
+    return false;
+}
+
+void Add(FolderTotals& totals, const FolderTotals& more) {
+    totals.size += more.size;
+    totals.files += more.files;
+    totals.folders += more.folders;
+}
+
 } // namespace
 
 FolderTotals WalkTree(const std::wstring& root, DirectoryLister& lister) {
@@ -190,8 +229,9 @@ FolderTotals WalkTree(const std::wstring& root, DirectoryLister& lister) {
     std::vector<Frame> stack(1);
     stack.back().pathLength = path.size();
     {
-        Collector collector(totals, stack.back());
+        Collector collector(stack.back());
         lister.List(path, collector);
+        Add(totals, stack.back().own);
     }
     while (!stack.empty()) {
         Frame& top = stack.back();
@@ -214,8 +254,16 @@ FolderTotals WalkTree(const std::wstring& root, DirectoryLister& lister) {
         Frame& child = stack.back();
         child.pathLength = path.size();
         child.id = id;
-        Collector collector(totals, child);
-        lister.List(path, collector);
+        bool again;
+        {
+            Collector collector(child);
+            lister.List(path, collector);
+            again = ListedAsAnAncestor(stack, path, lister);
+        }
+        if (again)
+            stack.pop_back();
+        else
+            Add(totals, child.own);
     }
     return totals;
 }

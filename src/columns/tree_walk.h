@@ -30,6 +30,7 @@ struct DirectoryEntry {
     std::uint32_t reparseTag; // valid with kAttributeReparsePoint
     std::uint64_t size;
     std::uint64_t fileId; // 0 when the listing gives none
+    std::uint64_t writeTime = 0; // as a FILETIME
 };
 
 class EntrySink {
@@ -64,7 +65,9 @@ struct FolderTotals {
 //   tag, as which Wine shows Unix links) is counted but not entered;
 // - a folder whose listing is not on this machine (recall on open) is counted only;
 // - a folder that is one of its own ancestors (a link not marked as one) is not entered
-//   again;
+//   again: told by the file ids of the listing, or, where the listing gives none, by
+//   a listing equal to an ancestor's that SameFolder confirms (its entries then count
+//   nowhere);
 // - a folder whose path would pass the system's limit is counted only.
 // A folder that cannot be listed adds nothing but its count in the parent.
 FolderTotals WalkTree(const std::wstring& root, DirectoryLister& lister);

@@ -1,4 +1,4 @@
-// A critical section and its scope guard; a scope guard for a slim reader/writer lock.
+// A critical section and its scope guard; a lock with a condition to wait on.
 #pragma once
 
 #include <windows.h>
@@ -29,16 +29,51 @@ private:
     CriticalSection& section_;
 };
 
-// Holds an SRW lock exclusively for its scope.
-class ExclusiveLock {
+// A lock with one condition to wait on. Slim reader/writer lock and condition variable
+// where the system has them (Vista on); before that a critical section and an event for
+// each waiting thread.
+class WaitLock {
 public:
-    explicit ExclusiveLock(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
-    ~ExclusiveLock() { ReleaseSRWLockExclusive(&lock_); }
-    ExclusiveLock(const ExclusiveLock&) = delete;
-    ExclusiveLock& operator=(const ExclusiveLock&) = delete;
+    WaitLock();
+    ~WaitLock();
+    WaitLock(const WaitLock&) = delete;
+    WaitLock& operator=(const WaitLock&) = delete;
+
+    void Acquire();
+    void Release();
+    // Held on entry and on return: lets the lock go while waiting for WakeAll, at most
+    // `milliseconds`; false when that time ran out. It may also return for nothing, so
+    // callers wait in a loop on their own state.
+    bool Wait(DWORD milliseconds = INFINITE);
+    // Wakes every thread in Wait; with or without the lock held.
+    void WakeAll();
+    // Whether the slim lock is used (for tests of both ways).
+    bool IsSlim() const { return slim_; }
 
 private:
-    SRWLOCK& lock_;
+    struct Waiter {
+        HANDLE event;
+        Waiter* next;
+    };
+
+    bool slim_;
+    SRWLOCK lock_ = SRWLOCK_INIT;
+    CONDITION_VARIABLE condition_ = CONDITION_VARIABLE_INIT;
+    CRITICAL_SECTION section_;     // the lock before Vista
+    CRITICAL_SECTION waitersLock_; // guards waiters_
+    Waiter* waiters_ = nullptr;
+};
+
+// Holds a WaitLock for its scope.
+class WaitLockGuard {
+public:
+    explicit WaitLockGuard(WaitLock& lock) : lock_(lock) { lock_.Acquire(); }
+    ~WaitLockGuard() { lock_.Release(); }
+    WaitLockGuard(const WaitLockGuard&) = delete;
+    WaitLockGuard& operator=(const WaitLockGuard&) = delete;
+
+private:
+    WaitLock& lock_;
 };
 
 } // namespace rb

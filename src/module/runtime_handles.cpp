@@ -43,6 +43,7 @@ template <typename Fn> Fn Kernel32(void* volatile& cache, const char* name) {
     return reinterpret_cast<Fn>(found);
 }
 
+void* volatile createSemaphore = nullptr;
 void* volatile closeHandle = nullptr;
 void* volatile tlsAlloc = nullptr;
 void* volatile tlsFree = nullptr;
@@ -74,7 +75,9 @@ void ForgetSemaphore(HANDLE handle) {
 
 HANDLE WINAPI CreateRecordedSemaphore(LPSECURITY_ATTRIBUTES attributes, LONG initial, LONG maximum,
                                       LPCWSTR name) {
-    HANDLE handle = CreateSemaphoreExW(attributes, initial, maximum, name, 0, SEMAPHORE_ALL_ACCESS);
+    auto create = Kernel32<HANDLE(WINAPI*)(LPSECURITY_ATTRIBUTES, LONG, LONG, LPCWSTR)>(
+        createSemaphore, "CreateSemaphoreW");
+    HANDLE handle = create ? create(attributes, initial, maximum, name) : nullptr;
     if (handle)
         RecordSemaphore(handle);
     return handle;

@@ -286,13 +286,13 @@ void DetailsPage::AskStatistics(Row& item) {
     std::wstring extended = ExtendedPath(item.path);
     if (extended.empty())
         return;
-    ExclusiveLock lock(lock_);
+    WaitLockGuard lock(lock_);
     if (closing_)
         return;
     jobs_.push_back({&item, generation_, extended});
     if (!worker_)
         worker_ = CreateThread(nullptr, 0, &DetailsPage::WorkerMain, this, 0, nullptr);
-    WakeAllConditionVariable(&wake_);
+    lock_.WakeAll();
 }
 
 DWORD WINAPI DetailsPage::WorkerMain(void* page) {
@@ -307,9 +307,9 @@ void DetailsPage::Work() {
     for (;;) {
         Job job;
         {
-            ExclusiveLock lock(lock_);
+            WaitLockGuard lock(lock_);
             while (!closing_ && jobs_.empty())
-                SleepConditionVariableSRW(&wake_, &lock_, INFINITE, 0);
+                lock_.Wait();
             if (closing_)
                 return;
             job = std::move(jobs_.front());
@@ -322,7 +322,7 @@ void DetailsPage::Work() {
         FolderTotals totals = WalkFolderStoppable(job.path, stopWalk_);
         HWND notify;
         {
-            ExclusiveLock lock(lock_);
+            WaitLockGuard lock(lock_);
             if (closing_ || job.generation != generation_)
                 continue;
             done_.push_back({job.item, job.generation, totals});
@@ -336,7 +336,7 @@ void DetailsPage::ShowStatistics() {
     std::vector<Done> done;
     unsigned generation;
     {
-        ExclusiveLock lock(lock_);
+        WaitLockGuard lock(lock_);
         done.swap(done_);
         generation = generation_;
     }
@@ -370,7 +370,7 @@ void DetailsPage::ShowStatistics() {
 void DetailsPage::StopWalks(bool forGood) {
     HANDLE worker = nullptr;
     {
-        ExclusiveLock lock(lock_);
+        WaitLockGuard lock(lock_);
         ++generation_;
         jobs_.clear();
         done_.clear();
@@ -382,7 +382,7 @@ void DetailsPage::StopWalks(bool forGood) {
             worker_ = nullptr;
         }
     }
-    WakeAllConditionVariable(&wake_);
+    lock_.WakeAll();
     if (worker) {
         // The walk lists nothing more once told to stop: this wait is short.
         WaitForSingleObject(worker, INFINITE);

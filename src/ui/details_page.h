@@ -5,6 +5,7 @@
 #include "columns/folder_walk.h"
 #include "columns/image_library.h"
 #include "common/win_handles.h"
+#include "common/win_lock.h"
 #include "shell/shell_selection.h"
 #include "ui/page.h"
 
@@ -81,8 +82,7 @@ private:
     std::wstring resultText_;
 
     // The walks of folder items, on a worker thread of the page.
-    SRWLOCK lock_ = SRWLOCK_INIT;
-    CONDITION_VARIABLE wake_ = CONDITION_VARIABLE_INIT;
+    WaitLock lock_; // its condition: a job came, or the page closes
     std::deque<Job> jobs_;
     std::vector<Done> done_;
     unsigned generation_ = 0;

@@ -1,6 +1,9 @@
 // Creates the column handler by its CLSID, as Explorer does, and prints the first
 // column's title and the file of the module that answered. Exit code 0 when it worked.
 // With "--version FILE" it prints the file version and product name of FILE instead.
+// With "--dialog-text BUTTON COMMAND-LINE" it starts the program, waits for its first
+// dialog window, prints the texts of that window's static controls (UTF-8, one a line),
+// presses BUTTON (a command id: 1 OK, 2 Cancel) and prints the program's exit code.
 #include <windows.h>
 #include <shlobj.h>
 
@@ -36,12 +39,82 @@ int PrintVersion(const wchar_t* file) {
     return 0;
 }
 
+struct Search {
+    DWORD process;
+    HWND found;
+};
+
+BOOL CALLBACK FindDialog(HWND window, LPARAM data) {
+    auto* search = reinterpret_cast<Search*>(data);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    char name[16] = {};
+    GetClassNameA(window, name, sizeof name);
+    if (process == search->process && IsWindowVisible(window) && lstrcmpA(name, "#32770") == 0) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CALLBACK PrintStatic(HWND control, LPARAM) {
+    char name[16] = {};
+    GetClassNameA(control, name, sizeof name);
+    wchar_t text[2048] = {};
+    if (lstrcmpiA(name, "Static") == 0 && IsWindowVisible(control) &&
+        GetWindowTextW(control, text, 2048) > 0) {
+        char utf8[6144] = {};
+        WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof utf8, nullptr, nullptr);
+        std::printf("%s\n", utf8);
+    }
+    return TRUE;
+}
+
+int DialogText(int button, const wchar_t* commandLine) {
+    std::vector<wchar_t> line(commandLine, commandLine + lstrlenW(commandLine) + 1);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+        std::printf("not started\n");
+        return 1;
+    }
+    Search search = {process.dwProcessId, nullptr};
+    for (int i = 0; i < 600 && !search.found; ++i) {
+        if (WaitForSingleObject(process.hProcess, 100) == WAIT_OBJECT_0)
+            break;
+        EnumWindows(&FindDialog, reinterpret_cast<LPARAM>(&search));
+    }
+    if (search.found) {
+        Sleep(300); // the page inside the window is filled right after it shows
+        EnumChildWindows(search.found, &PrintStatic, 0);
+        PostMessageW(search.found, WM_COMMAND, static_cast<WPARAM>(button), 0);
+    } else {
+        std::printf("no dialog\n");
+    }
+    DWORD code = 259;
+    if (WaitForSingleObject(process.hProcess, 30000) == WAIT_OBJECT_0)
+        GetExitCodeProcess(process.hProcess, &code);
+    std::printf("exit %lu\n", static_cast<unsigned long>(code));
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return 0;
+}
+
 } // namespace
 
 int main() {
     int argc = 0;
     wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     if (argc == 3 && lstrcmpW(argv[1], L"--version") == 0) return PrintVersion(argv[2]);
+    if (argc >= 4 && lstrcmpW(argv[1], L"--dialog-text") == 0) {
+        // The rest of the command line as it was given, after the button.
+        const wchar_t* rest = wcsstr(GetCommandLineW(), argv[3]);
+        if (rest && rest > GetCommandLineW() && rest[-1] == L'"')
+            --rest;
+        return DialogText(_wtoi(argv[2]), rest ? rest : argv[3]);
+    }
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     IColumnProvider* provider = nullptr;
     HRESULT hr = CoCreateInstance(kHandler, nullptr, CLSCTX_INPROC_SERVER, kColumnProvider,

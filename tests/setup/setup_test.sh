@@ -8,8 +8,21 @@ if [ ! -f "$installer" ]; then
   echo "FAIL: no installer at $installer (make setup builds it)"
   exit 1
 fi
-prefix=$(mktemp -d "${TMPDIR:-/tmp}/rubrikator-setup-$arch.XXXXXX")
-trap 'WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1; rm -rf "$prefix"' EXIT
+prefixes=()
+new_prefix() { # VARIABLE: a fresh folder for a prefix, removed at the end
+  local made
+  made=$(mktemp -d "${TMPDIR:-/tmp}/rubrikator-setup-$arch.XXXXXX")
+  prefixes+=("$made")
+  printf -v "$1" '%s' "$made"
+}
+cleanup() {
+  for p in "${prefixes[@]}"; do
+    WINEPREFIX=$p wineserver -k >/dev/null 2>&1
+    rm -rf "$p" "$p.lock"
+  done
+}
+trap cleanup EXIT
+new_prefix prefix
 failures=0
 check() { # description, then a command that must succeed
   local what=$1
@@ -102,6 +115,32 @@ for view in $views; do
 done
 check "uninstalled: uninstall entry gone" no_key "$uninstall" 64
 check "uninstalled: the user's options stay" has "$options" 64 "tab_id"
+
+# Windows that report XP: XP SP3 for the 32-bit setup, XP x64 for the 64-bit one.
+new_prefix xp
+xp_version=winxp
+[ "$arch" = win64 ] && xp_version=winxp64
+RB_WINE_VERSION=$xp_version "$launcher" "$xp" "$arch" "$installer" /S
+WINEPREFIX=$xp wineserver -w
+xp_out=$(RB_WINE_VERSION=$xp_version "$launcher" "$xp" "$arch" "$probe32" 2>/dev/null | tr -d '\r')
+echo "      on $xp_version: $xp_out"
+check "on $xp_version: installed, and a 32-bit program creates the handler" \
+  bash -c "[[ '$xp_out' == *'32-bit: Ordnergr'*'Rubrikator.dll' ]]"
+if [ "$arch" = win64 ]; then
+  xp_out64=$(RB_WINE_VERSION=$xp_version "$launcher" "$xp" "$arch" "$probe64" 2>/dev/null | tr -d '\r')
+  check "on $xp_version: a 64-bit program creates the handler" \
+    bash -c "[[ '$xp_out64' == *'64-bit: Ordnergr'*'Rubrikator.dll' ]]"
+else
+  # Older than XP: a message says why, nothing is installed.
+  new_prefix old
+  refused=$(RB_WINE_VERSION=win2k "$launcher" "$old" "$arch" "$probe32" --dialog-text 1 \
+    "Z:${installer//\//\\}" 2>/dev/null | tr -d '\r')
+  echo "      on win2k: $refused"
+  check "on Windows 2000: the setup says which Windows it needs" \
+    grep -qF "Rubrikator braucht Windows XP mit Service Pack 3" <<<"$refused"
+  check "on Windows 2000: the setup ends with an error code" grep -qx "exit 1" <<<"$refused"
+  check "on Windows 2000: nothing installed" test ! -e "$old/drive_c/Program Files/Rubrikator"
+fi
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures setup checks failed"

@@ -44,6 +44,7 @@ public:
         std::uint64_t size;
         std::uint64_t id;
         std::uint32_t tag;
+        std::uint64_t writeTime = 0;
     };
     std::map<std::wstring, std::vector<Item>> folders;
     std::vector<std::wstring> listed;
@@ -64,7 +65,7 @@ public:
             return false;
         for (const Item& item : it->second)
             sink.Entry({item.name.c_str(), item.name.size(), item.attributes, item.tag, item.size,
-                        item.id});
+                        item.id, item.writeTime});
         return true;
     }
     bool SameFolder(const std::wstring&, const std::wstring&) override {
@@ -121,6 +122,44 @@ TEST(WalkTree, AFolderThatIsItsOwnAncestorIsNotEnteredAgain) {
     EXPECT_EQ(t.size, 7u + 2 * 18u);
     EXPECT_EQ(fs.listed, (std::vector<std::wstring>{L"R\\", L"R\\a\\"}));
     EXPECT_EQ(fs.sameFolderQuestions, 3);
+}
+
+TEST(WalkTree, WithoutIdsAListingLikeAnAncestorsIsAskedAboutAndThenCountsNowhere) {
+    // The links of the test above through a listing without ids (the find functions of
+    // XP): a link lists exactly what its target lists.
+    FakeLister fs;
+    fs.Folder(L"R\\", 0, {{L"f", 0x20, 3, 0, 0}, {L"a", kDir, 0, 0, 0}, {L"loop", kDir, 0, 0, 0}});
+    fs.Folder(L"R\\a\\", 0,
+              {{L"g", 0x20, 4, 0, 0}, {L"up", kDir, 0, 0, 0}, {L"top", kDir, 0, 0, 0}});
+    fs.folders[L"R\\loop\\"] = fs.folders[L"R\\"];
+    fs.folders[L"R\\a\\up\\"] = fs.folders[L"R\\a\\"];
+    fs.folders[L"R\\a\\top\\"] = fs.folders[L"R\\"];
+    FolderTotals t = WalkTree(L"R", fs);
+    EXPECT_EQ(t.files, 2);
+    EXPECT_EQ(t.folders, 4);
+    EXPECT_EQ(t.size, 7u + 2 * 18u);
+    EXPECT_EQ(fs.listed, (std::vector<std::wstring>{L"R\\", L"R\\a\\", L"R\\a\\up\\",
+                                                    L"R\\a\\top\\", L"R\\loop\\"}));
+    EXPECT_EQ(fs.sameFolderQuestions, 3);
+
+    // A folder whose listing only looks like its parent's is walked when the lister says
+    // that they are two folders.
+    FakeLister twin;
+    twin.sameFolderAnswer = false;
+    twin.Folder(L"R\\", 0, {{L"x", kDir, 0, 0, 0}, {L"f", 0x20, 5, 0, 0}});
+    twin.folders[L"R\\x\\"] = twin.folders[L"R\\"];
+    FolderTotals u = WalkTree(L"R", twin);
+    EXPECT_EQ(u.files, 2);
+    EXPECT_EQ(u.folders, 2);
+    EXPECT_EQ(u.size, 2 * (5u + 18u));
+    EXPECT_EQ(twin.sameFolderQuestions, 1);
+    // A different write time makes another listing: no question.
+    FakeLister touched;
+    touched.Folder(L"R\\", 0, {{L"x", kDir, 0, 0, 0}, {L"f", 0x20, 5, 0, 0}});
+    touched.folders[L"R\\x\\"] = touched.folders[L"R\\"];
+    touched.folders[L"R\\x\\"][3].writeTime = 1;
+    EXPECT_EQ(WalkTree(L"R", touched).files, 2);
+    EXPECT_EQ(touched.sameFolderQuestions, 0);
 }
 
 TEST(WalkTree, EqualIdsOfDifferentFoldersAndUnknownIdsDoNotStopTheWalk) {
