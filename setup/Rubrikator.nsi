@@ -23,6 +23,9 @@ SetCompressor /SOLID lzma
 !define PRODUCT_KEY "Software\Werkhaus\Rubrikator"
 !define LIBRARY_SHELL_EXTENSION
 !define LIBRARY_COM
+; The same version installed again replaces the DLLs too: a damaged or changed file is
+; mended by running the setup once more.
+!define LIBRARY_IGNORE_VERSION
 
 Name "${PRODUCT} ${VERSION}"
 OutFile "${OUTFILE}"
@@ -41,7 +44,7 @@ VIAddVersionKey /LANG=1031 "LegalCopyright" "${PUBLISHER}"
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
 !define MUI_ABORTWARNING
-!define MUI_WELCOMEPAGE_TEXT "Rubrikator fügt dem Windows-Explorer zwölf Spalten hinzu: Ordnergröße, Ordner- und Dateienanzahl, DPI, Bittiefe und Größe von Bildern, kompletter Pfad, Dateierweiterung, Content-Type und die Sekunden der drei Dateizeiten.$\r$\n$\r$\nÜber den Eintrag $\"Rubrikator$\" im Kontextmenü des Explorers öffnet sich sein Fenster.$\r$\n$\r$\n$_CLICK"
+!define MUI_WELCOMEPAGE_TEXT "Rubrikator zeigt zwölf Werte zu Dateien und Ordnern: Ordnergröße, Ordner- und Dateienanzahl, DPI, Bittiefe und Größe von Bildern, kompletter Pfad, Dateierweiterung, Content-Type und die Sekunden der drei Dateizeiten.$\r$\n$\r$\nDer Explorer von Windows XP und Windows Server 2003 zeigt sie als Spalten der Detailansicht. Auf jedem Windows stehen sie auf der Seite $\"Details$\" des Rubrikator-Fensters, das der Eintrag $\"Rubrikator$\" im Kontextmenü des Explorers öffnet.$\r$\n$\r$\n$_CLICK"
 !define MUI_FINISHPAGE_TEXT "Rubrikator ist eingerichtet. Im Explorer öffnet der Eintrag $\"Rubrikator$\" im Kontextmenü sein Fenster."
 !define MUI_COMPONENTSPAGE_NODESC
 
@@ -97,17 +100,53 @@ Function un.onInit
   !insertmacro Folders
 FunctionEnd
 
+; A DLL that does not register stops the setup: what was registered is unregistered and
+; the files go again, so that no class points to a file that is not there.
+Function RegistrationFailed
+  UnRegDLL "$Dir32\Rubrikator.dll"
+  Delete "$Dir32\Rubrikator.dll"
+  ${If} ${RunningX64}
+    ${DisableX64FSRedirection}
+    ExecWait '"$WINDIR\System32\regsvr32.exe" /s /u "$INSTDIR\Rubrikator.dll"'
+    ${EnableX64FSRedirection}
+    Delete "$INSTDIR\Rubrikator.dll"
+  ${EndIf}
+  RMDir "$INSTDIR"
+  RMDir "$Dir32"
+  MessageBox MB_OK|MB_ICONSTOP "Rubrikator konnte nicht eingerichtet werden: $R9 ließ sich nicht registrieren. Es ist nichts davon eingerichtet geblieben." /SD IDOK
+  SetErrorLevel 2
+  Abort
+FunctionEnd
+
 Section "Rubrikator" SecMain
   SectionIn RO
-  ; A DLL that Explorer holds loaded is replaced, and registered, at the next restart.
+  ; A DLL that Explorer holds loaded is replaced at the next restart; its registration,
+  ; the same keys for the same path, is written now.
   SetOutPath "$Dir32"
-  !insertmacro InstallLib REGDLL NOTSHARED REBOOT_NOTPROTECTED "${DLL32}" "$Dir32\Rubrikator.dll" "$Dir32"
+  !insertmacro InstallLib DLL NOTSHARED REBOOT_NOTPROTECTED "${DLL32}" "$Dir32\Rubrikator.dll" "$Dir32"
   ${If} ${RunningX64}
     SetOutPath "$INSTDIR"
     !define LIBRARY_X64
-    !insertmacro InstallLib REGDLL NOTSHARED REBOOT_NOTPROTECTED "${DLL64}" "$INSTDIR\Rubrikator.dll" "$INSTDIR"
+    !insertmacro InstallLib DLL NOTSHARED REBOOT_NOTPROTECTED "${DLL64}" "$INSTDIR\Rubrikator.dll" "$INSTDIR"
     !undef LIBRARY_X64
   ${EndIf}
+
+  ClearErrors
+  RegDLL "$Dir32\Rubrikator.dll"
+  ${If} ${Errors}
+    StrCpy $R9 "$Dir32\Rubrikator.dll"
+    Call RegistrationFailed
+  ${EndIf}
+  ${If} ${RunningX64}
+    ${DisableX64FSRedirection}
+    ExecWait '"$WINDIR\System32\regsvr32.exe" /s "$INSTDIR\Rubrikator.dll"' $0
+    ${EnableX64FSRedirection}
+    ${If} $0 != 0
+      StrCpy $R9 "$INSTDIR\Rubrikator.dll"
+      Call RegistrationFailed
+    ${EndIf}
+  ${EndIf}
+  System::Call 'Shell32::SHChangeNotify(i 0x08000000, i 0, i 0, i 0)'
 
   SetOutPath "$INSTDIR"
   WriteUninstaller "$INSTDIR\uninstall.exe"

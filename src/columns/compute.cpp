@@ -25,7 +25,8 @@ ColumnValue ComputeColumnValue(unsigned column, const wchar_t* path, std::uint32
     case FolderSize:
     case FolderCount:
     case FileCount:
-        ProduceFolderColumn(column, path, isFolder, value);
+        if (!ProduceFolderColumn(column, path, isFolder, value))
+            result.outcome = ColumnOutcome::NoValue;
         break;
     case Dpi:
         ProduceDpi(images, path, attributes, value);

@@ -16,6 +16,13 @@ namespace rb {
 namespace {
 
 volatile LONG64 listings = 0;
+volatile LONG waiting = 0;
+void* volatile listingHook = reinterpret_cast<void*>(InitialListingHook());
+
+ListingHook CurrentHook() {
+    return reinterpret_cast<ListingHook>(
+        InterlockedCompareExchangePointer(&listingHook, nullptr, nullptr));
+}
 
 DirectoryEntry FromFindData(const WIN32_FIND_DATAW& data) {
     DirectoryEntry entry;
@@ -34,10 +41,18 @@ DirectoryEntry FromFindData(const WIN32_FIND_DATAW& data) {
 // a folder reached again through an unmarked link. Where the system (before Vista) or the
 // file system does not give that information class, the plain find functions list
 // instead (without ids; the walk then tells a folder reached again by its listing).
+// With a stop flag, a listing ends early once it is set; it is looked at between blocks
+// of entries, so that one huge folder or a stalling share does not hold a stop up.
 class SystemLister : public DirectoryLister {
 public:
+    explicit SystemLister(const std::atomic<bool>* stop = nullptr) : stop_(stop) {}
+
     bool List(const std::wstring& path, EntrySink& sink) override {
         InterlockedIncrement64(&listings);
+        if (Stopped())
+            return false;
+        if (ListingHook hook = CurrentHook())
+            hook(path);
         if (!withIds_)
             return ListByFind(path, sink);
         UniqueFile folder(CreateFileW(path.c_str(), FILE_LIST_DIRECTORY | SYNCHRONIZE,
@@ -48,6 +63,8 @@ public:
         if (buffer_.empty())
             buffer_.resize(kBufferBytes / sizeof(LONGLONG));
         for (bool first = true;; first = false) {
+            if (!first && Stopped())
+                return false;
             if (!listByHandle_(folder.get(), FileIdBothDirectoryInfo, buffer_.data(),
                                kBufferBytes)) {
                 DWORD error = GetLastError();
@@ -88,6 +105,9 @@ public:
 
 private:
     static constexpr DWORD kBufferBytes = 64 * 1024;
+    static constexpr unsigned kEntriesBetweenStopChecks = 1000;
+
+    bool Stopped() const { return stop_ && stop_->load(); }
 
     static bool Identify(const std::wstring& path, BY_HANDLE_FILE_INFORMATION& info) {
         UniqueFile file(CreateFileW(path.c_str(), 0,
@@ -102,8 +122,7 @@ private:
         UniqueFind find;
         if (basicFind_) {
             find.reset(FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data,
-                                        FindExSearchNameMatch, nullptr,
-                                        FIND_FIRST_EX_LARGE_FETCH));
+                                        FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH));
             // Systems before Windows 7 know neither the basic level nor the large fetch.
             if (!find && GetLastError() == ERROR_INVALID_PARAMETER)
                 basicFind_ = false;
@@ -113,28 +132,24 @@ private:
                                         FindExSearchNameMatch, nullptr, 0));
         if (!find)
             return false;
-        do
+        unsigned sinceCheck = 0;
+        do {
             sink.Entry(FromFindData(data));
-        while (FindNextFileW(find.get(), &data));
+            if (++sinceCheck == kEntriesBetweenStopChecks) {
+                sinceCheck = 0;
+                if (Stopped())
+                    return false;
+            }
+        } while (FindNextFileW(find.get(), &data));
         return true;
     }
 
+    const std::atomic<bool>* stop_;
     std::vector<LONGLONG> buffer_; // 8-byte aligned, as the information class needs
     decltype(NewerApi::getFileInformationByHandleEx) listByHandle_ =
         Newer().getFileInformationByHandleEx;
     bool withIds_ = listByHandle_ != nullptr;
     bool basicFind_ = Newer().findExInfoBasic;
-};
-
-class StoppableLister : public SystemLister {
-public:
-    explicit StoppableLister(const std::atomic<bool>& stop) : stop_(stop) {}
-    bool List(const std::wstring& path, EntrySink& sink) override {
-        return !stop_.load() && SystemLister::List(path, sink);
-    }
-
-private:
-    const std::atomic<bool>& stop_;
 };
 
 // Results of recent walks, shared by every thread of the process.
@@ -148,27 +163,31 @@ struct WalkRecord {
 
 class WalkTable {
 public:
-    FolderTotals Statistics(const std::wstring& path) {
-        for (;;) {
-            std::shared_ptr<WalkRecord> record;
-            {
-                WaitLockGuard lock(lock_);
-                record = Find(path);
-                if (record && record->running) {
-                    while (record->running)
-                        lock_.Wait();
-                    if (!record->failed)
-                        return record->totals;
-                    continue; // that walk ended in an exception: try again
-                }
-                if (record && IsFresh(*record, Milliseconds()))
-                    return record->totals;
-                record = Start(path);
+    bool Statistics(const std::wstring& path, FolderTotals& totals) {
+        std::shared_ptr<WalkRecord> record;
+        {
+            WaitLockGuard lock(lock_);
+            record = Find(path);
+            if (record && record->running) {
+                // That walk's outcome is this request's too, a failure included.
+                InterlockedIncrement(&waiting);
+                while (record->running)
+                    lock_.Wait();
+                InterlockedDecrement(&waiting);
+                totals = record->totals;
+                return !record->failed;
             }
-            if (!record)
-                return Walk(path); // table full of running walks: walk unshared
-            return Finish(record, path);
+            if (record && IsFresh(*record, Milliseconds())) {
+                totals = record->totals;
+                return true;
+            }
+            record = Start(path);
         }
+        if (!record) // table full of running walks: walk unshared
+            return Walk(path, totals);
+        bool ok = Walk(path, totals);
+        Complete(*record, totals, ok);
+        return ok;
     }
 
     void Forget() {
@@ -183,21 +202,17 @@ private:
         return MillisecondsSince(record.finishedAt, now) < kWalkResultMilliseconds;
     }
 
-    static FolderTotals Walk(const std::wstring& path) {
-        SystemLister lister;
-        return WalkTree(path, lister);
-    }
-
-    FolderTotals Finish(const std::shared_ptr<WalkRecord>& record, const std::wstring& path) {
-        FolderTotals totals;
+    // False when the folder could not be listed or the walk failed: its numbers would be
+    // some other folder's, or none at all.
+    static bool Walk(const std::wstring& path, FolderTotals& totals) {
         try {
-            totals = Walk(path);
-        } catch (...) {
-            Complete(*record, totals, false); // waiters must not wait for ever
-            throw;
+            SystemLister lister;
+            totals = WalkTree(path, lister);
+            return totals.listed;
+        } catch (...) { // out of memory in a huge tree, or a failure inside a listing
+            totals = FolderTotals();
+            return false;
         }
-        Complete(*record, totals, true);
-        return totals;
     }
 
     void Complete(WalkRecord& record, const FolderTotals& totals, bool ok) {
@@ -207,6 +222,14 @@ private:
             record.finishedAt = Milliseconds();
             record.running = false;
             record.failed = !ok;
+            // A failure is not kept: the next request walks again. Its waiters hold the
+            // record themselves.
+            if (!ok)
+                for (std::size_t i = 0; i < records_.size(); ++i)
+                    if (records_[i].get() == &record) {
+                        records_.erase(records_.begin() + static_cast<std::ptrdiff_t>(i));
+                        break;
+                    }
         }
         lock_.WakeAll();
     }
@@ -232,9 +255,8 @@ private:
             auto oldest = records_.end();
             for (auto it = records_.begin(); it != records_.end(); ++it)
                 if (!(*it)->running &&
-                    (oldest == records_.end() ||
-                     MillisecondsSince((*it)->finishedAt, now) >
-                         MillisecondsSince((*oldest)->finishedAt, now)))
+                    (oldest == records_.end() || MillisecondsSince((*it)->finishedAt, now) >
+                                                     MillisecondsSince((*oldest)->finishedAt, now)))
                     oldest = it;
             if (oldest == records_.end())
                 return nullptr;
@@ -255,8 +277,17 @@ WalkTable walkTable;
 } // namespace
 
 FolderTotals WalkFolderStoppable(const std::wstring& extendedPath, const std::atomic<bool>& stop) {
-    StoppableLister lister(stop);
+    SystemLister lister(&stop);
     return WalkTree(extendedPath, lister);
+}
+
+ListingHook SetListingHook(ListingHook hook) {
+    return reinterpret_cast<ListingHook>(
+        InterlockedExchangePointer(&listingHook, reinterpret_cast<void*>(hook)));
+}
+
+std::size_t RequestsWaitingForAWalk() {
+    return static_cast<std::size_t>(InterlockedCompareExchange(&waiting, 0, 0));
 }
 
 void ForgetFolderStatistics() {
@@ -278,10 +309,11 @@ std::uint64_t WalkFolder(const wchar_t* path, std::int64_t& files, std::int64_t&
     return totals.size;
 }
 
-FolderTotals FolderStatistics(const std::wstring& extendedPath) {
+bool FolderStatistics(const std::wstring& extendedPath, FolderTotals& totals) {
+    totals = FolderTotals();
     if (extendedPath.empty())
-        return FolderTotals();
-    return walkTable.Statistics(extendedPath);
+        return false;
+    return walkTable.Statistics(extendedPath, totals);
 }
 
 std::uint64_t FileSize(const wchar_t* path) {
@@ -297,14 +329,16 @@ std::uint64_t FileSize(const wchar_t* path) {
     return find ? FromFindData(data).size : 0;
 }
 
-void ProduceFolderColumn(unsigned column, const wchar_t* path, bool isFolder, ValueText& value) {
+bool ProduceFolderColumn(unsigned column, const wchar_t* path, bool isFolder, ValueText& value) {
     const OptionSet& options = Options();
     if (!isFolder) {
         if (column == FolderSize && options.dateiGroesse.load(std::memory_order_relaxed) != 0)
             value.Assign(FormatSize(FileSize(path), CurrentSizeFormat()).c_str());
-        return;
+        return true;
     }
-    FolderTotals totals = FolderStatistics(ExtendedPath(path ? path : L""));
+    FolderTotals totals;
+    if (!FolderStatistics(ExtendedPath(path ? path : L""), totals))
+        return false;
     switch (column) {
     case FolderSize:
         value.Assign(FormatSize(totals.size, CurrentSizeFormat()).c_str());
@@ -322,6 +356,7 @@ void ProduceFolderColumn(unsigned column, const wchar_t* path, bool isFolder, Va
     default:
         break;
     }
+    return true;
 }
 
 } // namespace rb

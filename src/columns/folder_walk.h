@@ -14,15 +14,18 @@ namespace rb {
 // path. Every call walks.
 std::uint64_t WalkFolder(const wchar_t* path, std::int64_t& files, std::int64_t& folders);
 
-// One walk of `extendedPath` (no kept results), which lists nothing more once `stop` is
-// set; its numbers are then incomplete.
+// One walk of `extendedPath` (no kept results) that ends early once `stop` is set: it is
+// looked at before every listing and between the blocks of one (at least every 1,000
+// entries). A stopped walk's folder counts as not listed.
 FolderTotals WalkFolderStoppable(const std::wstring& extendedPath, const std::atomic<bool>& stop);
 
-// The three numbers of the folder `extendedPath` for the columns. Explorer asks for size,
-// folder count and file count one after the other, often on different threads: one walk
-// serves them all. A result is kept for 2 seconds; a request for a folder whose walk is
-// running on another thread waits for that walk.
-FolderTotals FolderStatistics(const std::wstring& extendedPath);
+// The three numbers of the folder `extendedPath` for the columns; false (no value) when
+// the folder itself cannot be listed or its walk failed (out of memory, say). Explorer
+// asks for size, folder count and file count one after the other, often on different
+// threads: one walk serves them all. A result is kept for 2 seconds; a request for a
+// folder whose walk is running on another thread waits for that walk and shares its
+// outcome. A failed walk is forgotten at once: the next request walks again.
+bool FolderStatistics(const std::wstring& extendedPath, FolderTotals& totals);
 
 // How long a walk's result serves later requests, and how many folders are kept.
 constexpr unsigned kWalkResultMilliseconds = 2000;
@@ -33,6 +36,16 @@ void ForgetFolderStatistics();
 
 // The number of folder listings made by this process so far.
 std::uint64_t FolderListingCount();
+// The number of requests now waiting for a walk on another thread (for tests).
+std::size_t RequestsWaitingForAWalk();
+
+// Called before every folder listing with the folder's path; it may block or throw. For
+// tests, which stand in for a listing that stalls or fails.
+using ListingHook = void (*)(const std::wstring& path);
+ListingHook SetListingHook(ListingHook hook);
+// The hook every process starts with: none, but in the DLL's test builds (RB_TEST_SEAMS),
+// whose listings of a folder named "rb-throw" throw.
+ListingHook InitialListingHook();
 
 // Size of one file; 0 when it cannot be found.
 std::uint64_t FileSize(const wchar_t* path);

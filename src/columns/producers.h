@@ -26,8 +26,9 @@ void PrintColumnTime(unsigned column, const FileTimes& times, ValueText& value);
 // Column 8: the "Content Type" registered for the extension (null: HKEY_CLASSES_ROOT).
 void ProduceContentType(const char* extension, ValueText& value);
 
-// Columns 0 to 2 of a folder and column 0 of a file.
-void ProduceFolderColumn(unsigned column, const wchar_t* path, bool isFolder, ValueText& value);
+// Columns 0 to 2 of a folder and column 0 of a file; false (no value) when the folder
+// cannot be listed or its walk failed.
+bool ProduceFolderColumn(unsigned column, const wchar_t* path, bool isFolder, ValueText& value);
 
 // Columns 3 to 5. ProduceImageSize returns false when the item does not load as an image.
 void ProduceDpi(ImageLibrary& images, const wchar_t* path, std::uint32_t attributes,

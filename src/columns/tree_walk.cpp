@@ -230,7 +230,7 @@ FolderTotals WalkTree(const std::wstring& root, DirectoryLister& lister) {
     stack.back().pathLength = path.size();
     {
         Collector collector(stack.back());
-        lister.List(path, collector);
+        totals.listed = lister.List(path, collector);
         Add(totals, stack.back().own);
     }
     while (!stack.empty()) {

@@ -29,7 +29,7 @@ struct DirectoryEntry {
     std::uint32_t attributes;
     std::uint32_t reparseTag; // valid with kAttributeReparsePoint
     std::uint64_t size;
-    std::uint64_t fileId; // 0 when the listing gives none
+    std::uint64_t fileId;        // 0 when the listing gives none
     std::uint64_t writeTime = 0; // as a FILETIME
 };
 
@@ -56,6 +56,7 @@ struct FolderTotals {
     std::uint64_t size = 0;
     std::int64_t files = 0;
     std::int64_t folders = 0;
+    bool listed = false; // the folder itself could be listed: only then are the numbers its own
 };
 
 // Sums and counts everything below `root` (extended form). Every entry's size is added,

@@ -1,5 +1,7 @@
 #include "common/win_text.h"
 
+#include "common/text.h"
+
 namespace rb {
 
 std::wstring AnsiToWide(const char* text) {
@@ -48,6 +50,20 @@ std::string WideToUtf8(const std::wstring& text) {
         WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &result[0],
                             length, nullptr, nullptr);
     return result;
+}
+
+std::string SystemMessage(DWORD error) {
+    char* text = nullptr;
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                      FORMAT_MESSAGE_IGNORE_INSERTS,
+                                  nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string message = length && text ? std::string(text, length) : std::string();
+    if (text)
+        LocalFree(text);
+    while (!message.empty() &&
+           (message.back() == '\n' || message.back() == '\r' || message.back() == ' '))
+        message.pop_back();
+    return message.empty() ? Format("Fehler %lu", static_cast<unsigned long>(error)) : message;
 }
 
 } // namespace rb

@@ -1,4 +1,5 @@
-// Conversions between the module's 8-bit texts (ANSI code page) and the shell's UTF-16.
+// Conversions between the module's 8-bit texts (ANSI code page) and the shell's UTF-16;
+// the system's error texts.
 #pragma once
 
 #include <windows.h>
@@ -18,5 +19,9 @@ std::string WideToAnsi(const wchar_t* text);
 void WideToAnsi(const wchar_t* text, char* target, int capacity);
 
 std::string WideToUtf8(const std::wstring& text);
+
+// The system's text for an error code, in the user's language, without the line break at
+// its end; "Fehler <code>" when the system has none.
+std::string SystemMessage(DWORD error);
 
 } // namespace rb

@@ -98,7 +98,8 @@ void ExportList(ListExporter& exporter, const std::string& baseName) {
     request.lpstrFile = file.data();
     request.nMaxFile = 260;
     request.lpstrTitle = kExportTitle;
-    request.Flags = OFN_OVERWRITEPROMPT;
+    // Explorer's current folder stays where it was: a folder it held could not be removed.
+    request.Flags = OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR;
     if (!AskForFile(request))
         return;
     int type = static_cast<int>(request.nFilterIndex);

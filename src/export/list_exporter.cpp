@@ -2,46 +2,127 @@
 
 #include "common/shell_open.h"
 #include "common/text.h"
+#include "common/win_handles.h"
+#include "common/win_text.h"
 
-#include <cstdio>
 #include <memory>
 
 namespace rb {
 
 namespace {
 
-// Writes to a file opened with fopen; remembers whether a write fell short.
+bool WriteAll(HANDLE file, const void* data, DWORD size) {
+    const char* at = static_cast<const char*>(data);
+    while (size > 0) {
+        DWORD written = 0;
+        if (!WriteFile(file, at, size, &written, nullptr))
+            return false;
+        if (written == 0) {
+            SetLastError(ERROR_WRITE_FAULT);
+            return false;
+        }
+        at += written;
+        size -= written;
+    }
+    return true;
+}
+
+ExportWriteFunction writeFunction = &WriteAll;
+
+// The export file: created (or emptied) when opened. Puts the first error of a write or
+// of the closing into `error` (which outlives the sink: a stream destroys its sink when
+// it closes), and writes nothing more after it.
 class FileSink : public ByteSink {
 public:
-    explicit FileSink(FILE* file) : file_(file) {}
-    ~FileSink() override { Close(); }
+    FileSink(HANDLE file, DWORD& error) : file_(file), error_(error) {}
+    ~FileSink() override {
+        if (file_)
+            CloseHandle(file_);
+    }
     FileSink(const FileSink&) = delete;
     FileSink& operator=(const FileSink&) = delete;
+
     void Write(const void* data, std::size_t size) override {
-        if (!file_ || std::fwrite(data, 1, size, file_) != size)
-            failed_ = true;
+        if (!file_ || error_)
+            return;
+        const char* at = static_cast<const char*>(data);
+        while (size > 0 && !error_) {
+            DWORD part = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
+            if (!writeFunction(file_, at, part))
+                error_ = ErrorOr(ERROR_WRITE_FAULT);
+            at += part;
+            size -= part;
+        }
     }
     void Close() override {
-        if (file_ && std::fclose(file_) != 0)
-            failed_ = true;
+        if (file_ && !CloseHandle(file_) && !error_)
+            error_ = ErrorOr(ERROR_WRITE_FAULT);
         file_ = nullptr;
     }
-    bool Failed() const { return failed_; }
 
 private:
-    FILE* file_;
-    bool failed_ = false;
+    static DWORD ErrorOr(DWORD fallback) {
+        DWORD error = GetLastError();
+        return error ? error : fallback;
+    }
+
+    HANDLE file_;
+    DWORD& error_;
 };
 
-// The HTML and XLS target, or null after the message.
-FILE* OpenTarget(const std::string& path, HWND owner) {
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file)
-        MessageBoxA(owner, "Error file open !!", "", MB_OK);
-    return file;
+HANDLE OpenTarget(const std::string& path) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    return file == INVALID_HANDLE_VALUE ? nullptr : file;
+}
+
+void ReportOpenFailure(const std::string& path, DWORD error, HWND owner) {
+    std::string message = Format("Fehler, beim \xD6"
+                                 "ffnen der Zieldatei.\nWrite failed, Target file.\n%s\n%s",
+                                 path.c_str(), SystemMessage(error).c_str());
+    MessageBoxA(owner, message.c_str(), nullptr, MB_OK | MB_ICONERROR);
+}
+
+// Writes the whole file through `write`, which closes the sink at its end. On any failure the
+// partial file is removed and the user told why: nothing half-written is left behind or opened,
+// whatever `write` throws.
+template <typename Writer>
+bool WriteTarget(const std::string& path, HWND openOwner, HWND writeOwner, Writer write) {
+    HANDLE file = OpenTarget(path);
+    if (!file) {
+        ReportOpenFailure(path, GetLastError(), openOwner);
+        return false;
+    }
+    DWORD error = 0;
+    try {
+        std::unique_ptr<FileSink> sink;
+        try {
+            sink.reset(new FileSink(file, error));
+        } catch (...) {
+            CloseHandle(file);
+            throw;
+        }
+        write(std::move(sink));
+    } catch (...) {
+        DeleteFileA(path.c_str());
+        throw;
+    }
+    if (!error)
+        return true;
+    DeleteFileA(path.c_str());
+    std::string message =
+        Format(kExportWriteFailedText, path.c_str(), SystemMessage(error).c_str());
+    MessageBoxA(writeOwner, message.c_str(), nullptr, MB_OK | MB_ICONERROR);
+    return false;
 }
 
 } // namespace
+
+ExportWriteFunction SetExportWriteFunction(ExportWriteFunction writer) {
+    ExportWriteFunction previous = writeFunction;
+    writeFunction = writer ? writer : &WriteAll;
+    return previous;
+}
 
 ListExporter::ListExporter(HWND list)
     : ownSource_(new ListViewSource(list)), source_(ownSource_.get()), owner_(list),
@@ -53,46 +134,30 @@ ListExporter::ListExporter(ListSource& source, HWND owner)
 ListExporter::~ListExporter() = default;
 
 bool ListExporter::WriteTextFile(const std::string& path, TextFormat format) {
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) {
-        std::string message = Format("Fehler, beim \xD6"
-                                     "ffnen der Zieldatei.\nWrite failed, Target file.\n%s",
-                                     path.c_str());
-        MessageBoxA(nullptr, message.c_str(), nullptr, MB_OK);
-        return false;
-    }
-    // The sink owns the file from here: whatever the list does, the file gets closed.
-    FileSink sink(file);
-    WriteText(*source_, format, sink);
-    sink.Close();
-    return !sink.Failed();
+    return WriteTarget(path, nullptr, owner_, [&](std::unique_ptr<FileSink> sink) {
+        WriteText(*source_, format, *sink);
+        sink->Close();
+    });
 }
 
 bool ListExporter::WriteHtmlFile(const std::string& path) {
-    FILE* file = OpenTarget(path, owner_);
-    if (!file)
+    if (!WriteTarget(path, owner_, owner_, [&](std::unique_ptr<FileSink> sink) {
+            WriteHtml(*source_, htmlHead_, htmlTail_, *sink);
+            sink->Close();
+        }))
         return false;
-    {
-        FileSink sink(file);
-        WriteHtml(*source_, htmlHead_, htmlTail_, sink);
-    }
     ShellOpen(nullptr, path, SW_SHOWNORMAL);
     return true;
 }
 
 bool ListExporter::WriteXlsFile(const std::string& path) {
-    FILE* file = OpenTarget(path, owner_);
-    if (!file)
+    XlsFill fill;
+    if (!WriteTarget(path, owner_, owner_, [&](std::unique_ptr<FileSink> sink) {
+            // The stream owns the file from here; WriteXls closes it at its end.
+            BiffStream stream(std::move(sink));
+            fill = WriteXls(*source_, stream);
+        }))
         return false;
-    std::unique_ptr<ByteSink> sink;
-    try {
-        sink.reset(new FileSink(file));
-    } catch (...) {
-        std::fclose(file);
-        throw;
-    }
-    BiffStream stream(std::move(sink));
-    XlsFill fill = WriteXls(*source_, stream);
     if (fill.Cut()) {
         std::string message = Format(
             "Die XLS-Datei fasst %d Zeilen und %d Spalten: %d von %d Zeilen und %d von "

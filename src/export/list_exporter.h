@@ -13,6 +13,15 @@
 
 namespace rb {
 
+// Said when a file could be created but not written whole (disk full, share gone,
+// closing failed): the path, then the system's reason. The partial file is removed.
+constexpr const char* kExportWriteFailedText = "Die Liste konnte nicht gespeichert werden:\n%s\n%s";
+
+// How the export files' bytes are written; tests put a failing writer in its place. It
+// returns false with the system's error set.
+using ExportWriteFunction = bool (*)(HANDLE file, const void* data, DWORD size);
+ExportWriteFunction SetExportWriteFunction(ExportWriteFunction writer);
+
 class ListExporter {
 public:
     // Reads the list-view control `list`.
@@ -26,11 +35,11 @@ public:
     HWND ListWindow() const { return owner_; }
     ListSource& Source() { return *source_; }
 
-    // Writes the TXT or CSV file as the list is read; true when every byte was written,
-    // false (after a message when it cannot be created) otherwise. The caller opens it.
+    // Writes the TXT or CSV file as the list is read; true when every byte was written.
+    // Otherwise false, after a message, with no file left; the caller opens it on true.
     bool WriteTextFile(const std::string& path, TextFormat format);
-    // Write the file and let the shell open it; false (after a message) when the file
-    // cannot be created.
+    // Write the file and let the shell open it; false (after a message, with no file
+    // left and nothing opened) when it cannot be created or written whole.
     bool WriteHtmlFile(const std::string& path);
     bool WriteXlsFile(const std::string& path);
 

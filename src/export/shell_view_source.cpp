@@ -38,19 +38,18 @@ bool SameKey(const PROPERTYKEY& a, const PROPERTYKEY& b) {
     return IsEqualGUID(a.fmtid, b.fmtid) && a.pid == b.pid;
 }
 
-ComPtr<IShellView> FindInShellWindows(HWND explorerWindow) {
-    ComPtr<IShellView> none;
-    if (!explorerWindow || !IsWindow(explorerWindow))
-        return none;
-    HWND top = GetAncestor(explorerWindow, GA_ROOT);
+// The active views of the shell's browsers whose window is `top` or `explorerWindow`; a
+// browser without a view gives a null entry.
+std::vector<ComPtr<IShellView>> ViewsInShellWindows(HWND top, HWND explorerWindow) {
+    std::vector<ComPtr<IShellView>> views;
     ComPtr<IShellWindows> windows;
     if (FAILED(CoCreateInstance(kClsidShellWindows, nullptr, CLSCTX_ALL, kIidIShellWindows,
                                 windows.put_void())) ||
         !windows)
-        return none;
+        return views;
     long count = 0;
     if (FAILED(windows->get_Count(&count)))
-        return none;
+        return views;
     for (long i = 0; i < count; ++i) {
         VARIANT index;
         VariantInit(&index);
@@ -68,6 +67,7 @@ ComPtr<IShellView> FindInShellWindows(HWND explorerWindow) {
         HWND window = reinterpret_cast<HWND>(handle);
         if (window != top && window != explorerWindow)
             continue;
+        // Every tab of a window is a browser of its own, all with the window's handle.
         ComPtr<IServiceProvider> services;
         ComPtr<IShellBrowser> shellBrowser;
         ComPtr<IShellView> view;
@@ -75,11 +75,20 @@ ComPtr<IShellView> FindInShellWindows(HWND explorerWindow) {
             services &&
             SUCCEEDED(services->QueryService(kSidSTopLevelBrowser, kIidIShellBrowser,
                                              shellBrowser.put_void())) &&
-            shellBrowser && SUCCEEDED(shellBrowser->QueryActiveShellView(view.put())))
-            return view;
-        return none;
+            shellBrowser)
+            shellBrowser->QueryActiveShellView(view.put());
+        views.push_back(std::move(view));
     }
-    return none;
+    return views;
+}
+
+ShellViewsLister lister = &ViewsInShellWindows;
+
+ComPtr<IShellView> FindInShellWindows(HWND explorerWindow) {
+    if (!explorerWindow || !IsWindow(explorerWindow))
+        return ComPtr<IShellView>();
+    return ChooseShellView(lister(GetAncestor(explorerWindow, GA_ROOT), explorerWindow),
+                           explorerWindow);
 }
 
 ShellViewFinder finder = &FindInShellWindows;
@@ -88,6 +97,50 @@ ShellViewFinder finder = &FindInShellWindows;
 
 ComPtr<IShellView> FindShellView(HWND explorerWindow) {
     return finder(explorerWindow);
+}
+
+ComPtr<IShellView> ChooseShellView(const std::vector<ComPtr<IShellView>>& views,
+                                   HWND explorerWindow) {
+    std::vector<std::pair<IShellView*, HWND>> candidates;
+    for (const ComPtr<IShellView>& view : views) {
+        HWND window = nullptr;
+        if (view && SUCCEEDED(view->GetWindow(&window)))
+            candidates.emplace_back(view.get(), window);
+        else if (view)
+            candidates.emplace_back(view.get(), nullptr);
+    }
+    auto chosen = [](IShellView* view) {
+        ComPtr<IShellView> result;
+        view->AddRef();
+        *result.put() = view;
+        return result;
+    };
+    // The tab the command came from: its view's window is, or holds, that window.
+    for (const auto& candidate : candidates)
+        if (candidate.second &&
+            (candidate.second == explorerWindow || IsChild(candidate.second, explorerWindow)))
+            return chosen(candidate.first);
+    // Else the one tab shown; only the active tab's view is visible.
+    IShellView* visible = nullptr;
+    int shown = 0;
+    for (const auto& candidate : candidates)
+        if (candidate.second && IsWindowVisible(candidate.second)) {
+            visible = candidate.first;
+            ++shown;
+        }
+    if (shown == 1)
+        return chosen(visible);
+    // A window without tabs has one view, whatever it says of itself; of several tabs
+    // none is taken at a guess.
+    if (candidates.size() == 1)
+        return chosen(candidates.front().first);
+    return ComPtr<IShellView>();
+}
+
+ShellViewsLister SetShellViewsLister(ShellViewsLister replacement) {
+    ShellViewsLister previous = lister;
+    lister = replacement ? replacement : &ViewsInShellWindows;
+    return previous;
 }
 
 ShellViewFinder SetShellViewFinder(ShellViewFinder replacement) {

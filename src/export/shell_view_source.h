@@ -21,6 +21,18 @@ namespace rb {
 // window), found in the shell's list of its windows; null when there is none.
 ComPtr<IShellView> FindShellView(HWND explorerWindow);
 
+// Of the views of one top-level window (one per tab; null entries are browsers without a
+// view), the one the command came from: whose window is or holds `explorerWindow`;
+// failing that the one visible; a single view in any case; else none, never a guess
+// among tabs.
+ComPtr<IShellView> ChooseShellView(const std::vector<ComPtr<IShellView>>& views,
+                                   HWND explorerWindow);
+
+// Tests put a list of their own in place of the shell's browsers of a window: the views
+// of those whose window is `top` or `explorerWindow`.
+using ShellViewsLister = std::vector<ComPtr<IShellView>> (*)(HWND top, HWND explorerWindow);
+ShellViewsLister SetShellViewsLister(ShellViewsLister lister);
+
 // Tests put a finder of their own in place of the shell's list of windows.
 using ShellViewFinder = ComPtr<IShellView> (*)(HWND explorerWindow);
 ShellViewFinder SetShellViewFinder(ShellViewFinder finder);

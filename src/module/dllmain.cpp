@@ -4,23 +4,19 @@
 #include "module/class_table.h"
 #include "com/module.h"
 #include "module/registration.h"
-#include "module/runtime_handles.h"
 #include "shell/shell_selection.h"
 #include "ui/main_dialog_entry.h"
 
+// Thread notifications stay on: the entry around this one (runtime_handles.cpp) frees the
+// runtime's blocks of each thread that ends.
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     if (reason == DLL_PROCESS_ATTACH) {
         rb::SetModuleInstance(instance);
-        DisableThreadLibraryCalls(instance);
-    } else if (reason == DLL_PROCESS_DETACH) {
+    } else if (reason == DLL_PROCESS_DETACH && !reserved) {
         // At process exit (reserved set) other modules may be gone: leave things be.
-        if (reserved)
-            rb::NoteProcessEnding();
-        else {
-            rb::ReleaseClassFactories();
-            rb::ReleaseShellSelection();
-            rb::RunModuleCleanups();
-        }
+        rb::ReleaseClassFactories();
+        rb::ReleaseShellSelection();
+        rb::RunModuleCleanups();
     }
     return TRUE;
 }

@@ -66,12 +66,11 @@ std::wstring ExtensionOfName(const std::wstring& path) {
 DetailsPage::DetailsPage() : Page(IDD_DETAILS_PAGE) {}
 
 DetailsPage::~DetailsPage() {
-    StopWalks(true);
+    StopWalks();
 }
 
 BOOL DetailsPage::OnInitDialog() {
     list_ = Item(IDC_LIST);
-    notify_ = Window();
     // The list asks for its texts in UTF-16: names outside the ANSI code page stay whole.
     SendMessageW(list_, WM_NOTIFYFORMAT, reinterpret_cast<WPARAM>(Window()), NF_REQUERY);
     LVCOLUMNW column = {};
@@ -131,7 +130,7 @@ INT_PTR DetailsPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void DetailsPage::Fill(LPCITEMIDLIST folder) {
-    StopWalks(false);
+    StopWalks();
     SendMessageW(list_, LVM_DELETEALLITEMS, 0, 0);
     items_.clear(); // the items' ID lists go with them
     folder_.reset();
@@ -238,9 +237,9 @@ std::wstring DetailsPage::CellText(Row& item, int column) {
     case FolderCount:
     case FileCount:
         if (isFolder) {
-            // Known when the walk on the worker thread ends; the cells follow then.
-            AskStatistics(item);
-            return std::wstring();
+            // Known when the walk on the worker thread ends; the cells follow then, and
+            // say meanwhile that the walk runs.
+            return AskStatistics(item) ? kWalkRunningText : std::wstring();
         }
         if (column == FolderSize && Options().dateiGroesse.load() != 0)
             return AnsiToWide(
@@ -279,83 +278,44 @@ std::wstring DetailsPage::CellText(Row& item, int column) {
     }
 }
 
-void DetailsPage::AskStatistics(Row& item) {
+bool DetailsPage::AskStatistics(Row& item) {
     if (item.statisticsAsked)
-        return;
+        return item.walkRunning;
     item.statisticsAsked = true;
     std::wstring extended = ExtendedPath(item.path);
-    if (extended.empty())
-        return;
-    WaitLockGuard lock(lock_);
-    if (closing_)
-        return;
-    jobs_.push_back({&item, generation_, extended});
+    if (extended.empty() || !Window())
+        return false;
     if (!worker_)
-        worker_ = CreateThread(nullptr, 0, &DetailsPage::WorkerMain, this, 0, nullptr);
-    lock_.WakeAll();
-}
-
-DWORD WINAPI DetailsPage::WorkerMain(void* page) {
-    try {
-        static_cast<DetailsPage*>(page)->Work();
-    } catch (...) {
-    }
-    return 0;
-}
-
-void DetailsPage::Work() {
-    for (;;) {
-        Job job;
-        {
-            WaitLockGuard lock(lock_);
-            while (!closing_ && jobs_.empty())
-                lock_.Wait();
-            if (closing_)
-                return;
-            job = std::move(jobs_.front());
-            jobs_.pop_front();
-            if (job.generation != generation_)
-                continue;
-            stopWalk_ = false;
-        }
-        // One walk gives all three numbers of the folder.
-        FolderTotals totals = WalkFolderStoppable(job.path, stopWalk_);
-        HWND notify;
-        {
-            WaitLockGuard lock(lock_);
-            if (closing_ || job.generation != generation_)
-                continue;
-            done_.push_back({job.item, job.generation, totals});
-            notify = notify_;
-        }
-        PostMessageW(notify, kStatisticsReady, 0, 0);
-    }
+        worker_ = WalkWorker::Create(Window(), kStatisticsReady);
+    if (!worker_->Ask(reinterpret_cast<LPARAM>(&item), extended))
+        return false;
+    item.walkRunning = true;
+    ++pending_;
+    return true;
 }
 
 void DetailsPage::ShowStatistics() {
-    std::vector<Done> done;
-    unsigned generation;
-    {
-        WaitLockGuard lock(lock_);
-        done.swap(done_);
-        generation = generation_;
-    }
+    if (!worker_)
+        return;
     const OptionSet& options = Options();
-    for (const Done& entry : done) {
-        if (entry.generation != generation)
-            continue;
+    for (const WalkWorker::Result& result : worker_->TakeResults()) {
+        --pending_;
         LVFINDINFOW find = {};
         find.flags = LVFI_PARAM;
-        find.lParam = reinterpret_cast<LPARAM>(entry.item);
+        find.lParam = result.key;
         int index = static_cast<int>(SendMessageW(list_, LVM_FINDITEMW, static_cast<WPARAM>(-1),
                                                   reinterpret_cast<LPARAM>(&find)));
         if (index < 0)
             continue;
-        const std::string texts[] = {
-            FormatSize(entry.totals.size, CurrentSizeFormat()),
-            FormatCount(entry.totals.folders, options.tausenderOrdner.load() != 0),
-            FormatCount(entry.totals.files, options.tausenderDateien.load() != 0),
-        };
+        reinterpret_cast<Row*>(result.key)->walkRunning = false;
+        // A folder that cannot be listed, or whose walk failed, has no numbers: its cells
+        // stay empty.
+        std::string texts[3];
+        if (result.ok) {
+            texts[0] = FormatSize(result.totals.size, CurrentSizeFormat());
+            texts[1] = FormatCount(result.totals.folders, options.tausenderOrdner.load() != 0);
+            texts[2] = FormatCount(result.totals.files, options.tausenderDateien.load() != 0);
+        }
         for (int column = 0; column < 3; ++column) {
             std::wstring text = AnsiToWide(texts[column]);
             LVITEMW cell = {};
@@ -365,33 +325,50 @@ void DetailsPage::ShowStatistics() {
                          reinterpret_cast<LPARAM>(&cell));
         }
     }
+    // A worker that broke down answers nothing more: its rows are done, without numbers.
+    if (worker_->Failed()) {
+        for (const auto& row : items_)
+            if (row->walkRunning) {
+                row->walkRunning = false;
+                ClearRunningCells(*row);
+            }
+        worker_.reset();
+        pending_ = 0;
+    }
 }
 
-void DetailsPage::StopWalks(bool forGood) {
-    HANDLE worker = nullptr;
-    {
-        WaitLockGuard lock(lock_);
-        ++generation_;
-        jobs_.clear();
-        done_.clear();
-        stopWalk_ = true;
-        if (forGood) {
-            closing_ = true;
-            notify_ = nullptr;
-            worker = worker_;
-            worker_ = nullptr;
+void DetailsPage::ClearRunningCells(Row& item) {
+    LVFINDINFOW find = {};
+    find.flags = LVFI_PARAM;
+    find.lParam = reinterpret_cast<LPARAM>(&item);
+    int index = static_cast<int>(SendMessageW(list_, LVM_FINDITEMW, static_cast<WPARAM>(-1),
+                                              reinterpret_cast<LPARAM>(&find)));
+    for (int column = 1; index >= 0 && column <= 3; ++column) {
+        wchar_t text[8] = {};
+        LVITEMW cell = {};
+        cell.iSubItem = column;
+        cell.pszText = text;
+        cell.cchTextMax = 8;
+        SendMessageW(list_, LVM_GETITEMTEXTW, static_cast<WPARAM>(index),
+                     reinterpret_cast<LPARAM>(&cell));
+        if (std::wstring(text) == kWalkRunningText) {
+            cell.pszText = text;
+            text[0] = L'\0';
+            SendMessageW(list_, LVM_SETITEMTEXTW, static_cast<WPARAM>(index),
+                         reinterpret_cast<LPARAM>(&cell));
         }
     }
-    lock_.WakeAll();
-    if (worker) {
-        // The walk lists nothing more once told to stop: this wait is short.
-        WaitForSingleObject(worker, INFINITE);
-        CloseHandle(worker);
-    }
+}
+
+void DetailsPage::StopWalks() {
+    if (worker_)
+        worker_->Stop(kStopWaitMilliseconds);
+    worker_.reset();
+    pending_ = 0;
 }
 
 void DetailsPage::OnClosing() {
-    StopWalks(true);
+    StopWalks();
 }
 
 } // namespace rb

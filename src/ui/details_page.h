@@ -5,14 +5,12 @@
 #include "columns/folder_walk.h"
 #include "columns/image_library.h"
 #include "common/win_handles.h"
-#include "common/win_lock.h"
 #include "shell/shell_selection.h"
 #include "ui/page.h"
+#include "ui/walk_worker.h"
 
 #include <shlobj.h>
 
-#include <atomic>
-#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -33,8 +31,16 @@ public:
     // Stops the folder walks before the window goes.
     void OnClosing() override;
 
+    // Folder rows whose walk has been asked for and not yet answered (for tests).
+    int PendingWalks() const { return pending_; }
+    // What the three number cells of a folder show while its walk runs.
+    static constexpr const wchar_t* kWalkRunningText = L"\u2026";
+
     // Sent to the page when walks have finished.
     static constexpr UINT kStatisticsReady = WM_APP + 1;
+    // How long closing or refilling waits for a walk to stop; one stuck in a listing is
+    // left to end by itself.
+    static constexpr DWORD kStopWaitMilliseconds = 200;
 
 protected:
     BOOL OnInitDialog() override;
@@ -50,28 +56,18 @@ private:
         bool imageRead = false;
         std::wstring dpi, depth, size;
         bool statisticsAsked = false;
+        bool walkRunning = false; // asked of the worker and not yet answered
     };
-    struct Job {
-        Row* item;
-        unsigned generation;
-        std::wstring path;
-    };
-    struct Done {
-        Row* item;
-        unsigned generation;
-        FolderTotals totals;
-    };
-
     std::wstring NameOf(Row& item);
     int IconOf(Row& item);
     void ReadRow(Row& item);
     void ReadImage(Row& item);
     std::wstring CellText(Row& item, int column);
-    void AskStatistics(Row& item);
+    // True when a walk for the row is now under way.
+    bool AskStatistics(Row& item);
     void ShowStatistics();
-    void StopWalks(bool forGood);
-    static DWORD WINAPI WorkerMain(void* page);
-    void Work();
+    void ClearRunningCells(Row& item);
+    void StopWalks();
     static int CALLBACK CompareItems(LPARAM a, LPARAM b, LPARAM page);
 
     HWND list_ = nullptr;
@@ -81,15 +77,9 @@ private:
     std::vector<std::unique_ptr<Row>> items_;
     std::wstring resultText_;
 
-    // The walks of folder items, on a worker thread of the page.
-    WaitLock lock_; // its condition: a job came, or the page closes
-    std::deque<Job> jobs_;
-    std::vector<Done> done_;
-    unsigned generation_ = 0;
-    bool closing_ = false;
-    HWND notify_ = nullptr;
-    std::atomic<bool> stopWalk_{false};
-    HANDLE worker_ = nullptr;
+    // The walks of this filling's folder rows; a new worker for each filling.
+    std::shared_ptr<WalkWorker> worker_;
+    int pending_ = 0;
 };
 
 } // namespace rb

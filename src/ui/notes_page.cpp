@@ -65,6 +65,8 @@ std::wstring NotesFilePath() {
 }
 
 bool ReplaceFileBytes(const std::wstring& path, const std::string& bytes) {
+    // The note keeps what the user gave it (hidden, say); the new file would not.
+    const DWORD attributes = GetFileAttributesW(path.c_str());
     std::size_t slash = path.find_last_of(L'\\');
     std::wstring folder = slash == std::wstring::npos ? L"." : path.substr(0, slash + 1);
     wchar_t temporary[MAX_PATH + 1] = {};
@@ -81,21 +83,42 @@ bool ReplaceFileBytes(const std::wstring& path, const std::string& bytes) {
          MoveFileExW(temporary, path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
     if (!ok)
         DeleteFileW(temporary);
+    else if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        SetFileAttributesW(path.c_str(), attributes);
     return ok;
+}
+
+std::wstring NoteBesidePath(const std::wstring& path, int number) {
+    std::size_t dot = path.find_last_of(L'.');
+    std::size_t slash = path.find_last_of(L'\\');
+    if (dot == std::wstring::npos || (slash != std::wstring::npos && dot < slash))
+        dot = path.size();
+    return path.substr(0, dot) + L" (" + std::to_wstring(number) + L")" + path.substr(dot);
 }
 
 NotesPage::NotesPage() : Page(IDD_NOTES_PAGE), path_(NotesFilePath()) {}
 
 BOOL NotesPage::OnInitDialog() {
-    std::string text = ReadWholeFile(path_);
-    text.resize(strnlen(text.c_str(), text.size())); // the note ends at its first zero byte
-    HWND edit = Item(IDC_TEXT);
     // Beyond the 32,767 characters a user may type by default.
-    SendMessageA(edit, EM_SETLIMITTEXT, 0, 0);
-    loading_ = true;
-    SetWindowTextA(edit, text.c_str());
-    loading_ = false;
+    SendMessageA(Item(IDC_TEXT), EM_SETLIMITTEXT, 0, 0);
+    Load(ReadWholeFile(path_));
     return TRUE;
+}
+
+void NotesPage::Load(const std::string& bytes) {
+    known_ = bytes;
+    std::string text = bytes;
+    text.resize(strnlen(text.c_str(), text.size())); // the note ends at its first zero byte
+    loading_ = true;
+    SetWindowTextA(Item(IDC_TEXT), text.c_str());
+    loading_ = false;
+}
+
+bool NotesPage::ChangedOnDisk(std::string& bytes) const {
+    if (GetFileAttributesW(path_.c_str()) == INVALID_FILE_ATTRIBUTES)
+        return false; // gone: nothing of another's to keep
+    bytes = ReadWholeFile(path_);
+    return bytes != known_;
 }
 
 INT_PTR NotesPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -114,6 +137,11 @@ INT_PTR NotesPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return TRUE;
     }
     if (message == WM_SHOWWINDOW && wParam) {
+        // Another dialog may have saved the note meanwhile: with nothing typed here that
+        // is not saved yet, the page shows what the file now holds.
+        std::string bytes;
+        if (!pending_ && ChangedOnDisk(bytes))
+            Load(bytes);
         // The dialog selects the whole note when it first gives it the focus; a key
         // pressed then would replace it all.
         SendMessageA(Item(IDC_TEXT), EM_SETSEL, 0, 0);
@@ -134,9 +162,35 @@ void NotesPage::Save() {
     std::string text(static_cast<std::size_t>(length > 0 ? length : 0) + 1, '\0');
     int got = GetWindowTextA(edit, &text[0], length + 1);
     text.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+    // Two dialogs may save the same note: the compare and the replace are one step for
+    // every process of this user.
+    UniqueFile guard(CreateMutexW(nullptr, FALSE, L"Local\\Rubrikator_Notiz"));
+    bool owned = guard && WaitForSingleObject(guard.get(), 5000) != WAIT_TIMEOUT;
+    std::string onDisk;
+    if (ChangedOnDisk(onDisk)) {
+        // Another dialog saved since this page read or wrote the note: its text stays,
+        // this page's goes beside it, and from now on there.
+        for (int number = 2; number < 1000; ++number) {
+            std::wstring beside = NoteBesidePath(path_, number);
+            if (GetFileAttributesW(beside.c_str()) == INVALID_FILE_ATTRIBUTES) {
+                path_ = beside;
+                known_.clear();
+                break;
+            }
+        }
+        std::size_t slash = path_.find_last_of(L'\\');
+        SetDlgItemTextA(Window(), IDC_NOTES_FRAME,
+                        ("Notiz \x96 anderswo ge\xE4ndert, diese hier steht in " +
+                         WideToAnsi(path_.substr(slash + 1).c_str()))
+                            .c_str());
+    }
     // A failed save leaves the old file and stays pending: the next change or the
     // closing of the dialog tries again.
     pending_ = !ReplaceFileBytes(path_, text);
+    if (!pending_)
+        known_ = text;
+    if (owned)
+        ReleaseMutex(guard.get());
 }
 
 } // namespace rb

@@ -1,5 +1,6 @@
 // The notes page: a small notepad kept in "Rubrikator_Notiz.txt" in the user's documents
-// folder and saved half a second after the last change, and when the dialog closes.
+// folder and saved half a second after the last change, and when the dialog closes. A
+// note another dialog saved meanwhile is never overwritten.
 #pragma once
 
 #include "ui/page.h"
@@ -12,9 +13,12 @@ namespace rb {
 std::wstring NotesFilePath();
 
 // Puts `bytes` in place of the file `path` in one step: they are written to a new file
-// in the same folder first, which then replaces the old one. False when any step fails;
-// the old file is then as it was.
+// in the same folder first, which then replaces the old one and takes its attributes.
+// False when any step fails; the old file is then as it was.
 bool ReplaceFileBytes(const std::wstring& path, const std::string& bytes);
+
+// "...\Rubrikator_Notiz (2).txt" for `number` 2 and the note's path.
+std::wstring NoteBesidePath(const std::wstring& path, int number);
 
 // How the new file's bytes are written; tests put a failing writer in its place.
 using FileWriteFunction = bool (*)(HANDLE file, const char* data, DWORD size);
@@ -37,8 +41,14 @@ protected:
 
 private:
     void Save();
+    // Shows `bytes` (up to a zero byte) and takes them as what the file holds.
+    void Load(const std::string& bytes);
+    // Whether the file exists and holds other bytes than this page last read or wrote;
+    // `bytes` are then those.
+    bool ChangedOnDisk(std::string& bytes) const;
 
-    std::wstring path_;
+    std::wstring path_; // the note's file; another beside it once another dialog saved
+    std::string known_; // what the file held when this page last read or wrote it
     bool loading_ = false;
     bool pending_ = false;
 };

@@ -38,6 +38,9 @@ has() { # key, view, text
   query "$1" "$2" | grep -qF -- "$3"
 }
 no_key() { ! query "$1" "$2" | grep -q HKEY; }
+no_key_in() { # prefix, key, view
+  ! WINEPREFIX=$1 WINEARCH=$arch WINEDEBUG=-all wine reg query "$2" /reg:"$3" 2>/dev/null | grep -q HKEY
+}
 
 handler='HKCR\CLSID\{7C3A51E0-2B94-4F1D-9E6B-5A0C8D2F4B17}'
 band='HKCR\CLSID\{B81F6D42-93C5-4A7E-8D20-6E4F1C9A3B55}'
@@ -66,10 +69,31 @@ version=$(run "$probe32" --version "Z:${installer//\//\\}" 2>/dev/null | tr -d '
 echo "      installer: $version"
 check "the installer's file properties carry the version" test "$version" = "1.0.5.1 Rubrikator"
 
+top=$(cd "$(dirname "$installer")/../.." && pwd)
+shipped32="$top/build/win32/bin/Rubrikator.dll"
+shipped64="$top/build/win64/bin/Rubrikator.dll"
+
+# What the setup's first page says of where the values appear.
+welcome=$(run "$probe32" --dialog-text 2,6 "Z:${installer//\//\\}" 2>/dev/null | tr -d '\r')
+check "the first page names XP and Server 2003 for the columns" \
+  grep -qF "Der Explorer von Windows XP und Windows Server 2003 zeigt sie als Spalten der Detailansicht." <<<"$welcome"
+check "the first page names the page Details of the dialog for every Windows" \
+  grep -qF 'Auf jedem Windows stehen sie auf der Seite "Details" des Rubrikator-Fensters' <<<"$welcome"
+check "nothing installed by looking at the first page" test ! -e "$dir32"
+
 for round in 1 2; do
-  # The second round installs over the first.
+  # The second round installs the same version over the first, whose DLLs were changed
+  # meanwhile: they are replaced all the same.
+  if [ "$round" = 2 ]; then
+    printf changed >>"$dir32/Rubrikator.dll"
+    [ -n "$dir64" ] && printf changed >>"$dir64/Rubrikator.dll"
+  fi
   run "$installer" /S
   wait_done
+  check "round $round: the 32-bit DLL is the one shipped" cmp -s "$dir32/Rubrikator.dll" "$shipped32"
+  if [ "$arch" = win64 ]; then
+    check "round $round: the 64-bit DLL is the one shipped" cmp -s "$dir64/Rubrikator.dll" "$shipped64"
+  fi
   check "round $round: 32-bit DLL in its folder" test -f "$dir32/Rubrikator.dll"
   check "round $round: $dlls copies of the DLL on the machine" \
     test "$(find "$prefix/drive_c" -iname rubrikator.dll | wc -l)" = "$dlls"
@@ -115,6 +139,39 @@ for view in $views; do
 done
 check "uninstalled: uninstall entry gone" no_key "$uninstall" 64
 check "uninstalled: the user's options stay" has "$options" 64 "tab_id"
+
+# A DLL that does not register (a library without DllRegisterServer in its place): the
+# setup says so, stops, and leaves nothing registered and no file behind. On 64-bit
+# Windows the 64-bit one fails after the 32-bit one registered.
+broken="$(dirname "$installer")/Rubrikator-Setup-broken-$arch.exe"
+version=$(sed -n 's/^project(Rubrikator VERSION \([0-9.]*\).*/\1/p' "$top/CMakeLists.txt")
+if [ "$arch" = win64 ]; then
+  bad32=$shipped32 bad64="$top/build/win64/bin/MAPI32.DLL"
+else
+  bad32="$top/build/win32/bin/MAPI32.DLL" bad64=$shipped64
+fi
+makensis -V1 -INPUTCHARSET UTF8 -DVERSION="$version" -DDLL32="$bad32" -DDLL64="$bad64" \
+  -DICON="$top/src/resources/Rubrikator.ico" -DOUTFILE="$broken" "$top/setup/Rubrikator.nsi" >/dev/null
+new_prefix failing
+RB_WINE_VERSION= "$launcher" "$failing" "$arch" "$broken" /S
+code=$?
+WINEPREFIX=$failing wineserver -w
+check "a DLL that does not register: the setup ends with error code 2" test "$code" = 2
+for view in $views; do
+  check "a DLL that does not register: no handler class in the $view-bit view" no_key_in "$failing" "$handler" "$view"
+  check "a DLL that does not register: no band class in the $view-bit view" no_key_in "$failing" "$band" "$view"
+done
+check "a DLL that does not register: no uninstall entry" no_key_in "$failing" "$uninstall" 64
+check "a DLL that does not register: no file left" \
+  test "$(find "$failing/drive_c" -iname rubrikator.dll | wc -l)" = 0
+# Windows need a display: the Wine processes of the registry queries above go first.
+WINEPREFIX=$failing wineserver -k >/dev/null 2>&1
+WINEPREFIX=$failing wineserver -w
+said=$("$launcher" "$failing" "$arch" "$probe32" --dialog-text 1,1 "Z:${broken//\//\\}" 2>/dev/null | tr -d '\r')
+echo "      ${said##*$'\n'Klicken Sie auf Installieren, um die Installation zu starten.$'\n'}"
+check "a DLL that does not register: the setup says so" \
+  grep -qF "Rubrikator konnte nicht eingerichtet werden:" <<<"$said"
+rm -f "$broken"
 
 # Windows that report XP: XP SP3 for the 32-bit setup, XP x64 for the 64-bit one.
 new_prefix xp

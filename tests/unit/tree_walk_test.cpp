@@ -207,7 +207,12 @@ TEST(WalkTree, AFolderThatCannotBeListedAddsOnlyItsCount) {
     EXPECT_EQ(t.files, 1);
     EXPECT_EQ(t.folders, 1);
     EXPECT_EQ(t.size, 5u + 18u);
-    EXPECT_EQ(WalkTree(L"", fs).folders, 0);
+    EXPECT_TRUE(t.listed);
+    // The folder itself not listable: its numbers are nobody's.
+    FolderTotals locked = WalkTree(L"R\\locked", fs);
+    EXPECT_FALSE(locked.listed);
+    EXPECT_EQ(locked.folders + locked.files, 0);
+    EXPECT_FALSE(WalkTree(L"", fs).listed);
 }
 
 } // namespace

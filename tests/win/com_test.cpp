@@ -2,12 +2,16 @@
 #include <gtest/gtest.h>
 
 #include "images.h"
+#include "column_client.h"
 #include "com/guids.h"
 #include "product_dll.h"
 #include "support.h"
 #include "thread.h"
 
 #include <shlobj.h>
+
+#include <atomic>
+#include <functional>
 #include <vector>
 
 namespace {
@@ -446,6 +450,93 @@ TEST(ModuleLifetime, LoadingAndUnloadingLeavesHandlesSlotsAndMemoryFlat) {
     EXPECT_EQ(rbtest::FreeTlsSlots(), slots);
     // A kilobyte a cycle would show; the heap's own growth stays below that.
     EXPECT_LT(rbtest::CommittedPrivateBytes(), memory + cycles * 1024);
+}
+
+// A thread that lives across loads, as Explorer's threads do: runs a job when told to.
+class PoolThread {
+public:
+    PoolThread()
+        : go_(CreateEventW(nullptr, FALSE, FALSE, nullptr)),
+          done_(CreateEventW(nullptr, FALSE, FALSE, nullptr)), thread_([this] { Loop(); }) {}
+    ~PoolThread() {
+        job_ = nullptr;
+        SetEvent(go_);
+        thread_.Join();
+        CloseHandle(go_);
+        CloseHandle(done_);
+    }
+    void Start(std::function<void()> job) {
+        job_ = std::move(job);
+        SetEvent(go_);
+    }
+    void Wait() { WaitForSingleObject(done_, INFINITE); }
+
+private:
+    void Loop() {
+        for (;;) {
+            WaitForSingleObject(go_, INFINITE);
+            if (!job_)
+                return;
+            job_();
+            SetEvent(done_);
+        }
+    }
+    HANDLE go_, done_;
+    std::function<void()> job_;
+    rbtest::Thread thread_;
+};
+
+TEST(ModuleLifetime, ThreadsThatThrewInsideTheModuleLeaveNothingBehindOverManyLoads) {
+#ifndef RB_TEST_SEAMS
+    GTEST_SKIP() << "needs a test build of the DLL, whose listings of \"rb-throw\" throw";
+#else
+    ASSERT_EQ(GetModuleHandleW(L"Rubrikator.dll"), nullptr);
+    rbtest::TempDir dir;
+    // The walk of this folder throws inside the module and gives no value.
+    const std::wstring thrower = dir.MakeDir(L"rb-throw");
+    std::vector<PoolThread> pool(4);
+    std::atomic<int> noValue{0};
+    auto cycle = [&] {
+        ProductDll dll(rbtest::ProductDllPath());
+        IColumnProvider* provider = nullptr;
+        if (dll.Create(rb::kClsidRubrikatorHandler, rb::kIidIColumnProvider,
+                       reinterpret_cast<void**>(&provider)) != S_OK)
+            return;
+        auto ask = [&] {
+            rbtest::Answer a =
+                rbtest::Ask(provider, 0, rbtest::Item(thrower, FILE_ATTRIBUTE_DIRECTORY, nullptr));
+            if (a.hr == S_FALSE && a.vt == VT_EMPTY)
+                ++noValue;
+        };
+        // Eight threads throw each load: four that live on, four that end before it goes.
+        for (PoolThread& thread : pool)
+            thread.Start(ask);
+        {
+            std::vector<rbtest::Thread> fresh;
+            for (int i = 0; i < 4; ++i)
+                fresh.emplace_back(ask);
+        }
+        for (PoolThread& thread : pool)
+            thread.Wait();
+        provider->Release();
+    };
+    for (int i = 0; i < 20; ++i)
+        cycle();
+    ASSERT_EQ(noValue.load(), 20 * 8);
+    const int handles = rbtest::OpenHandleCount();
+    const int slots = rbtest::FreeTlsSlots();
+    const std::size_t memory = rbtest::CommittedPrivateBytes();
+    const int cycles = 2000;
+    for (int i = 0; i < cycles; ++i) {
+        cycle();
+        ASSERT_EQ(GetModuleHandleW(L"Rubrikator.dll"), nullptr) << i;
+    }
+    EXPECT_EQ(noValue.load(), (20 + cycles) * 8);
+    EXPECT_EQ(rbtest::OpenHandleCount(), handles);
+    EXPECT_EQ(rbtest::FreeTlsSlots(), slots);
+    // The blocks of eight threads a load would be about 1.3 KB a load.
+    EXPECT_LT(rbtest::CommittedPrivateBytes(), memory + 256 * 1024);
+#endif
 }
 
 TEST(TypeLibrary, EmbeddedLibraryDescribesBothClasses) {

@@ -9,6 +9,7 @@
 #include "shell/shell_selection.h"
 #include "shell_objects.h"
 #include "support.h"
+#include "thread.h"
 #include "ui/details_page.h"
 #include "ui/menu_renderer.h"
 #include "ui/search_menu.h"
@@ -19,6 +20,7 @@
 #include <tlhelp32.h>
 
 #include <map>
+#include <new>
 #include <vector>
 
 namespace {
@@ -65,11 +67,15 @@ HWND DetailsList(HWND dialog) {
     return nullptr;
 }
 
+bool WalkRunsOrUnasked(const std::wstring& cell) {
+    return cell.empty() || cell == rb::DetailsPage::kWalkRunningText;
+}
+
 // Waits until `row`'s file count cell is filled; the number of polls it took.
 int WaitForStatistics(HWND list, int row, DWORD timeout) {
     DWORD start = GetTickCount();
     int polls = 0;
-    while (Cell(list, row, 3).empty() && GetTickCount() - start < timeout) {
+    while (WalkRunsOrUnasked(Cell(list, row, 3)) && GetTickCount() - start < timeout) {
         ++polls;
         Sleep(50);
     }
@@ -230,7 +236,7 @@ TEST_F(DetailsPageTest, TheDialogAnswersWhileAHugeFolderIsWalkedAndClosingEndsTh
     OpenStandalone([&](HWND dialog) {
         HWND list = DetailsList(dialog);
         Cell(list, 0, 1);
-        while (Cell(list, 0, 3).empty() && polls < 600) {
+        while (WalkRunsOrUnasked(Cell(list, 0, 3)) && polls < 600) {
             DWORD start = GetTickCount();
             DWORD_PTR result = 0;
             if (SendMessageTimeoutW(dialog, WM_NULL, 0, 0, SMTO_NORMAL, 1000, &result))
@@ -260,6 +266,86 @@ TEST_F(DetailsPageTest, TheDialogAnswersWhileAHugeFolderIsWalkedAndClosingEndsTh
     });
     EXPECT_LT(GetTickCount() - closing, 1000u);
     EXPECT_EQ(ThreadsOfThisProcess(), threads);
+}
+
+// Listings of a folder named "held" wait for `release`; those of one named "broken" fail
+// as a walk out of memory does.
+struct HeldWalks {
+    static HANDLE entered, release;
+    static bool EndsWith(const std::wstring& path, const std::wstring& tail) {
+        return path.size() >= tail.size() &&
+               path.compare(path.size() - tail.size(), tail.size(), tail) == 0;
+    }
+    static void Hook(const std::wstring& path) {
+        if (EndsWith(path, L"\\held\\")) {
+            SetEvent(entered);
+            WaitForSingleObject(release, 10000);
+        } else if (EndsWith(path, L"\\broken\\")) {
+            throw std::bad_alloc();
+        }
+    }
+};
+HANDLE HeldWalks::entered, HeldWalks::release;
+
+TEST_F(DetailsPageTest, AWalkStuckInAListingHoldsUpNeitherRefillingNorClosingAndEndsAfterIt) {
+    for (const char* name : {"broken", "fine", "held"}) {
+        std::wstring folder = dir.MakeDir(rbtest::Widen(name));
+        rbtest::WriteBytes(folder + L"\\f", "22");
+    }
+    SelectFolder(dir.Path());
+    // What the first opening and the first exception of a thread make stays for good.
+    OpenStandalone([](HWND) {});
+    rbtest::Thread([] {
+        try {
+            throw std::bad_alloc();
+        } catch (...) {
+        }
+    }).Join();
+    HeldWalks::entered = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HeldWalks::release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    const int handles = rbtest::OpenHandleCount();
+    rb::ListingHook previous = rb::SetListingHook(&HeldWalks::Hook);
+    std::vector<std::wstring> broken, fine;
+    std::wstring held;
+    DWORD refill = 0, closing = 0;
+    OpenStandalone([&](HWND dialog) {
+        HWND list = DetailsList(dialog);
+        for (int row = 0; row < 3; ++row) // broken, fine, held: each asks for its walk
+            Cell(list, row, 1);
+        ASSERT_EQ(WaitForSingleObject(HeldWalks::entered, 10000), WAIT_OBJECT_0);
+        WaitForStatistics(list, 0, 5000);
+        WaitForStatistics(list, 1, 5000);
+        for (int column = 1; column <= 3; ++column) {
+            broken.push_back(Cell(list, 0, column));
+            fine.push_back(Cell(list, 1, column));
+        }
+        held = Cell(list, 2, 3);
+        DWORD start = GetTickCount();
+        SendMessageW(dialog, WM_COMMAND, ID_SHOW_DETAILS, 0); // refilled: a second worker
+        refill = GetTickCount() - start;
+        Cell(list, 2, 1); // which gets stuck as well
+        closing = GetTickCount();
+        PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    });
+    closing = GetTickCount() - closing;
+    // The walk that failed leaves its cells empty; the others go on.
+    EXPECT_EQ(broken, (std::vector<std::wstring>{L"", L"", L""}));
+    EXPECT_EQ(fine, (std::vector<std::wstring>{L" 0,00 MB", L" 0", L" 1"}));
+    EXPECT_EQ(held, rb::DetailsPage::kWalkRunningText);
+    // Each stop waits 200 ms at most for a walk that does not end.
+    EXPECT_LT(refill, 600u);
+    EXPECT_LT(closing, 600u);
+    EXPECT_EQ(rb::WalkWorker::LiveThreads(), 2);
+    SetEvent(HeldWalks::release);
+    for (int i = 0; i < 500 && rb::WalkWorker::LiveThreads() > 0; ++i)
+        Sleep(10);
+    EXPECT_EQ(rb::WalkWorker::LiveThreads(), 0);
+    rb::SetListingHook(previous);
+    for (int i = 0; i < 10 && rbtest::OpenHandleCount() != handles; ++i)
+        Sleep(100); // each count takes its time
+    EXPECT_EQ(rbtest::OpenHandleCount(), handles);
+    CloseHandle(HeldWalks::entered);
+    CloseHandle(HeldWalks::release);
 }
 
 TEST_F(DetailsPageTest, TheDesktopIsListedAndAFolderThatCannotBeBoundLeavesTheListEmpty) {

@@ -13,6 +13,7 @@
 #include "windows_found.h"
 
 #include <atomic>
+#include <functional>
 #include <vector>
 
 namespace {
@@ -37,8 +38,9 @@ int FileNameControl(HWND dialog) {
 
 // What the driver saw and what it is to do.
 struct Driver {
-    std::string name; // typed into the dialog; empty: cancel
-    int type = 0;     // 1-based type to pick; 0: keep
+    std::string folder; // first browsed to, as a user does, when not empty
+    std::string name;   // typed into the dialog; empty: cancel
+    int type = 0;       // 1-based type to pick; 0: keep
     bool expectMessage = false;
     int answer = IDOK; // the button pressed in the message box
     // Seen:
@@ -70,6 +72,10 @@ struct Driver {
             PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
             return;
         }
+        if (!folder.empty()) {
+            SetDlgItemTextA(dialog, FileNameControl(dialog), folder.c_str());
+            SendMessageA(dialog, WM_COMMAND, IDOK, 0);
+        }
         SetDlgItemTextA(dialog, FileNameControl(dialog), name.c_str());
         PostMessageA(dialog, WM_COMMAND, IDOK, 0);
         if (!expectMessage)
@@ -98,6 +104,23 @@ struct Driver {
         }
     }
 };
+
+// The system's own text for an error, as FormatMessage gives it, without its line break.
+std::string SystemText(DWORD error) {
+    char text[512] = {};
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                  nullptr, error, 0, text, sizeof text, nullptr);
+    std::string message(text, length);
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r'))
+        message.pop_back();
+    return message;
+}
+
+std::string OpenFailure(const std::string& path, DWORD error) {
+    return "Fehler, beim \xD6"
+           "ffnen der Zieldatei.\nWrite failed, Target file.\n" +
+           path + "\n" + SystemText(error);
+}
 
 class ExportCommand : public testing::Test {
 protected:
@@ -208,9 +231,7 @@ TEST_F(ExportCommand, TextTargetThatCannotBeCreatedIsReportedAndNotOpened) {
     driver.type = 1;
     driver.expectMessage = true;
     Export(driver);
-    EXPECT_EQ(driver.message, "Fehler, beim \xD6"
-                              "ffnen der Zieldatei.\nWrite failed, Target file.\n" +
-                                  Path("Liste.txt"));
+    EXPECT_EQ(driver.message, OpenFailure(Path("Liste.txt"), ERROR_ACCESS_DENIED));
     EXPECT_EQ(driver.messageOwner, nullptr);
     EXPECT_TRUE(opened.empty());
 }
@@ -222,8 +243,7 @@ TEST_F(ExportCommand, HtmlTargetThatCannotBeCreatedIsReportedAndNotOpened) {
     driver.type = 3;
     driver.expectMessage = true;
     Export(driver);
-    EXPECT_EQ(driver.message, "Error file open !!");
-    EXPECT_EQ(driver.messageCaption, "");
+    EXPECT_EQ(driver.message, OpenFailure(Path("Liste.html"), ERROR_ACCESS_DENIED));
     // Owned by the list view, that is by its top-level window.
     EXPECT_EQ(driver.messageOwner, explorer.Frame());
     EXPECT_TRUE(opened.empty());
@@ -235,7 +255,7 @@ TEST_F(ExportCommand, HtmlTargetThatCannotBeCreatedIsReportedAndNotOpened) {
     xls.type = 4;
     xls.expectMessage = true;
     Export(xls);
-    EXPECT_EQ(xls.message, "Error file open !!");
+    EXPECT_EQ(xls.message, OpenFailure(Path("Liste.xls"), ERROR_ACCESS_DENIED));
     EXPECT_EQ(xls.messageOwner, explorer.Frame());
     EXPECT_TRUE(opened.empty());
 }
@@ -307,6 +327,112 @@ TEST_F(ExportCommand, XlsPastTheFormatsRowsSaysHowManyRowsWereWritten) {
     size_t at = bytes.size() - 4 - (12 + last.size());
     EXPECT_EQ(bytes.substr(at, 8), std::string("\x04\x00\x0D\x00\xFF\x3F\x01\x00", 8));
     EXPECT_EQ(bytes.substr(at + 12, last.size()), last);
+}
+
+// Writes the first `budget` bytes of a file, then fails as a full disk does.
+struct FullDisk {
+    static DWORD budget;
+    static bool Write(HANDLE file, const void* data, DWORD size) {
+        DWORD part = size < budget ? size : budget, written = 0;
+        if (part && !WriteFile(file, data, part, &written, nullptr))
+            return false;
+        budget -= part;
+        if (part == size)
+            return true;
+        SetLastError(ERROR_DISK_FULL);
+        return false;
+    }
+};
+DWORD FullDisk::budget = 0;
+
+// Runs one writer of `exporter` while another thread reads the message it shows.
+struct Written {
+    bool result;
+    std::string message;
+    HWND owner;
+};
+template <typename Write> Written WriteWithMessage(Write write) {
+    Written seen = {false, "", reinterpret_cast<HWND>(1)};
+    rbtest::Thread reader([&seen] {
+        if (HWND box = WaitForWindow("#32770", nullptr)) {
+            seen.message = ItemText(box, 0xFFFF);
+            seen.owner = GetWindow(box, GW_OWNER);
+            PostMessageA(box, WM_COMMAND, IDOK, 0);
+        }
+    });
+    seen.result = write();
+    reader.Join();
+    return seen;
+}
+
+TEST_F(ExportCommand, AWriteThatFailsInAnyFormatIsReportedAndLeavesNoFileAndOpensNothing) {
+    rb::MemoryListSource list;
+    list.columns = {{"Name", 100}, {"Wert", 50}};
+    for (int r = 0; r < 3000; ++r) // past one 64 KB block of each writer
+        list.rows.push_back({"name number " + std::to_string(r), std::string(20, 'w')});
+    rb::ListExporter exporter(list, explorer.List());
+    rb::ExportWriteFunction previousWriter = rb::SetExportWriteFunction(&FullDisk::Write);
+    struct Row {
+        const char* name;
+        DWORD budget; // bytes written before the disk is full
+        std::function<bool(const std::string&)> write;
+    } rows[] = {
+        {"voll.txt", 10,
+         [&](const std::string& p) { return exporter.WriteTextFile(p, rb::TextFormat::Txt); }},
+        {"voll.csv", 70000,
+         [&](const std::string& p) { return exporter.WriteTextFile(p, rb::TextFormat::Csv); }},
+        {"voll.html", 0, [&](const std::string& p) { return exporter.WriteHtmlFile(p); }},
+        {"voll.xls", 65536, [&](const std::string& p) { return exporter.WriteXlsFile(p); }},
+    };
+    for (const Row& row : rows) {
+        FullDisk::budget = row.budget;
+        const std::string path = Path(row.name);
+        Written seen = WriteWithMessage([&] { return row.write(path); });
+        EXPECT_FALSE(seen.result) << row.name;
+        EXPECT_EQ(seen.message, "Die Liste konnte nicht gespeichert werden:\n" + path + "\n" +
+                                    SystemText(ERROR_DISK_FULL))
+            << row.name;
+        EXPECT_EQ(seen.owner, explorer.Frame()) << row.name;
+        EXPECT_EQ(GetFileAttributesA(path.c_str()), INVALID_FILE_ATTRIBUTES) << row.name;
+    }
+    EXPECT_TRUE(opened.empty());
+    rb::SetExportWriteFunction(previousWriter);
+
+    // A real read-only file in the way (the program runs without the rights that let root
+    // write anything): not replaced, and the system's reason given.
+    for (const char* name : {"fest.txt", "fest.html", "fest.xls"}) {
+        const std::string path = Path(name);
+        rbtest::WriteBytes(rbtest::Widen(path), "bleibt");
+        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY);
+        Written seen = WriteWithMessage([&] {
+            std::string extension = path.substr(path.size() - 3);
+            return extension == "txt"   ? exporter.WriteTextFile(path, rb::TextFormat::Txt)
+                   : extension == "tml" ? exporter.WriteHtmlFile(path)
+                                        : exporter.WriteXlsFile(path);
+        });
+        EXPECT_FALSE(seen.result) << name;
+        EXPECT_EQ(seen.message, OpenFailure(path, ERROR_ACCESS_DENIED)) << name;
+        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        EXPECT_EQ(rbtest::ReadBytes(rbtest::Widen(path)), "bleibt") << name;
+    }
+    EXPECT_TRUE(opened.empty());
+}
+
+TEST_F(ExportCommand, TheSaveDialogLeavesTheProcesssCurrentFolderAsItWas) {
+    rbtest::TempDir elsewhere;
+    wchar_t previous[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, previous);
+    ASSERT_TRUE(SetCurrentDirectoryW(elsewhere.Path().c_str()));
+    Driver driver;
+    driver.folder = rbtest::Narrow(dir.Path()); // the dialog browses there
+    driver.name = "Liste";
+    driver.type = 1;
+    Export(driver);
+    wchar_t after[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, after);
+    SetCurrentDirectoryW(previous);
+    EXPECT_EQ(opened, std::vector<std::string>{Path("Liste.txt")});
+    EXPECT_EQ(std::wstring(after), elsewhere.Path());
 }
 
 TEST(ExtensionOf, LowerCasedTextAfterTheLastDot) {

@@ -195,8 +195,11 @@ STDMETHODIMP FakeView::QueryInterface(REFIID iid, void** out) {
     return *out ? S_OK : E_NOINTERFACE;
 }
 
-STDMETHODIMP FakeView::GetWindow(HWND*) {
-    return E_NOTIMPL;
+STDMETHODIMP FakeView::GetWindow(HWND* out) {
+    if (!window)
+        return E_NOTIMPL;
+    *out = window;
+    return S_OK;
 }
 STDMETHODIMP FakeView::ContextSensitiveHelp(BOOL) {
     return E_NOTIMPL;

@@ -66,6 +66,7 @@ public:
     bool itemListFails = false; // Items() fails; ItemCount and Item still answer
     bool itemsFailEntirely = false;
     bool withFolder = true;
+    HWND window = nullptr; // what GetWindow answers; none: E_NOTIMPL
 
     // An ID list of one item holding the name.
     static LPITEMIDLIST MakeItem(const std::wstring& name);

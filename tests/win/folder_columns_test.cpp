@@ -11,6 +11,7 @@
 #include "support.h"
 #include "thread.h"
 
+#include <new>
 #include <vector>
 
 namespace {
@@ -344,9 +345,80 @@ TEST_F(FolderColumns, FolderThatCannotBeListedCountsAsAFolderOnly) {
     EXPECT_EQ(files, 1);
     EXPECT_EQ(folders, 1);
     EXPECT_EQ(size, 5u);
+    // The folder itself cannot be listed: no value at all, not the numbers of nothing.
     Provider provider;
-    EXPECT_EQ(Text(provider.p, 0, root + L"\\locked"), L" 0,00 MB");
-    EXPECT_EQ(Text(provider.p, 2, root + L"\\locked"), L" 0");
+    for (DWORD column : {0u, 1u, 2u}) {
+        rbtest::Answer a =
+            rbtest::Ask(provider.p, column,
+                        rbtest::Item(root + L"\\locked", FILE_ATTRIBUTE_DIRECTORY, nullptr));
+        EXPECT_EQ(a.hr, S_FALSE) << column;
+        EXPECT_EQ(a.vt, VT_EMPTY) << column;
+    }
+    EXPECT_EQ(Text(provider.p, 2, root), L" 1");
+}
+
+// A listing that waits to be told what to do: go on, or fail as a walk out of memory does.
+struct HeldListing {
+    static std::wstring folder; // extended form with its trailing "\"
+    static HANDLE entered, release;
+    static bool fail;
+    static void Hook(const std::wstring& path) {
+        if (path != folder)
+            return;
+        SetEvent(entered);
+        WaitForSingleObject(release, 10000);
+        if (fail)
+            throw std::bad_alloc();
+    }
+};
+std::wstring HeldListing::folder;
+HANDLE HeldListing::entered, HeldListing::release;
+bool HeldListing::fail;
+
+TEST_F(FolderColumns, AFailedWalkGivesNoValueToItsRequestAndToEveryWaitingOneAndIsNotKept) {
+    TempDir dir;
+    dir.MakeDir(L"sub");
+    dir.WriteFile(L"sub\\a.txt", "abc");
+    dir.WriteFile(L"b.txt", "12");
+    HeldListing::folder = rb::ExtendedPath(dir.Path()) + L"\\";
+    HeldListing::entered = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HeldListing::release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HeldListing::fail = true;
+    rb::ListingHook previous = rb::SetListingHook(&HeldListing::Hook);
+    Provider provider;
+    rbtest::Answer answers[3];
+    {
+        rbtest::Thread first([&] {
+            answers[0] = rbtest::Ask(provider.p, 0,
+                                     rbtest::Item(dir.Path(), FILE_ATTRIBUTE_DIRECTORY, nullptr));
+        });
+        ASSERT_EQ(WaitForSingleObject(HeldListing::entered, 10000), WAIT_OBJECT_0);
+        rbtest::Thread second([&] {
+            answers[1] = rbtest::Ask(provider.p, 1,
+                                     rbtest::Item(dir.Path(), FILE_ATTRIBUTE_DIRECTORY, nullptr));
+        });
+        rbtest::Thread third([&] {
+            answers[2] = rbtest::Ask(provider.p, 2,
+                                     rbtest::Item(dir.Path(), FILE_ATTRIBUTE_DIRECTORY, nullptr));
+        });
+        for (int i = 0; i < 1000 && rb::RequestsWaitingForAWalk() < 2; ++i)
+            Sleep(5);
+        EXPECT_EQ(rb::RequestsWaitingForAWalk(), 2u);
+        SetEvent(HeldListing::release);
+    }
+    for (const rbtest::Answer& a : answers) {
+        EXPECT_EQ(a.hr, S_FALSE);
+        EXPECT_EQ(a.vt, VT_EMPTY);
+    }
+    EXPECT_EQ(rb::RequestsWaitingForAWalk(), 0u);
+    // Forgotten at once: the next request walks again, and this time it succeeds.
+    HeldListing::fail = false;
+    std::uint64_t before = rb::FolderListingCount();
+    EXPECT_EQ(Text(provider.p, 2, dir.Path()), L" 2");
+    EXPECT_EQ(rb::FolderListingCount() - before, 2u);
+    rb::SetListingHook(previous);
+    CloseHandle(HeldListing::entered);
+    CloseHandle(HeldListing::release);
 }
 
 TEST_F(FolderColumns, DirectoryLinkLoopsAnswerAtOnceWithEveryFileOnce) {

@@ -231,6 +231,14 @@ protected:
         return names;
     }
 
+    std::vector<std::wstring> NoteBesideNames() const {
+        std::vector<std::wstring> names;
+        for (const std::wstring& name : Others())
+            if (name.find(L"Rubrikator_Notiz") == 0)
+                names.push_back(name);
+        return names;
+    }
+
     rbtest::TempDir dir;
     rbtest::DocumentsFolder documents{dir.Path()};
     rb::FileWriteFunction previous = nullptr;
@@ -345,6 +353,64 @@ TEST_F(NotesPageTest, ASaveThatFailsLeavesTheOldFileAndTheNextChangeTriesAgain) 
     EXPECT_EQ(shownAfterFailure, "neu");
     EXPECT_EQ(rbtest::ReadBytes(Notes()), "neuer");
     EXPECT_TRUE(Others().empty());
+}
+
+// A notes page of its own, as a second dialog in another Explorer window has one; saved
+// at once instead of after the delay.
+struct StandaloneNotes {
+    HWND owner = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                 nullptr, nullptr);
+    rb::NotesPage page;
+    StandaloneNotes() { page.Create(owner); }
+    ~StandaloneNotes() { DestroyWindow(owner); }
+    HWND Edit() const { return GetDlgItem(page.Window(), IDC_TEXT); }
+    void TypeAtTheEndAndSave(const std::string& text) {
+        int end = GetWindowTextLengthA(Edit());
+        SendMessageA(Edit(), EM_SETSEL, end, end);
+        for (char c : text) // on this thread, at once
+            SendMessageA(Edit(), WM_CHAR, static_cast<unsigned char>(c), 0);
+        SendMessageA(page.Window(), WM_TIMER, rb::NotesPage::kSaveDelayTimer, 0);
+    }
+    std::string Frame() const { return rbtest::ItemText(page.Window(), IDC_NOTES_FRAME); }
+};
+
+TEST_F(NotesPageTest, TwoPagesSavingInTurnKeepBothNotesAndTheFilesAttributes) {
+    rbtest::WriteBytes(Notes(), "alt");
+    SetFileAttributesW(Notes().c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE);
+    const std::wstring beside = dir / L"Rubrikator_Notiz (2).txt";
+    StandaloneNotes first, second; // both read "alt"
+    first.TypeAtTheEndAndSave(" eins");
+    EXPECT_EQ(rbtest::ReadBytes(Notes()), "alt eins");
+    EXPECT_EQ(first.Frame(), "Notiz");
+    // The second page's note was changed elsewhere since it read it: its text goes beside.
+    second.TypeAtTheEndAndSave(" zwei");
+    EXPECT_EQ(rbtest::ReadBytes(Notes()), "alt eins");
+    EXPECT_EQ(rbtest::ReadBytes(beside), "alt zwei");
+    EXPECT_EQ(second.Frame(),
+              "Notiz \x96 anderswo ge\xE4ndert, diese hier steht in Rubrikator_Notiz (2).txt");
+    // Each goes on with its own file.
+    second.TypeAtTheEndAndSave("!");
+    first.TypeAtTheEndAndSave("?");
+    EXPECT_EQ(rbtest::ReadBytes(Notes()), "alt eins?");
+    EXPECT_EQ(rbtest::ReadBytes(beside), "alt zwei!");
+    EXPECT_EQ(GetFileAttributesW(Notes().c_str()),
+              DWORD(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
+    EXPECT_EQ(NoteBesideNames(), (std::vector<std::wstring>{L"Rubrikator_Notiz (2).txt"}));
+
+    // A page with nothing unsaved shows, when it shows again, what another saved.
+    StandaloneNotes third;
+    first.TypeAtTheEndAndSave(" drei");
+    ShowWindow(third.page.Window(), SW_HIDE);
+    ShowWindow(third.page.Window(), SW_SHOWNA);
+    EXPECT_EQ(rbtest::WindowText(third.Edit()), "alt eins? drei");
+    third.TypeAtTheEndAndSave(".");
+    EXPECT_EQ(rbtest::ReadBytes(Notes()), "alt eins? drei.");
+}
+
+TEST(NoteBesidePath, TheNumberGoesBeforeTheExtension) {
+    EXPECT_EQ(rb::NoteBesidePath(L"C:\\Dok\\Rubrikator_Notiz.txt", 2),
+              L"C:\\Dok\\Rubrikator_Notiz (2).txt");
+    EXPECT_EQ(rb::NoteBesidePath(L"C:\\Dok.alt\\Notiz", 3), L"C:\\Dok.alt\\Notiz (3)");
 }
 
 TEST_F(NotesPageTest, ADocumentsFolderOutsideTheCodePageWorks) {

@@ -9,6 +9,7 @@
 #include "support.h"
 
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -151,6 +152,110 @@ TEST(ShellViewSource, EveryFormatWritesTheSameBytesAsAListViewWithTheSameCells) 
     }
     EXPECT_EQ(a, b);
     EXPECT_GT(a.size(), 100u);
+}
+
+// Two tabs of one Explorer window, as Windows 11 has them: each tab's view has a window
+// of its own inside the one top-level window; only the active tab's is visible.
+struct Tabs {
+    HWND top = CreateWindowExW(0, L"STATIC", L"Explorer", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300,
+                               nullptr, nullptr, nullptr, nullptr);
+    HWND first = CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 400, 300, top, nullptr, nullptr,
+                                 nullptr);
+    HWND second = CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 400, 300, top, nullptr,
+                                  nullptr, nullptr);
+    HWND inSecond = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 0, 0, 100, 100,
+                                    second, nullptr, nullptr, nullptr);
+    FakeView firstView, secondView;
+    Tabs() {
+        firstView.window = first;
+        secondView.window = second;
+    }
+    ~Tabs() { DestroyWindow(top); }
+    static rb::ComPtr<IShellView> Hold(FakeView* view) {
+        rb::ComPtr<IShellView> held;
+        if (view)
+            *held.put() = static_cast<IShellView*>(view);
+        return held;
+    }
+};
+
+Tabs* tabs = nullptr;
+HWND listedTop = nullptr;
+std::vector<rb::ComPtr<IShellView>> BothTabs(HWND top, HWND) {
+    listedTop = top;
+    std::vector<rb::ComPtr<IShellView>> views;
+    views.push_back(Tabs::Hold(nullptr)); // a browser without a view comes first
+    views.push_back(Tabs::Hold(&tabs->firstView));
+    views.push_back(Tabs::Hold(&tabs->secondView));
+    return views;
+}
+
+TEST(ShellViewOfATab, TheTabTheCommandCameFromElseTheVisibleOneNeverAGuess) {
+    Tabs t;
+    struct Row {
+        const char* what;
+        bool firstShown, secondShown;
+        std::vector<FakeView*> views;
+        HWND command;
+        FakeView* expected;
+    } rows[] = {
+        {"clicked in the second tab",
+         false,
+         true,
+         {&t.firstView, &t.secondView},
+         t.inSecond,
+         &t.secondView},
+        {"the first tab's own view window",
+         false,
+         true,
+         {&t.firstView, &t.secondView},
+         t.first,
+         &t.firstView},
+        {"the window itself: the visible tab",
+         false,
+         true,
+         {&t.firstView, &t.secondView},
+         t.top,
+         &t.secondView},
+        {"the window itself, the first tab active",
+         true,
+         false,
+         {&t.firstView, &t.secondView},
+         t.top,
+         &t.firstView},
+        {"no tab visible", false, false, {&t.firstView, &t.secondView}, t.top, nullptr},
+        {"two tabs visible", true, true, {&t.firstView, &t.secondView}, t.top, nullptr},
+        {"one view, hidden", false, false, {&t.firstView}, t.top, &t.firstView},
+        {"a browser without a view before the tab",
+         false,
+         true,
+         {nullptr, &t.secondView},
+         t.inSecond,
+         &t.secondView},
+        {"no views", false, true, {nullptr}, t.inSecond, nullptr},
+    };
+    ShowWindow(t.top, SW_SHOWNA);
+    for (const Row& row : rows) {
+        ShowWindow(t.first, row.firstShown ? SW_SHOWNA : SW_HIDE);
+        ShowWindow(t.second, row.secondShown ? SW_SHOWNA : SW_HIDE);
+        std::vector<rb::ComPtr<IShellView>> views;
+        for (FakeView* view : row.views)
+            views.push_back(Tabs::Hold(view));
+        rb::ComPtr<IShellView> chosen = rb::ChooseShellView(views, row.command);
+        EXPECT_EQ(chosen.get(), row.expected ? static_cast<IShellView*>(row.expected) : nullptr)
+            << row.what;
+    }
+
+    // Through the list of the shell's windows: the clicked tab, second of two.
+    tabs = &t;
+    ShowWindow(t.first, SW_SHOWNA);
+    ShowWindow(t.second, SW_HIDE);
+    rb::ShellViewsLister previous = rb::SetShellViewsLister(&BothTabs);
+    rb::ComPtr<IShellView> found = rb::FindShellView(t.inSecond);
+    rb::SetShellViewsLister(previous);
+    EXPECT_EQ(listedTop, t.top);
+    EXPECT_EQ(found.get(), static_cast<IShellView*>(&t.secondView));
+    tabs = nullptr;
 }
 
 } // namespace

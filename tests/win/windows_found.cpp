@@ -22,10 +22,14 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter) {
     GetWindowThreadProcessId(window, &process);
     if (process != GetCurrentProcessId() || window == s->other || !IsWindowVisible(window))
         return TRUE;
+    // The class first: asking a window of a busy thread for its text would wait for it.
     char cls[64] = {}, text[256] = {};
     GetClassNameA(window, cls, sizeof cls);
-    GetWindowTextA(window, text, sizeof text);
-    if (std::strcmp(cls, s->className) == 0 && (!s->title || std::strcmp(text, s->title) == 0)) {
+    if (std::strcmp(cls, s->className) != 0)
+        return TRUE;
+    if (s->title)
+        GetWindowTextA(window, text, sizeof text);
+    if (!s->title || std::strcmp(text, s->title) == 0) {
         s->found = window;
         return FALSE;
     }
