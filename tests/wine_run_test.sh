@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The Wine launcher: a prefix made once when two programs start together, and a broken
-# prefix made anew.
+# The Wine launcher: a prefix made once when two programs start together, with Wine's
+# Tahoma and Marlett and folders of its own, and a broken prefix made anew.
 set -u
 launcher=$1
 program=$2
@@ -18,7 +18,13 @@ wait $a || fail "first parallel run failed: $(cat "$work/a.err")"
 wait $b || fail "second parallel run failed: $(cat "$work/b.err")"
 grep -q "ReplaceAll" "$work/a.out" || fail "first run printed no test list"
 grep -q "ReplaceAll" "$work/b.out" || fail "second run printed no test list"
-[ "$(cat "$prefix/.rubrikator-prefix")" = "$arch" ] || fail "prefix not stamped"
+case "$(cat "$prefix/.rubrikator-prefix")" in "$arch "*) ;; *) fail "prefix not stamped" ;; esac
+# Fonts as a Windows user has them, and the user's folders the prefix's own.
+for font in tahoma.ttf marlett.ttf; do
+  [ -f "$prefix/drive_c/windows/Fonts/$font" ] || fail "no $font in the prefix"
+done
+documents=$(ls -d "$prefix"/drive_c/users/*/Documents | head -n1)
+[ -d "$documents" ] && [ ! -L "$documents" ] || fail "Documents is a link out of the prefix"
 grep -q "prefix .* anew" "$work/a.err" "$work/b.err" && fail "a fresh prefix was remade"
 
 # A prefix that lost its registry is detected and rebuilt.

@@ -4,6 +4,7 @@
 #include "module/class_table.h"
 #include "com/module.h"
 #include "module/registration.h"
+#include "shell/context_menu.h"
 #include "shell/shell_selection.h"
 #include "ui/main_dialog_entry.h"
 
@@ -12,6 +13,8 @@
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     if (reason == DLL_PROCESS_ATTACH) {
         rb::SetModuleInstance(instance);
+        // The shell layer's context-menu command opens the dialog of the layer above.
+        rb::SetMainDialogOpener(&rb::RunMainDialog);
     } else if (reason == DLL_PROCESS_DETACH && !reserved) {
         // At process exit (reserved set) other modules may be gone: leave things be.
         rb::ReleaseClassFactories();

@@ -15,6 +15,8 @@
 #define IDD_MAIN         129
 #define IDR_TOOLBAR      128
 #define IDB_TOOLBAR      128
+#define IDB_TOOLBAR_24   131 // the toolbar strip for 150 % text
+#define IDB_TOOLBAR_32   132 // and for 200 %
 #define IDI_PROGRAM      128
 #define IDB_BANNER       202
 #define IDR_HELP_PAGE    202
@@ -25,6 +27,7 @@
 #define IDC_SYSTEM_TEXT   1001
 #define IDC_VERSION_TEXT  1004
 #define IDC_PAGE_ORIGIN   1007
+#define IDC_BANNER        1008
 #define IDC_TOOLBAR_PLACE 1020
 #define IDC_SITE_ADDRESS  1080
 #define IDC_CREDIT_LINE   1081

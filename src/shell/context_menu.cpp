@@ -1,11 +1,22 @@
 #include "shell/context_menu.h"
 
 #include "common/win_text.h"
-#include "ui/main_dialog_entry.h"
 
 #include <cstring>
 
 namespace rb {
+
+namespace {
+
+MainDialogOpener opener = nullptr;
+
+} // namespace
+
+MainDialogOpener SetMainDialogOpener(MainDialogOpener replacement) {
+    MainDialogOpener previous = opener;
+    opener = replacement;
+    return previous;
+}
 
 UINT AddContextMenuEntry(HMENU menu, UINT index, UINT firstId, UINT flags, HBITMAP bitmap) {
     if (flags & CMF_DEFAULTONLY)
@@ -32,7 +43,8 @@ HRESULT InvokeContextMenuCommand(const CMINVOKECOMMANDINFO* info) {
     ULONG_PTR verb = reinterpret_cast<ULONG_PTR>(info->lpVerb);
     if ((verb >> 16) != 0 || (verb & 0xFFFF) != 0)
         return E_INVALIDARG;
-    RunMainDialog(info->hwnd, GetActiveWindow());
+    if (opener)
+        opener(info->hwnd, GetActiveWindow());
     return S_OK;
 }
 

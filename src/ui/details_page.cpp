@@ -10,6 +10,7 @@
 #include "common/win_text.h"
 #include "resource_ids.h"
 #include "shell/id_lists.h"
+#include "ui/ui_scale.h"
 
 #include <commctrl.h>
 #include <shlwapi.h>
@@ -19,6 +20,8 @@ namespace rb {
 namespace {
 
 constexpr DWORD kEnumerateEverything = SHCONTF_FOLDERS | SHCONTF_NONFOLDERS | SHCONTF_INCLUDEHIDDEN;
+// A header item's space left and right of its text, at 100 %.
+constexpr int kTitleMarginsAt96Dpi = 16;
 
 // The column's time, chosen and written as the time columns do.
 std::wstring TimeText(unsigned column, const WIN32_FILE_ATTRIBUTE_DATA& data) {
@@ -73,16 +76,25 @@ BOOL DetailsPage::OnInitDialog() {
     list_ = Item(IDC_LIST);
     // The list asks for its texts in UTF-16: names outside the ANSI code page stay whole.
     SendMessageW(list_, WM_NOTIFYFORMAT, reinterpret_cast<WPARAM>(Window()), NF_REQUERY);
+    // 150 and 70 pixels at 100 %, grown with the text scale, and never narrower than the
+    // title: a title cut to "Or..." tells nothing.
+    auto widthFor = [this](const std::wstring& title, int pixelsAt96) {
+        int text = static_cast<int>(
+            SendMessageW(list_, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(title.c_str())));
+        int needed = text + ScaleForDpi(kTitleMarginsAt96Dpi);
+        int scaled = ScaleForDpi(pixelsAt96);
+        return needed > scaled ? needed : scaled;
+    };
     LVCOLUMNW column = {};
     column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT;
     column.fmt = LVCFMT_LEFT;
-    column.cx = 150;
+    column.cx = widthFor(L"Name", 150);
     column.pszText = const_cast<wchar_t*>(L"Name");
     SendMessageW(list_, LVM_INSERTCOLUMNW, 0, reinterpret_cast<LPARAM>(&column));
     for (std::size_t i = 0; ColumnCatalogue[i].title; ++i) {
         std::wstring title = AnsiToWide(ColumnCatalogue[i].title);
         column.fmt = LVCFMT_RIGHT;
-        column.cx = 70;
+        column.cx = widthFor(title, 70);
         column.pszText = &title[0];
         SendMessageW(list_, LVM_INSERTCOLUMNW, static_cast<WPARAM>(i + 1),
                      reinterpret_cast<LPARAM>(&column));

@@ -13,6 +13,7 @@
 #include "com/module.h"
 #include "shell/shell_selection.h"
 #include "ui/file_type_icon.h"
+#include "ui/ui_scale.h"
 #include "web/links.h"
 #include "web/mail.h"
 
@@ -45,6 +46,28 @@ RECT ControlRect(HWND dialog, int id) {
         MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
     }
     return rect;
+}
+
+// The toolbar strip at `size` pixels an image: drawn at 16, 24 and 32; for other sizes
+// the next larger one (or the largest), each pixel repeated so that the grey that marks
+// the transparent parts stays exact.
+HBITMAP ToolbarStrip(int size) {
+    struct Strip {
+        int size, id;
+    } const strips[] = {{16, IDB_TOOLBAR}, {24, IDB_TOOLBAR_24}, {32, IDB_TOOLBAR_32}};
+    const Strip* chosen = &strips[2];
+    for (const Strip& strip : strips)
+        if (strip.size >= size) {
+            chosen = &strip;
+            break;
+        }
+    HBITMAP drawn = static_cast<HBITMAP>(LoadImageA(ModuleInstance(), MAKEINTRESOURCEA(chosen->id),
+                                                    IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    if (!drawn || chosen->size == size)
+        return drawn;
+    HBITMAP stretched = StretchedBitmap(drawn, 7 * size, size, false);
+    DeleteObject(drawn);
+    return stretched;
 }
 
 HICON ProgramIcon(int width, int height) {
@@ -85,6 +108,8 @@ std::string WriteHelpFile() {
 MainDialog::MainDialog(HWND explorerWindow) : explorerWindow_(explorerWindow) {}
 
 MainDialog::~MainDialog() {
+    if (banner_)
+        DeleteObject(banner_);
     if (toolbarImages_)
         ImageList_Destroy(toolbarImages_);
     if (largeIcon_)
@@ -169,6 +194,7 @@ BOOL MainDialog::OnInitDialog() {
     menuRenderer_.SetIcon(ID_RECOMMEND, FileTypeIcon(".mapimail", false));
 
     int tab = ReadIntOption(kOptTabId, 0);
+    FitBanner();
     CenterOverOwner();
     for (Page* page : Pages())
         page->Create(window_);
@@ -178,6 +204,23 @@ BOOL MainDialog::OnInitDialog() {
     UINT command = tab >= 0 && tab < 4 ? kPageCommands[tab] : ID_SHOW_COLUMNS;
     SendMessageA(window_, WM_COMMAND, command, 0);
     return TRUE;
+}
+
+void MainDialog::FitBanner() {
+    // The template's banner control grows with the text scale; the picture is stretched
+    // to fill it (at 100 % the two are the same size).
+    HWND control = GetDlgItem(window_, IDC_BANNER);
+    RECT area = {};
+    if (!control || !GetClientRect(control, &area))
+        return;
+    HBITMAP shown = reinterpret_cast<HBITMAP>(SendMessageA(control, STM_GETIMAGE, IMAGE_BITMAP, 0));
+    BITMAP facts = {};
+    if (!shown || !GetObjectW(shown, sizeof facts, &facts) ||
+        (facts.bmWidth == area.right && facts.bmHeight == area.bottom))
+        return;
+    banner_ = StretchedBitmap(shown, area.right, area.bottom, true);
+    if (banner_)
+        SendMessageA(control, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(banner_));
 }
 
 void MainDialog::CenterOverOwner() {
@@ -234,6 +277,7 @@ void MainDialog::EmbedPages() {
         SetWindowPos(window, nullptr, origin.left, origin.top, 0, 0,
                      SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED | SWP_NOACTIVATE);
         ShowWindow(window, page == &columnsPage_ ? SW_SHOW : SW_HIDE);
+        EnableWindow(window, page == &columnsPage_);
     }
 }
 
@@ -242,18 +286,21 @@ void MainDialog::CreateToolbar() {
     RECT place = ControlRect(window_, IDC_TOOLBAR_PLACE);
     toolbar_ = CreateWindowExA(
         0, TOOLBARCLASSNAMEA, "",
-        WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_LIST | CCS_NODIVIDER | CCS_NORESIZE |
-            CCS_NOPARENTALIGN,
+        // A tab stop: the keyboard reaches its buttons after the page's controls.
+        WS_CHILD | WS_VISIBLE | WS_TABSTOP | TBSTYLE_FLAT | TBSTYLE_LIST | CCS_NODIVIDER |
+            CCS_NORESIZE | CCS_NOPARENTALIGN,
         place.left, place.top, place.right - place.left, place.bottom - place.top, window_,
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(ID_TOOLBAR)), instance, nullptr);
     if (!toolbar_)
         return;
     SendMessageA(toolbar_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
-    SendMessageA(toolbar_, TB_SETBITMAPSIZE, 0, MAKELONG(16, 16));
+    // Images at the system's small icon size, which grows with the text scale.
+    const int size = SmallIconSize();
+    SendMessageA(toolbar_, TB_SETBITMAPSIZE, 0, MAKELONG(size, size));
 
-    // Bitmap 128: one 16 x 16 image per button, on light grey.
-    toolbarImages_ = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 7, 1);
-    if (HBITMAP strip = LoadBitmapA(instance, MAKEINTRESOURCEA(IDB_TOOLBAR))) {
+    // Bitmap 128: one image per button, on light grey.
+    toolbarImages_ = ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, 7, 1);
+    if (HBITMAP strip = ToolbarStrip(size)) {
         ImageList_AddMasked(toolbarImages_, strip, RGB(192, 192, 192));
         DeleteObject(strip);
     }
@@ -317,8 +364,13 @@ void MainDialog::CreateToolbar() {
     SendMessageA(toolbar_, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(toolbarImages_));
     SetWindowLongPtrA(toolbar_, GWL_STYLE, GetWindowLongPtrA(toolbar_, GWL_STYLE) | TBSTYLE_LIST);
     SendMessageA(toolbar_, TB_AUTOSIZE, 0, 0);
-    SetWindowPos(toolbar_, nullptr, place.left, place.top, place.right - place.left,
-                 place.bottom - place.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    // As tall as its buttons, whatever the scale: nothing of them is cut.
+    LONG height = place.bottom - place.top;
+    LONG buttonHeight = HIWORD(SendMessageA(toolbar_, TB_GETBUTTONSIZE, 0, 0));
+    if (buttonHeight > height)
+        height = buttonHeight;
+    SetWindowPos(toolbar_, nullptr, place.left, place.top, place.right - place.left, height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void MainDialog::OnCommand(UINT command) {
@@ -377,10 +429,16 @@ void MainDialog::OnCommand(UINT command) {
 }
 
 void MainDialog::ShowPage(Page& page, UINT command, int tabValue) {
+    // The keyboard goes with the page: the focus to its first control, and the hidden
+    // pages disabled, so that neither Tab nor a mnemonic reaches what cannot be seen.
+    EnableWindow(page.Window(), TRUE);
     ShowWindow(page.Window(), SW_SHOW);
+    page.Focus();
     for (Page* other : Pages())
-        if (other != &page)
+        if (other != &page) {
             ShowWindow(other->Window(), SW_HIDE);
+            EnableWindow(other->Window(), FALSE);
+        }
     for (UINT button : {UINT(ID_SHOW_COLUMNS), UINT(ID_SHOW_DETAILS), UINT(ID_SHOW_NOTES)})
         SendMessageA(toolbar_, TB_CHECKBUTTON, button, MAKELONG(button == command, 0));
     WriteIntOption(kOptTabId, tabValue);

@@ -44,6 +44,7 @@ private:
     BOOL OnInitDialog();
     void OnCommand(UINT command);
 
+    void FitBanner();
     void CenterOverOwner();
     // The four pages in the order they are created.
     std::array<Page*, 4> Pages();
@@ -72,6 +73,7 @@ private:
     HICON largeIcon_ = nullptr;
     HICON smallIcon_ = nullptr;
     HIMAGELIST toolbarImages_ = nullptr;
+    HBITMAP banner_ = nullptr; // the banner stretched to its control, when the scale asks
 };
 
 // The help page written out for browsers that cannot read module resources.

@@ -12,8 +12,4 @@ INT_PTR RunMainDialog(HWND explorerWindow, HWND owner);
 // Returns the dialog's result, -1 when it could not be made (`templateId` is for tests).
 int RunMainDialogStandalone(int templateId = 129);
 
-// Tests replace the dialog to record the request instead of opening a window.
-using MainDialogRunner = INT_PTR (*)(HWND explorerWindow, HWND owner);
-MainDialogRunner SetMainDialogRunner(MainDialogRunner runner);
-
 } // namespace rb

@@ -1,10 +1,13 @@
 #include "ui/menu_renderer.h"
 
+#include "ui/ui_scale.h"
+
 namespace rb {
 
 namespace {
 
-constexpr int kIconSize = 16;
+// Between an item's icon and its text, as the system's own menus have it.
+constexpr int kGapAt96Dpi = 4;
 
 UINT TrackWithSystem(HMENU menu, POINT corner, HWND owner) {
     return static_cast<UINT>(
@@ -23,7 +26,7 @@ PopupChooser SetPopupChooser(PopupChooser replacement) {
 }
 
 MenuRenderer::MenuRenderer()
-    : list_(ImageList_Create(kIconSize, kIconSize, ILC_COLOR32 | ILC_MASK, 1, 1)) {}
+    : size_(SmallIconSize()), list_(ImageList_Create(size_, size_, ILC_COLOR32 | ILC_MASK, 1, 1)) {}
 
 MenuRenderer::~MenuRenderer() {
     if (list_)
@@ -71,8 +74,9 @@ UINT MenuRenderer::Track(HMENU menu, POINT corner, HWND owner) const {
 bool MenuRenderer::MeasureItem(MEASUREITEMSTRUCT* item) const {
     if (!item || item->CtlType != ODT_MENU)
         return false;
-    item->itemWidth = kIconSize;
-    item->itemHeight = kIconSize;
+    // The icon's column, with the gap to the text.
+    item->itemWidth = static_cast<UINT>(size_ + ScaleForDpi(kGapAt96Dpi));
+    item->itemHeight = static_cast<UINT>(size_);
     return true;
 }
 
@@ -82,7 +86,7 @@ bool MenuRenderer::DrawItem(const DRAWITEMSTRUCT* item) const {
     auto found = images_.find(item->itemID);
     if (found == images_.end())
         return true;
-    int top = item->rcItem.top + (item->rcItem.bottom - item->rcItem.top - kIconSize) / 2;
+    int top = item->rcItem.top + (item->rcItem.bottom - item->rcItem.top - size_) / 2;
     ImageList_Draw(list_, found->second, item->hDC, item->rcItem.left, top, ILD_TRANSPARENT);
     return true;
 }

@@ -31,7 +31,11 @@ public:
     bool MeasureItem(MEASUREITEMSTRUCT* item) const;
     bool DrawItem(const DRAWITEMSTRUCT* item) const;
 
+    // The icons' size: the system's small icon size.
+    int IconSize() const { return size_; }
+
 private:
+    int size_;
     HIMAGELIST list_ = nullptr;
     std::map<UINT, int> images_; // command id -> image
 };

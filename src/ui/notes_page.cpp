@@ -136,18 +136,31 @@ INT_PTR NotesPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             Save();
         return TRUE;
     }
+    if (message == WM_SHOWWINDOW && !wParam) {
+        SendMessageA(Item(IDC_TEXT), EM_GETSEL, reinterpret_cast<WPARAM>(&selectionStart_),
+                     reinterpret_cast<LPARAM>(&selectionEnd_));
+        return FALSE;
+    }
     if (message == WM_SHOWWINDOW && wParam) {
         // Another dialog may have saved the note meanwhile: with nothing typed here that
         // is not saved yet, the page shows what the file now holds.
         std::string bytes;
-        if (!pending_ && ChangedOnDisk(bytes))
+        if (!pending_ && ChangedOnDisk(bytes)) {
             Load(bytes);
-        // The dialog selects the whole note when it first gives it the focus; a key
-        // pressed then would replace it all.
-        SendMessageA(Item(IDC_TEXT), EM_SETSEL, 0, 0);
+            selectionStart_ = selectionEnd_ = 0;
+        }
         return FALSE;
     }
     return Page::OnMessage(message, wParam, lParam);
+}
+
+void NotesPage::Focus() {
+    // Not through the dialog's own way, which would select the whole note: a key pressed
+    // then would replace it all.
+    HWND edit = Item(IDC_TEXT);
+    SetFocus(edit);
+    SendMessageA(edit, EM_SETSEL, selectionStart_, selectionEnd_);
+    SendMessageA(edit, EM_SCROLLCARET, 0, 0);
 }
 
 void NotesPage::OnClosing() {

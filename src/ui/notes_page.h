@@ -31,6 +31,8 @@ public:
 
     // A change not yet saved is saved now.
     void OnClosing() override;
+    // The note, with the caret where it was when the page was last left.
+    void Focus() override;
 
     static constexpr UINT_PTR kSaveDelayTimer = 1000;
     static constexpr UINT kSaveDelayMilliseconds = 500;
@@ -51,6 +53,7 @@ private:
     std::string known_; // what the file held when this page last read or wrote it
     bool loading_ = false;
     bool pending_ = false;
+    DWORD selectionStart_ = 0, selectionEnd_ = 0; // kept while the page is hidden
 };
 
 } // namespace rb

@@ -16,6 +16,14 @@ bool Page::Create(HWND parent) {
     return made != nullptr;
 }
 
+void Page::Focus() {
+    if (!window_)
+        return;
+    // Through the dialog, which keeps its default button and focus bookkeeping right.
+    if (HWND first = GetNextDlgTabItem(window_, nullptr, FALSE))
+        SendMessageA(GetParent(window_), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(first), TRUE);
+}
+
 INT_PTR Page::OnMessage(UINT message, WPARAM wParam, LPARAM) {
     // The pages' own OK and Cancel buttons are hidden; Enter and Escape do nothing here.
     if (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL))

@@ -20,6 +20,8 @@ public:
 
     // Called by the main dialog before its window goes (the page window still exists).
     virtual void OnClosing() {}
+    // Gives the keyboard focus to the page's first control, as the main dialog shows it.
+    virtual void Focus();
 
 protected:
     // The page's messages after WM_INITDIALOG; what a dialog procedure returns.

@@ -8,7 +8,6 @@
 #include "shell/shell_selection.h"
 #include "shell_objects.h"
 #include "support.h"
-#include "ui/main_dialog_entry.h"
 #include "thread.h"
 
 #include <commctrl.h>
@@ -232,10 +231,10 @@ protected:
         menu = CreatePopupMenu();
         AppendMenuA(menu, MF_STRING, 1, "First");
         AppendMenuA(menu, MF_STRING, 2, "Second");
-        previous = rb::SetMainDialogRunner(&RecordDialog);
+        previous = rb::SetMainDialogOpener(&RecordDialog);
     }
     void TearDown() override {
-        rb::SetMainDialogRunner(previous);
+        rb::SetMainDialogOpener(previous);
         DestroyMenu(menu);
         DestroyWindow(frame);
     }
@@ -247,7 +246,7 @@ protected:
 
     HWND frame = nullptr, list = nullptr, tree = nullptr;
     HMENU menu = nullptr;
-    rb::MainDialogRunner previous = nullptr;
+    rb::MainDialogOpener previous = nullptr;
     HandlerRef handler;
 };
 

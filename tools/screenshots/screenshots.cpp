@@ -1,6 +1,6 @@
 // Opens the main dialog on each of its pages and saves a picture of each as a BMP file;
 // tools/screenshots/run turns them into the PNG files under docs/. Run under Wine.
-//   screenshots.exe OUTPUT-FOLDER SAMPLE-FOLDER
+//   screenshots.exe OUTPUT-FOLDER SAMPLE-FOLDER [NAME-SUFFIX]
 #include <windows.h>
 #include <commctrl.h>
 #include <shlobj.h>
@@ -18,7 +18,13 @@
 
 namespace {
 
-std::wstring output;
+std::wstring output, suffix;
+
+// The dialog as the user sees it when working in it: its title bar drawn active.
+void Activate(HWND dialog) {
+    SetForegroundWindow(dialog);
+    SendMessageA(dialog, WM_NCACTIVATE, TRUE, 0);
+}
 
 HWND FindDialog() {
     for (int i = 0; i < 200; ++i) {
@@ -53,8 +59,8 @@ bool SaveScreen(const RECT& rect, const std::wstring& name) {
     head.bfOffBits = sizeof head + sizeof info.bmiHeader;
     head.bfSize = head.bfOffBits + size;
     bool ok = false;
-    HANDLE file = CreateFileW((output + L"\\" + name + L".bmp").c_str(), GENERIC_WRITE, 0, nullptr,
-                              CREATE_ALWAYS, 0, nullptr);
+    HANDLE file = CreateFileW((output + L"\\" + name + suffix + L".bmp").c_str(), GENERIC_WRITE, 0,
+                              nullptr, CREATE_ALWAYS, 0, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
         DWORD written;
         ok = WriteFile(file, &head, sizeof head, &written, nullptr) &&
@@ -111,11 +117,14 @@ DWORD WINAPI Drive(void*) {
             SendMessageA(list, LVM_SETSELECTIONMARK, 0, 0);
         }
         Sleep(shot.command == ID_SHOW_DETAILS ? 2500 : 700);
+        Activate(dialog);
+        Sleep(100);
         SaveWindow(dialog, shot.name);
         if (shot.command == ID_SHOW_COLUMNS)
             SaveWindow(dialog, L"main-dialog");
     }
     // The "Info ..." popup, open below its button.
+    Activate(dialog);
     PostMessageA(dialog, WM_COMMAND, ID_INFO_MENU, 0);
     Sleep(800);
     RECT dialogRect;
@@ -142,6 +151,13 @@ int wmain(int argc, wchar_t** argv) {
         return 2;
     }
     output = argv[1];
+    if (argc > 3)
+        suffix = argv[3];
+    // As Explorer: it runs aware of the text scale, so the dialog grows with it.
+    using SetAwareFn = BOOL(WINAPI*)();
+    if (auto aware = reinterpret_cast<SetAwareFn>(reinterpret_cast<void (*)()>(
+            GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetProcessDPIAware"))))
+        aware();
     OleInitialize(nullptr);
     // The details page lists the sample folder, as if it had been right-clicked.
     LPITEMIDLIST folder = nullptr;
