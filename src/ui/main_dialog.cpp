@@ -103,6 +103,72 @@ std::string WriteHelpFile() {
     return length && length <= MAX_PATH ? WideToAnsi(shortPath) : std::string();
 }
 
+// The toolbar's own procedure, kept beside it while it is driven from the keyboard.
+constexpr const char* kToolbarProcedure = "RubrikatorToolbarProcedure";
+
+// The next enabled button from `from` in `step` direction (1 or -1), or -1.
+int NextButton(HWND toolbar, int from, int step) {
+    int count = static_cast<int>(SendMessageA(toolbar, TB_BUTTONCOUNT, 0, 0));
+    for (int i = from + step; i >= 0 && i < count; i += step) {
+        TBBUTTON button = {};
+        SendMessageA(toolbar, TB_GETBUTTON, static_cast<WPARAM>(i),
+                     reinterpret_cast<LPARAM>(&button));
+        if (!(button.fsStyle & BTNS_SEP) && (button.fsState & TBSTATE_ENABLED))
+            return i;
+    }
+    return -1;
+}
+
+// The toolbar is a tab stop: with the focus on it, Left and Right move between its
+// buttons and Enter or Space presses the one marked, as in Explorer's own toolbars.
+LRESULT CALLBACK ToolbarKeys(HWND toolbar, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto own = reinterpret_cast<WNDPROC>(GetPropA(toolbar, kToolbarProcedure));
+    if (!own)
+        return DefWindowProcA(toolbar, message, wParam, lParam);
+    int hot = static_cast<int>(SendMessageA(toolbar, TB_GETHOTITEM, 0, 0));
+    switch (message) {
+    case WM_GETDLGCODE: {
+        LRESULT code = CallWindowProcA(own, toolbar, message, wParam, lParam) | DLGC_WANTARROWS;
+        const MSG* key = reinterpret_cast<const MSG*>(lParam);
+        if (key && key->message == WM_KEYDOWN &&
+            (key->wParam == VK_RETURN || key->wParam == VK_SPACE))
+            code |= DLGC_WANTMESSAGE;
+        return code;
+    }
+    case WM_SETFOCUS:
+        if (hot < 0)
+            SendMessageA(toolbar, TB_SETHOTITEM, static_cast<WPARAM>(NextButton(toolbar, -1, 1)),
+                         0);
+        break;
+    case WM_KILLFOCUS:
+        SendMessageA(toolbar, TB_SETHOTITEM, static_cast<WPARAM>(-1), 0);
+        break;
+    case WM_KEYDOWN:
+        if (wParam == VK_LEFT || wParam == VK_RIGHT) {
+            int next = NextButton(toolbar, hot, wParam == VK_RIGHT ? 1 : -1);
+            if (next >= 0)
+                SendMessageA(toolbar, TB_SETHOTITEM, static_cast<WPARAM>(next), 0);
+            return 0;
+        }
+        if ((wParam == VK_RETURN || wParam == VK_SPACE) && hot >= 0) {
+            TBBUTTON button = {};
+            SendMessageA(toolbar, TB_GETBUTTON, static_cast<WPARAM>(hot),
+                         reinterpret_cast<LPARAM>(&button));
+            PostMessageA(GetParent(toolbar), WM_COMMAND, static_cast<WPARAM>(button.idCommand),
+                         reinterpret_cast<LPARAM>(toolbar));
+            return 0;
+        }
+        break;
+    case WM_NCDESTROY:
+        SetWindowLongPtrA(toolbar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(own));
+        RemovePropA(toolbar, kToolbarProcedure);
+        break;
+    default:
+        break;
+    }
+    return CallWindowProcA(own, toolbar, message, wParam, lParam);
+}
+
 } // namespace
 
 MainDialog::MainDialog(HWND explorerWindow) : explorerWindow_(explorerWindow) {}
@@ -364,6 +430,9 @@ void MainDialog::CreateToolbar() {
     SendMessageA(toolbar_, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(toolbarImages_));
     SetWindowLongPtrA(toolbar_, GWL_STYLE, GetWindowLongPtrA(toolbar_, GWL_STYLE) | TBSTYLE_LIST);
     SendMessageA(toolbar_, TB_AUTOSIZE, 0, 0);
+    SetPropA(toolbar_, kToolbarProcedure,
+             reinterpret_cast<HANDLE>(GetWindowLongPtrA(toolbar_, GWLP_WNDPROC)));
+    SetWindowLongPtrA(toolbar_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ToolbarKeys));
     // As tall as its buttons, whatever the scale: nothing of them is cut.
     LONG height = place.bottom - place.top;
     LONG buttonHeight = HIWORD(SendMessageA(toolbar_, TB_GETBUTTONSIZE, 0, 0));

@@ -181,10 +181,11 @@ TEST_F(DialogAsSeen, EachToolbarCommandShowsItsPageWithItsControlsAndTheFocusInI
     }
 }
 
-TEST_F(DialogAsSeen, TheNoteKeepsItsCaretAndTabNeverReachesAHiddenPage) {
+TEST_F(DialogAsSeen, TheNoteKeepsItsCaretTabNeverReachesAHiddenPageAndTheToolbarTakesKeys) {
     DWORD caret = 0, afterwards = 0;
     std::vector<std::string> reached;
     bool hiddenReached = false, toolbarReached = false;
+    char pageByKeys = 0;
     OpenStandalone([&](HWND dialog) {
         SendMessageA(dialog, WM_COMMAND, ID_SHOW_NOTES, 0);
         HWND edit = Focused(dialog);
@@ -200,13 +201,29 @@ TEST_F(DialogAsSeen, TheNoteKeepsItsCaretAndTabNeverReachesAHiddenPage) {
             HWND now = Focused(dialog);
             PostMessageA(now, WM_KEYDOWN, VK_TAB, 0);
             PostMessageA(now, WM_KEYUP, VK_TAB, 0);
-            SendMessageA(dialog, WM_NULL, 0, 0); // the posted keys are handled first
-            HWND next = Focused(dialog);
+            // The dialog's thread takes posted keys in its own time: until the focus moved.
+            HWND next = now;
+            for (int i = 0; i < 200 && next == now; ++i) {
+                Sleep(5);
+                next = Focused(dialog);
+            }
             hiddenReached |= !IsWindowVisible(next) || !IsWindowEnabled(next);
             toolbarReached |= GetDlgCtrlID(next) == ID_TOOLBAR;
             reached.push_back(ClassOf(next));
         }
+        // On the toolbar the arrows move between its buttons and Enter presses one:
+        // from "Deine-Spalten", one to the right is "Notiz".
+        HWND toolbar = rbtest::MainToolbar(dialog);
+        SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(toolbar), TRUE);
+        for (WPARAM key : {WPARAM(VK_RIGHT), WPARAM(VK_RETURN)}) {
+            PostMessageA(toolbar, WM_KEYDOWN, key, 0);
+            PostMessageA(toolbar, WM_KEYUP, key, 0);
+        }
+        for (int i = 0; i < 200 && rbtest::VisiblePage(dialog) != 'n'; ++i)
+            Sleep(5);
+        pageByKeys = rbtest::VisiblePage(dialog);
     });
+    EXPECT_EQ(pageByKeys, 'n');
     EXPECT_EQ(caret, 4u);
     EXPECT_EQ(afterwards, 4u);
     EXPECT_FALSE(hiddenReached);
