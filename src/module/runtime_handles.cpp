@@ -102,9 +102,22 @@ BOOL RealTlsSetValue(DWORD slot, void* value) {
     return set ? set(slot, value) : FALSE;
 }
 
-// Under the lock. Each removes entry `i` by moving the last one into its place.
+// Under the lock. Removing moves the last entry into the place of the one removed. A
+// full table takes no more: what is not recorded stays with its maker, as it would
+// without this file.
 template <typename T> void RemoveAt(T* table, int& count, int i) {
     table[i] = table[--count];
+}
+template <typename T, int N> void Append(T (&table)[N], int& count, const T& value) {
+    if (count < N)
+        table[count++] = value;
+}
+template <typename T, int N> void Remove(T (&table)[N], int& count, const T& value) {
+    for (int i = 0; i < count; ++i)
+        if (table[i] == value) {
+            RemoveAt(table, count, i);
+            return;
+        }
 }
 
 Destructor DestructorOf(DWORD slot) {
@@ -121,9 +134,7 @@ HANDLE WINAPI CreateRecordedSemaphore(LPSECURITY_ATTRIBUTES attributes, LONG ini
     HANDLE handle = create ? create(attributes, initial, maximum, name) : nullptr;
     if (handle) {
         TablesLock lock;
-        // Table full: the handle stays with its maker, as it would without this record.
-        if (semaphoreCount < kMaxSemaphores)
-            semaphores[semaphoreCount++] = handle;
+        Append(semaphores, semaphoreCount, handle);
     }
     return handle;
 }
@@ -131,11 +142,7 @@ HANDLE WINAPI CreateRecordedSemaphore(LPSECURITY_ATTRIBUTES attributes, LONG ini
 BOOL WINAPI CloseRecordedHandle(HANDLE handle) {
     {
         TablesLock lock;
-        for (int i = 0; i < semaphoreCount; ++i)
-            if (semaphores[i] == handle) {
-                RemoveAt(semaphores, semaphoreCount, i);
-                break;
-            }
+        Remove(semaphores, semaphoreCount, handle);
     }
     return RealCloseHandle(handle);
 }
@@ -145,8 +152,7 @@ DWORD WINAPI AllocRecordedSlot() {
     DWORD slot = alloc ? alloc() : TLS_OUT_OF_INDEXES;
     if (slot != TLS_OUT_OF_INDEXES) {
         TablesLock lock;
-        if (slotCount < kMaxSlots)
-            slots[slotCount++] = slot;
+        Append(slots, slotCount, slot);
     }
     return slot;
 }
@@ -154,11 +160,7 @@ DWORD WINAPI AllocRecordedSlot() {
 BOOL WINAPI FreeRecordedSlot(DWORD slot) {
     {
         TablesLock lock;
-        for (int i = 0; i < slotCount; ++i)
-            if (slots[i] == slot) {
-                RemoveAt(slots, slotCount, i);
-                break;
-            }
+        Remove(slots, slotCount, slot);
         for (int i = 0; i < keyCount; ++i)
             if (keys[i].slot == slot) {
                 RemoveAt(keys, keyCount, i);
@@ -189,9 +191,8 @@ BOOL WINAPI SetRecordedValue(DWORD slot, LPVOID value) {
                 RemoveAt(values, valueCount, i);
             return set;
         }
-    // Table full: this thread's block stays, as it would without this record.
-    if (value && valueCount < kMaxValues)
-        values[valueCount++] = {slot, thread, value};
+    if (value)
+        Append(values, valueCount, Value{slot, thread, value});
     return set;
 }
 
@@ -270,7 +271,7 @@ int __wrap___mingwthr_key_dtor(DWORD slot, void (*destructor)(void*)) {
     rb::TablesLock lock;
     if (rb::keyCount >= rb::kMaxKeys)
         return -1;
-    rb::keys[rb::keyCount++] = {slot, destructor};
+    rb::Append(rb::keys, rb::keyCount, rb::Key{slot, destructor});
     return 0;
 }
 
