@@ -128,7 +128,10 @@ int wmain(int argc, wchar_t** argv) {
         int row = RowOf(list, name);
         start = Now();
         Cell(list, row, 1);
-        while (Cell(list, row, 3).empty() && Now() - start < 120) {
+        // Until the numbers are there: the cells say "…" while the walk runs.
+        while ((Cell(list, row, 3).empty() ||
+                Cell(list, row, 3) == rb::DetailsPage::kWalkRunningText) &&
+               Now() - start < 120) {
             Pump();
             Sleep(1);
         }
