@@ -125,7 +125,10 @@ LRESULT CALLBACK ToolbarKeys(HWND toolbar, UINT message, WPARAM wParam, LPARAM l
     auto own = reinterpret_cast<WNDPROC>(GetPropA(toolbar, kToolbarProcedure));
     if (!own)
         return DefWindowProcA(toolbar, message, wParam, lParam);
-    int hot = static_cast<int>(SendMessageA(toolbar, TB_GETHOTITEM, 0, 0));
+    // The hot item only where a key or the focus needs it, not on every paint or mouse move.
+    auto hotItem = [toolbar] {
+        return static_cast<int>(SendMessageA(toolbar, TB_GETHOTITEM, 0, 0));
+    };
     switch (message) {
     case WM_GETDLGCODE: {
         LRESULT code = CallWindowProcA(own, toolbar, message, wParam, lParam) | DLGC_WANTARROWS;
@@ -136,14 +139,15 @@ LRESULT CALLBACK ToolbarKeys(HWND toolbar, UINT message, WPARAM wParam, LPARAM l
         return code;
     }
     case WM_SETFOCUS:
-        if (hot < 0)
+        if (hotItem() < 0)
             SendMessageA(toolbar, TB_SETHOTITEM, static_cast<WPARAM>(NextButton(toolbar, -1, 1)),
                          0);
         break;
     case WM_KILLFOCUS:
         SendMessageA(toolbar, TB_SETHOTITEM, static_cast<WPARAM>(-1), 0);
         break;
-    case WM_KEYDOWN:
+    case WM_KEYDOWN: {
+        int hot = hotItem();
         if (wParam == VK_LEFT || wParam == VK_RIGHT) {
             int next = NextButton(toolbar, hot, wParam == VK_RIGHT ? 1 : -1);
             if (next >= 0)
@@ -159,6 +163,7 @@ LRESULT CALLBACK ToolbarKeys(HWND toolbar, UINT message, WPARAM wParam, LPARAM l
             return 0;
         }
         break;
+    }
     case WM_NCDESTROY:
         SetWindowLongPtrA(toolbar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(own));
         RemovePropA(toolbar, kToolbarProcedure);
