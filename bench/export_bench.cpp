@@ -8,6 +8,7 @@
 #include <psapi.h>
 
 #include "common/shell_open.h"
+#include "common/win_text.h"
 #include "export/formats.h"
 #include "export/list_exporter.h"
 #include "fake_explorer.h"
@@ -118,7 +119,7 @@ int main(int argc, char** argv) {
     const int rows = std::atoi(argv[1]);
     const std::string format = argv[2];
     const std::string folder = argv[3];
-    rb::SetShellOpenFunction([](HWND, const std::string&, int) { return true; });
+    rb::SetShellOpenFunction([](HWND, const std::wstring&, int) { return true; });
 
     rbtest::FakeExplorer explorer;
     std::vector<rbtest::FakeColumn> columns;
@@ -161,12 +162,12 @@ int main(int argc, char** argv) {
         boxSeconds = 0;
         double start = Now();
         if (format == "txt" || format == "csv") {
-            exporter.WriteTextFile(path,
+            exporter.WriteTextFile(rb::AnsiToWide(path),
                                    format == "txt" ? rb::TextFormat::Txt : rb::TextFormat::Csv);
         } else if (format == "html") {
-            exporter.WriteHtmlFile(path);
+            exporter.WriteHtmlFile(rb::AnsiToWide(path));
         } else {
-            exporter.WriteXlsFile(path);
+            exporter.WriteXlsFile(rb::AnsiToWide(path));
         }
         exportTimes.push_back(Now() - start - boxSeconds);
         heapPeak = std::max(heapPeak, peakBytes - heapAtStart);

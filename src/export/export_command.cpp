@@ -4,6 +4,7 @@
 #include "columns/options.h"
 #include "common/shell_open.h"
 #include "common/text.h"
+#include "common/win_text.h"
 #include "export/list_exporter.h"
 #include "com/activation.h"
 
@@ -30,74 +31,76 @@ const FileType kTypes[] = {
 
 constexpr int kTypeText = 1, kTypeCsv = 2, kTypeHtml = 3, kTypeXls = 4;
 
-std::string WithExtension(const std::string& path, int type) {
-    const char* extension = kTypes[type - 1].extension;
-    return ExtensionOf(path) == extension ? path : path + "." + extension;
+std::wstring WithExtension(const std::wstring& path, int type) {
+    std::wstring extension = AnsiToWide(kTypes[type - 1].extension);
+    return ExtensionOf(path) == extension ? path : path + L"." + extension;
 }
 
-// "GetSaveFileNameA" from "Comdlg32.dll", looked up when needed.
-BOOL AskForFile(OPENFILENAMEA& request) {
+// "GetSaveFileNameW" from "Comdlg32.dll", looked up when needed.
+BOOL AskForFile(OPENFILENAMEW& request) {
     ScopedModuleActivation activation;
     HMODULE dialogs = LoadLibraryA("Comdlg32.dll");
     if (!dialogs)
         return FALSE;
-    using GetSaveFileNameFn = BOOL(WINAPI*)(OPENFILENAMEA*);
+    using GetSaveFileNameFn = BOOL(WINAPI*)(OPENFILENAMEW*);
     auto ask = reinterpret_cast<GetSaveFileNameFn>(
-        reinterpret_cast<void (*)()>(GetProcAddress(dialogs, "GetSaveFileNameA")));
+        reinterpret_cast<void (*)()>(GetProcAddress(dialogs, "GetSaveFileNameW")));
     BOOL chosen = ask ? ask(&request) : FALSE;
     FreeLibrary(dialogs);
     return chosen;
 }
 
-bool IsFile(const std::string& path) {
-    DWORD attributes = GetFileAttributesA(path.c_str());
+bool IsFile(const std::wstring& path) {
+    DWORD attributes = GetFileAttributesW(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool MayReplace(const std::string& path) {
-    std::string question = Format(kReplaceQuestion, path.c_str());
-    return MessageBoxA(nullptr, question.c_str(), "", MB_YESNO | MB_ICONQUESTION) == IDYES;
+bool MayReplace(const std::wstring& path) {
+    std::string question = kReplaceQuestion;
+    std::wstring text = AnsiToWide(question.substr(0, question.find("%s"))) + path;
+    return MessageBoxW(nullptr, text.c_str(), L"", MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
 } // namespace
 
-std::string ExtensionOf(const std::string& path) {
-    std::size_t dot = path.find_last_of('.');
-    std::string extension =
-        dot != std::string::npos && dot + 1 < path.size() ? path.substr(dot + 1) : path;
+std::wstring ExtensionOf(const std::wstring& path) {
+    std::size_t dot = path.find_last_of(L'.');
+    std::wstring extension =
+        dot != std::wstring::npos && dot + 1 < path.size() ? path.substr(dot + 1) : path;
     if (!extension.empty())
-        CharLowerBuffA(&extension[0], static_cast<DWORD>(extension.size()));
+        CharLowerBuffW(&extension[0], static_cast<DWORD>(extension.size()));
     return extension;
 }
 
-std::string ExportFilter() {
-    std::string filter;
+std::wstring ExportFilter() {
+    std::wstring filter;
     for (const FileType& type : kTypes) {
-        filter += type.description;
-        filter += '\0';
-        filter += type.pattern;
-        filter += '\0';
+        filter += AnsiToWide(type.description);
+        filter += L'\0';
+        filter += AnsiToWide(type.pattern);
+        filter += L'\0';
     }
-    filter += '\0';
+    filter += L'\0';
     return filter;
 }
 
 void ExportList(ListExporter& exporter, const std::string& baseName) {
     // The dialog is told of 260 characters; the buffer has room to spare.
-    std::vector<char> file(1024, '\0');
-    std::string proposed = "Export_" + baseName;
+    std::vector<wchar_t> file(1024, L'\0');
+    std::wstring proposed = AnsiToWide("Export_" + baseName);
     proposed.copy(file.data(), proposed.size() < 259 ? proposed.size() : 259);
-    std::string filter = ExportFilter();
+    std::wstring filter = ExportFilter();
+    std::wstring title = AnsiToWide(kExportTitle);
 
-    OPENFILENAMEA request = {};
-    request.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+    OPENFILENAMEW request = {};
+    request.lStructSize = OPENFILENAME_SIZE_VERSION_400W;
     request.hwndOwner = nullptr;
-    request.hInstance = GetModuleHandleA(nullptr);
+    request.hInstance = GetModuleHandleW(nullptr);
     request.lpstrFilter = filter.c_str();
     request.nFilterIndex = static_cast<DWORD>(ReadIntOption(kOptListFilter, kTypeHtml));
     request.lpstrFile = file.data();
     request.nMaxFile = 260;
-    request.lpstrTitle = kExportTitle;
+    request.lpstrTitle = title.c_str();
     // Explorer's current folder stays where it was: a folder it held could not be removed.
     request.Flags = OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR;
     if (!AskForFile(request))
@@ -106,8 +109,8 @@ void ExportList(ListExporter& exporter, const std::string& baseName) {
     WriteIntOption(kOptListFilter, type);
     if (type < kTypeText || type > kTypeXls)
         return;
-    const std::string chosen(file.data());
-    const std::string path = WithExtension(chosen, type);
+    const std::wstring chosen(file.data());
+    const std::wstring path = WithExtension(chosen, type);
     // The dialog asked about the name it returned; a name that got its extension only
     // now may name another file, which is not replaced without asking either.
     if (path != chosen && IsFile(path) && !MayReplace(path))

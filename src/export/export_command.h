@@ -10,13 +10,13 @@ namespace rb {
 
 class ListExporter;
 
-// The text after the last ".", lower-cased with the ANSI code page's rules; the whole
-// path when there is no "." or it is the last character.
-std::string ExtensionOf(const std::string& path);
+// The text after the last ".", lower-cased; the whole path when there is no "." or it is
+// the last character.
+std::wstring ExtensionOf(const std::wstring& path);
 
-// The dialog's type list: description and pattern pairs, each ended by a zero byte, and
-// a final zero byte.
-std::string ExportFilter();
+// The dialog's type list: description and pattern pairs, each ended by a zero, and a
+// final zero.
+std::wstring ExportFilter();
 
 constexpr const char* kExportTitle = "Export zu TXT,CSV,HTML oder XLS ";
 

@@ -2,7 +2,7 @@
 
 #include "common/shell_open.h"
 #include "common/text.h"
-#include "common/win_handles.h"
+#include "common/file_replace.h"
 #include "common/win_text.h"
 
 #include <memory>
@@ -11,118 +11,65 @@ namespace rb {
 
 namespace {
 
-bool WriteAll(HANDLE file, const void* data, DWORD size) {
-    const char* at = static_cast<const char*>(data);
-    while (size > 0) {
-        DWORD written = 0;
-        if (!WriteFile(file, at, size, &written, nullptr))
-            return false;
-        if (written == 0) {
-            SetLastError(ERROR_WRITE_FAULT);
-            return false;
-        }
-        at += written;
-        size -= written;
-    }
-    return true;
-}
-
-ExportWriteFunction writeFunction = &WriteAll;
-
-// The export file: created (or emptied) when opened. Puts the first error of a write or
-// of the closing into `error` (which outlives the sink: a stream destroys its sink when
-// it closes), and writes nothing more after it.
+// The export file, written beside its target and put in place at Close. Puts the first
+// failure into `error` (which outlives the sink: a stream destroys its sink when it
+// closes), and writes nothing more after it.
 class FileSink : public ByteSink {
 public:
-    FileSink(HANDLE file, DWORD& error) : file_(file), error_(error) {}
-    ~FileSink() override {
-        if (file_)
-            CloseHandle(file_);
-    }
+    FileSink(ReplacingFile& file, DWORD& error) : file_(file), error_(error) {}
     FileSink(const FileSink&) = delete;
     FileSink& operator=(const FileSink&) = delete;
 
     void Write(const void* data, std::size_t size) override {
-        if (!file_ || error_)
-            return;
-        const char* at = static_cast<const char*>(data);
-        while (size > 0 && !error_) {
-            DWORD part = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
-            if (!writeFunction(file_, at, part))
-                error_ = ErrorOr(ERROR_WRITE_FAULT);
-            at += part;
-            size -= part;
-        }
+        if (!error_ && !file_.Write(data, size))
+            error_ = file_.Error();
     }
     void Close() override {
-        if (file_ && !CloseHandle(file_) && !error_)
-            error_ = ErrorOr(ERROR_WRITE_FAULT);
-        file_ = nullptr;
+        if (!error_ && !file_.Commit())
+            error_ = file_.Error();
     }
 
 private:
-    static DWORD ErrorOr(DWORD fallback) {
-        DWORD error = GetLastError();
-        return error ? error : fallback;
-    }
-
-    HANDLE file_;
+    ReplacingFile& file_;
     DWORD& error_;
 };
 
-HANDLE OpenTarget(const std::string& path) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    return file == INVALID_HANDLE_VALUE ? nullptr : file;
+// The ANSI text `before`, the path, and the ANSI text `after`.
+std::wstring AroundPath(const std::string& before, const std::wstring& path,
+                        const std::string& after) {
+    return AnsiToWide(before) + path + AnsiToWide(after);
 }
 
-void ReportOpenFailure(const std::string& path, DWORD error, HWND owner) {
-    std::string message = Format("Fehler, beim \xD6"
-                                 "ffnen der Zieldatei.\nWrite failed, Target file.\n%s\n%s",
-                                 path.c_str(), SystemMessage(error).c_str());
-    MessageBoxA(owner, message.c_str(), nullptr, MB_OK | MB_ICONERROR);
+void ReportOpenFailure(const std::wstring& path, DWORD error, HWND owner) {
+    std::wstring message = AroundPath("Fehler, beim \xD6"
+                                      "ffnen der Zieldatei.\nWrite failed, Target file.\n",
+                                      path, "\n" + SystemMessage(error));
+    MessageBoxW(owner, message.c_str(), nullptr, MB_OK | MB_ICONERROR);
 }
 
-// Writes the whole file through `write`, which closes the sink at its end. On any failure the
-// partial file is removed and the user told why: nothing half-written is left behind or opened,
-// whatever `write` throws.
+// Writes the whole file through `write`, which closes the sink at its end. On any failure
+// the target stays as it was and the user is told why: nothing half-written is left behind
+// or opened, whatever `write` throws.
 template <typename Writer>
-bool WriteTarget(const std::string& path, HWND openOwner, HWND writeOwner, Writer write) {
-    HANDLE file = OpenTarget(path);
-    if (!file) {
-        ReportOpenFailure(path, GetLastError(), openOwner);
+bool WriteTarget(const std::wstring& path, HWND openOwner, HWND writeOwner, Writer write) {
+    ReplacingFile file(path);
+    if (!file.Open()) {
+        ReportOpenFailure(path, file.Error(), openOwner);
         return false;
     }
     DWORD error = 0;
-    try {
-        std::unique_ptr<FileSink> sink;
-        try {
-            sink.reset(new FileSink(file, error));
-        } catch (...) {
-            CloseHandle(file);
-            throw;
-        }
-        write(std::move(sink));
-    } catch (...) {
-        DeleteFileA(path.c_str());
-        throw;
-    }
+    write(std::unique_ptr<FileSink>(new FileSink(file, error)));
+    if (!error && !file.Committed() && !file.Commit())
+        error = file.Error();
     if (!error)
         return true;
-    DeleteFileA(path.c_str());
-    std::string message =
-        Format(kExportWriteFailedText, path.c_str(), SystemMessage(error).c_str());
-    MessageBoxA(writeOwner, message.c_str(), nullptr, MB_OK | MB_ICONERROR);
+    file.Abandon();
+    std::wstring message = AroundPath(kExportWriteFailedText, path, "\n" + SystemMessage(error));
+    MessageBoxW(writeOwner, message.c_str(), nullptr, MB_OK | MB_ICONERROR);
     return false;
 }
 
 } // namespace
-
-ExportWriteFunction SetExportWriteFunction(ExportWriteFunction writer) {
-    ExportWriteFunction previous = writeFunction;
-    writeFunction = writer ? writer : &WriteAll;
-    return previous;
-}
 
 ListExporter::ListExporter(HWND list)
     : ownSource_(new ListViewSource(list)), source_(ownSource_.get()), owner_(list),
@@ -133,14 +80,14 @@ ListExporter::ListExporter(ListSource& source, HWND owner)
 
 ListExporter::~ListExporter() = default;
 
-bool ListExporter::WriteTextFile(const std::string& path, TextFormat format) {
+bool ListExporter::WriteTextFile(const std::wstring& path, TextFormat format) {
     return WriteTarget(path, nullptr, owner_, [&](std::unique_ptr<FileSink> sink) {
         WriteText(*source_, format, *sink);
         sink->Close();
     });
 }
 
-bool ListExporter::WriteHtmlFile(const std::string& path) {
+bool ListExporter::WriteHtmlFile(const std::wstring& path) {
     if (!WriteTarget(path, owner_, owner_, [&](std::unique_ptr<FileSink> sink) {
             WriteHtml(*source_, htmlHead_, htmlTail_, *sink);
             sink->Close();
@@ -150,7 +97,7 @@ bool ListExporter::WriteHtmlFile(const std::string& path) {
     return true;
 }
 
-bool ListExporter::WriteXlsFile(const std::string& path) {
+bool ListExporter::WriteXlsFile(const std::wstring& path) {
     XlsFill fill;
     if (!WriteTarget(path, owner_, owner_, [&](std::unique_ptr<FileSink> sink) {
             // The stream owns the file from here; WriteXls closes it at its end.
@@ -162,11 +109,11 @@ bool ListExporter::WriteXlsFile(const std::string& path) {
         std::string message = Format(
             "Die XLS-Datei fasst %d Zeilen und %d Spalten: %d von %d Zeilen und %d von "
             "%d Spalten geschrieben.\nThe XLS file holds %d rows and %d columns: %d of "
-            "%d rows and %d of %d columns written.\n%s",
+            "%d rows and %d of %d columns written.\n",
             kXlsMaxRows, kXlsMaxColumns, fill.rowsWritten, fill.rowsInList, fill.columnsWritten,
             fill.columnsInList, kXlsMaxRows, kXlsMaxColumns, fill.rowsWritten, fill.rowsInList,
-            fill.columnsWritten, fill.columnsInList, path.c_str());
-        MessageBoxA(nullptr, message.c_str(), nullptr, MB_OK);
+            fill.columnsWritten, fill.columnsInList);
+        MessageBoxW(nullptr, (AnsiToWide(message) + path).c_str(), nullptr, MB_OK);
     }
     ShellOpen(nullptr, path, SW_SHOWNORMAL);
     return true;

@@ -13,14 +13,9 @@
 
 namespace rb {
 
-// Said when a file could be created but not written whole (disk full, share gone,
-// closing failed): the path, then the system's reason. The partial file is removed.
-constexpr const char* kExportWriteFailedText = "Die Liste konnte nicht gespeichert werden:\n%s\n%s";
-
-// How the export files' bytes are written; tests put a failing writer in its place. It
-// returns false with the system's error set.
-using ExportWriteFunction = bool (*)(HANDLE file, const void* data, DWORD size);
-ExportWriteFunction SetExportWriteFunction(ExportWriteFunction writer);
+// Said, followed by the path and the system's reason, when a file could not be written
+// whole (disk full, share gone, closing failed). A file the export was to replace stays.
+constexpr const char* kExportWriteFailedText = "Die Liste konnte nicht gespeichert werden:\n";
 
 class ListExporter {
 public:
@@ -36,12 +31,13 @@ public:
     ListSource& Source() { return *source_; }
 
     // Writes the TXT or CSV file as the list is read; true when every byte was written.
-    // Otherwise false, after a message, with no file left; the caller opens it on true.
-    bool WriteTextFile(const std::string& path, TextFormat format);
-    // Write the file and let the shell open it; false (after a message, with no file
-    // left and nothing opened) when it cannot be created or written whole.
-    bool WriteHtmlFile(const std::string& path);
-    bool WriteXlsFile(const std::string& path);
+    // Otherwise false, after a message, with the path as it was before; the caller opens
+    // the file on true.
+    bool WriteTextFile(const std::wstring& path, TextFormat format);
+    // Write the file and let the shell open it; false (after a message, with the path as
+    // it was before and nothing opened) when it cannot be created or written whole.
+    bool WriteHtmlFile(const std::wstring& path);
+    bool WriteXlsFile(const std::wstring& path);
 
 private:
     std::unique_ptr<ListViewSource> ownSource_;

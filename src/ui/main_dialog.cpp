@@ -274,7 +274,9 @@ BOOL MainDialog::OnInitDialog() {
 
     UINT command = tab >= 0 && tab < 4 ? kPageCommands[tab] : ID_SHOW_COLUMNS;
     SendMessageA(window_, WM_COMMAND, command, 0);
-    return TRUE;
+    // The page put the focus where it belongs; TRUE would let the dialog manager move it
+    // to the first tab stop and select the whole text of an edit box there.
+    return FALSE;
 }
 
 void MainDialog::FitBanner() {

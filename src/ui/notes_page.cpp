@@ -1,5 +1,6 @@
 #include "ui/notes_page.h"
 
+#include "common/file_replace.h"
 #include "common/win_handles.h"
 #include "common/win_text.h"
 #include "resource_ids.h"
@@ -12,40 +13,32 @@ namespace rb {
 
 namespace {
 
-bool WriteAll(HANDLE file, const char* data, DWORD size) {
-    while (size > 0) {
-        DWORD written = 0;
-        if (!WriteFile(file, data, size, &written, nullptr) || written == 0)
-            return false;
-        data += written;
-        size -= written;
-    }
-    return true;
-}
+enum class Read { Done, Missing, Failed };
 
-FileWriteFunction writeFunction = &WriteAll;
-
-std::string ReadWholeFile(const std::wstring& path) {
+// The whole file into `bytes`. A file that exists but cannot be read now (a backup program
+// or a virus scanner holds it) says nothing about what it holds.
+Read ReadWholeFile(const std::wstring& path, std::string& bytes) {
+    bytes.clear();
     UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    std::string bytes;
-    if (!file)
-        return bytes;
+    if (!file) {
+        DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? Read::Missing
+                                                                              : Read::Failed;
+    }
     char buffer[65536];
-    DWORD got = 0;
-    while (ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got > 0)
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr))
+            return Read::Failed;
+        if (got == 0)
+            return Read::Done;
         bytes.append(buffer, got);
-    return bytes;
+    }
 }
 
 } // namespace
-
-FileWriteFunction SetNotesWriteFunction(FileWriteFunction writer) {
-    FileWriteFunction previous = writeFunction;
-    writeFunction = writer ? writer : &WriteAll;
-    return previous;
-}
 
 std::wstring NotesFilePath() {
     RefreshProductName();
@@ -64,30 +57,6 @@ std::wstring NotesFilePath() {
     return single;
 }
 
-bool ReplaceFileBytes(const std::wstring& path, const std::string& bytes) {
-    // The note keeps what the user gave it (hidden, say); the new file would not.
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    std::size_t slash = path.find_last_of(L'\\');
-    std::wstring folder = slash == std::wstring::npos ? L"." : path.substr(0, slash + 1);
-    wchar_t temporary[MAX_PATH + 1] = {};
-    if (!GetTempFileNameW(folder.c_str(), L"Rbn", 0, temporary))
-        return false;
-    bool ok;
-    {
-        UniqueFile file(CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-        ok = file && writeFunction(file.get(), bytes.data(), static_cast<DWORD>(bytes.size())) &&
-             FlushFileBuffers(file.get());
-    }
-    ok = ok &&
-         MoveFileExW(temporary, path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-    if (!ok)
-        DeleteFileW(temporary);
-    else if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
-        SetFileAttributesW(path.c_str(), attributes);
-    return ok;
-}
-
 std::wstring NoteBesidePath(const std::wstring& path, int number) {
     std::size_t dot = path.find_last_of(L'.');
     std::size_t slash = path.find_last_of(L'\\');
@@ -101,7 +70,10 @@ NotesPage::NotesPage() : Page(IDD_NOTES_PAGE), path_(NotesFilePath()) {}
 BOOL NotesPage::OnInitDialog() {
     // Beyond the 32,767 characters a user may type by default.
     SendMessageA(Item(IDC_TEXT), EM_SETLIMITTEXT, 0, 0);
-    Load(ReadWholeFile(path_));
+    // A note that cannot be read now shows empty; what it holds counts as another's.
+    std::string bytes;
+    ReadWholeFile(path_, bytes);
+    Load(bytes);
     return TRUE;
 }
 
@@ -112,13 +84,20 @@ void NotesPage::Load(const std::string& bytes) {
     loading_ = true;
     SetWindowTextA(Item(IDC_TEXT), text.c_str());
     loading_ = false;
+    // The caret at the note's end, where the next words go.
+    selectionStart_ = selectionEnd_ = static_cast<DWORD>(text.size());
 }
 
-bool NotesPage::ChangedOnDisk(std::string& bytes) const {
-    if (GetFileAttributesW(path_.c_str()) == INVALID_FILE_ATTRIBUTES)
-        return false; // gone: nothing of another's to keep
-    bytes = ReadWholeFile(path_);
-    return bytes != known_;
+NotesPage::DiskState NotesPage::OnDisk(std::string& bytes) const {
+    switch (ReadWholeFile(path_, bytes)) {
+    case Read::Missing:
+        return DiskState::AsKnown; // gone: nothing of another's to keep
+    case Read::Failed:
+        return DiskState::CannotTell;
+    case Read::Done:
+        break;
+    }
+    return bytes == known_ ? DiskState::AsKnown : DiskState::Changed;
 }
 
 INT_PTR NotesPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -133,7 +112,7 @@ INT_PTR NotesPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     if (message == WM_TIMER) {
         if (wParam == kSaveDelayTimer)
-            Save();
+            Save(false);
         return TRUE;
     }
     if (message == WM_SHOWWINDOW && !wParam) {
@@ -145,10 +124,8 @@ INT_PTR NotesPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         // Another dialog may have saved the note meanwhile: with nothing typed here that
         // is not saved yet, the page shows what the file now holds.
         std::string bytes;
-        if (!pending_ && ChangedOnDisk(bytes)) {
+        if (!pending_ && OnDisk(bytes) == DiskState::Changed)
             Load(bytes);
-            selectionStart_ = selectionEnd_ = 0;
-        }
         return FALSE;
     }
     return Page::OnMessage(message, wParam, lParam);
@@ -165,10 +142,26 @@ void NotesPage::Focus() {
 
 void NotesPage::OnClosing() {
     if (pending_ && Window())
-        Save();
+        Save(true);
 }
 
-void NotesPage::Save() {
+void NotesPage::MoveBeside() {
+    for (int number = 2; number < 1000; ++number) {
+        std::wstring beside = NoteBesidePath(path_, number);
+        if (GetFileAttributesW(beside.c_str()) == INVALID_FILE_ATTRIBUTES) {
+            path_ = beside;
+            known_.clear();
+            break;
+        }
+    }
+    std::size_t slash = path_.find_last_of(L'\\');
+    SetDlgItemTextA(Window(), IDC_NOTES_FRAME,
+                    ("Notiz \x96 anderswo ge\xE4ndert, diese hier steht in " +
+                     WideToAnsi(path_.substr(slash + 1).c_str()))
+                        .c_str());
+}
+
+void NotesPage::Save(bool closing) {
     KillTimer(Window(), kSaveDelayTimer);
     HWND edit = Item(IDC_TEXT);
     int length = GetWindowTextLengthA(edit);
@@ -176,32 +169,33 @@ void NotesPage::Save() {
     int got = GetWindowTextA(edit, &text[0], length + 1);
     text.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
     // Two dialogs may save the same note: the compare and the replace are one step for
-    // every process of this user.
+    // every process of this session (a named mutex of the session's namespace).
     UniqueFile guard(CreateMutexW(nullptr, FALSE, L"Local\\Rubrikator_Notiz"));
     bool owned = guard && WaitForSingleObject(guard.get(), 5000) != WAIT_TIMEOUT;
     std::string onDisk;
-    if (ChangedOnDisk(onDisk)) {
+    bool write = true;
+    switch (OnDisk(onDisk)) {
+    case DiskState::Changed:
         // Another dialog saved since this page read or wrote the note: its text stays,
         // this page's goes beside it, and from now on there.
-        for (int number = 2; number < 1000; ++number) {
-            std::wstring beside = NoteBesidePath(path_, number);
-            if (GetFileAttributesW(beside.c_str()) == INVALID_FILE_ATTRIBUTES) {
-                path_ = beside;
-                known_.clear();
-                break;
-            }
-        }
-        std::size_t slash = path_.find_last_of(L'\\');
-        SetDlgItemTextA(Window(), IDC_NOTES_FRAME,
-                        ("Notiz \x96 anderswo ge\xE4ndert, diese hier steht in " +
-                         WideToAnsi(path_.substr(slash + 1).c_str()))
-                            .c_str());
+        MoveBeside();
+        break;
+    case DiskState::CannotTell:
+        // Held by another program for a moment: the text waits and is tried again. Only
+        // when the dialog goes does it go beside the note, so that nothing is lost.
+        if (closing)
+            MoveBeside();
+        else
+            write = false;
+        break;
+    case DiskState::AsKnown:
+        break;
     }
-    // A failed save leaves the old file and stays pending: the next change or the
-    // closing of the dialog tries again.
-    pending_ = !ReplaceFileBytes(path_, text);
+    pending_ = !(write && ReplaceFileBytes(path_, text));
     if (!pending_)
         known_ = text;
+    else if (!closing) // file held, disk full: tried again a little later
+        SetTimer(Window(), kSaveDelayTimer, kRetryMilliseconds, nullptr);
     if (owned)
         ReleaseMutex(guard.get());
 }

@@ -12,17 +12,8 @@ namespace rb {
 // The documents folder + "\" + product name + "_Notiz.txt", doubled backslashes made single.
 std::wstring NotesFilePath();
 
-// Puts `bytes` in place of the file `path` in one step: they are written to a new file
-// in the same folder first, which then replaces the old one and takes its attributes.
-// False when any step fails; the old file is then as it was.
-bool ReplaceFileBytes(const std::wstring& path, const std::string& bytes);
-
 // "...\Rubrikator_Notiz (2).txt" for `number` 2 and the note's path.
 std::wstring NoteBesidePath(const std::wstring& path, int number);
-
-// How the new file's bytes are written; tests put a failing writer in its place.
-using FileWriteFunction = bool (*)(HANDLE file, const char* data, DWORD size);
-FileWriteFunction SetNotesWriteFunction(FileWriteFunction writer);
 
 class NotesPage : public Page {
 public:
@@ -36,18 +27,25 @@ public:
 
     static constexpr UINT_PTR kSaveDelayTimer = 1000;
     static constexpr UINT kSaveDelayMilliseconds = 500;
+    // A save that could not be made (the file held or unreadable) is tried again after this.
+    static constexpr UINT kRetryMilliseconds = 1000;
 
 protected:
     BOOL OnInitDialog() override;
     INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
-    void Save();
-    // Shows `bytes` (up to a zero byte) and takes them as what the file holds.
+    // `closing`: the last chance; a note that cannot be compared goes beside it.
+    void Save(bool closing);
+    // Shows `bytes` (up to a zero byte) with the caret at the end, and takes them as what
+    // the file holds.
     void Load(const std::string& bytes);
-    // Whether the file exists and holds other bytes than this page last read or wrote;
-    // `bytes` are then those.
-    bool ChangedOnDisk(std::string& bytes) const;
+    enum class DiskState { AsKnown, Changed, CannotTell };
+    // What the file holds against what this page last read or wrote: the same (or no
+    // file), other bytes (`bytes`, another dialog's), or unknown (it cannot be read now).
+    DiskState OnDisk(std::string& bytes) const;
+    // From now on the page's text goes to a free "... (n).txt" beside the note.
+    void MoveBeside();
 
     std::wstring path_; // the note's file; another beside it once another dialog saved
     std::string known_; // what the file held when this page last read or wrote it

@@ -433,7 +433,8 @@ struct Opened {
     int show;
 };
 std::vector<Opened> opened;
-bool RecordOpen(HWND owner, const std::string& target, int show) {
+bool RecordOpen(HWND owner, const std::wstring& wide, int show) {
+    const std::string target = rbtest::Narrow(wide);
     opened.push_back({owner, target, show});
     return true;
 }

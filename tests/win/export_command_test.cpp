@@ -3,6 +3,7 @@
 
 #include "activation_probe.h"
 #include "columns/option_store.h"
+#include "common/file_replace.h"
 #include "common/shell_open.h"
 #include "export/export_command.h"
 #include "export/list_exporter.h"
@@ -18,8 +19,8 @@
 
 namespace {
 
-std::vector<std::string> opened;
-bool RecordOpen(HWND, const std::string& target, int) {
+std::vector<std::wstring> opened;
+bool RecordOpen(HWND, const std::wstring& target, int) {
     opened.push_back(target);
     return true;
 }
@@ -38,8 +39,8 @@ int FileNameControl(HWND dialog) {
 
 // What the driver saw and what it is to do.
 struct Driver {
-    std::string folder; // first browsed to, as a user does, when not empty
-    std::string name;   // typed into the dialog; empty: cancel
+    std::wstring folder; // first browsed to, as a user does, when not empty
+    std::wstring name;  // typed into the dialog; empty: cancel
     int type = 0;       // 1-based type to pick; 0: keep
     bool expectMessage = false;
     int answer = IDOK; // the button pressed in the message box
@@ -73,10 +74,10 @@ struct Driver {
             return;
         }
         if (!folder.empty()) {
-            SetDlgItemTextA(dialog, FileNameControl(dialog), folder.c_str());
+            SetDlgItemTextW(dialog, FileNameControl(dialog), folder.c_str());
             SendMessageA(dialog, WM_COMMAND, IDOK, 0);
         }
-        SetDlgItemTextA(dialog, FileNameControl(dialog), name.c_str());
+        SetDlgItemTextW(dialog, FileNameControl(dialog), name.c_str());
         PostMessageA(dialog, WM_COMMAND, IDOK, 0);
         if (!expectMessage)
             return;
@@ -116,10 +117,10 @@ std::string SystemText(DWORD error) {
     return message;
 }
 
-std::string OpenFailure(const std::string& path, DWORD error) {
+std::string OpenFailure(const std::wstring& path, DWORD error) {
     return "Fehler, beim \xD6"
            "ffnen der Zieldatei.\nWrite failed, Target file.\n" +
-           path + "\n" + SystemText(error);
+           rbtest::Narrow(path) + "\n" + SystemText(error);
 }
 
 class ExportCommand : public testing::Test {
@@ -154,7 +155,7 @@ protected:
         ASSERT_TRUE(driver.dialogFound);
         EXPECT_TRUE(driver.unexpected.empty()) << driver.unexpected.front();
     }
-    std::string Path(const char* name) { return rbtest::Narrow(dir / rbtest::Widen(name)); }
+    std::wstring Path(const char* name) { return dir / rbtest::Widen(name); }
 
     rbtest::TempDir dir;
     rbtest::FakeExplorer explorer;
@@ -182,10 +183,10 @@ TEST_F(ExportCommand, TextFileGetsItsExtensionAndTheTypeIsRemembered) {
     driver.name = Path("Liste");
     driver.type = 1;
     Export(driver);
-    std::string path = Path("Liste.txt");
-    EXPECT_EQ(rbtest::ReadBytes(rbtest::Widen(path)), "Name\tGr\xF6\xDF"
+    std::wstring path = Path("Liste.txt");
+    EXPECT_EQ(rbtest::ReadBytes(path), "Name\tGr\xF6\xDF"
                                                       "e\t\r\na.txt\t12 KB\t\r\nb\t\t\r\n");
-    EXPECT_EQ(opened, std::vector<std::string>{path});
+    EXPECT_EQ(opened, std::vector<std::wstring>{path});
     EXPECT_EQ(rb::ReadIntOption("ListFilter", -1), 1);
 
     Driver cancel; // the next dialog preselects the text type; a cancel keeps it
@@ -196,29 +197,34 @@ TEST_F(ExportCommand, TextFileGetsItsExtensionAndTheTypeIsRemembered) {
 }
 
 TEST_F(ExportCommand, ExtensionsAreKeptOrAppended) {
+    // A folder whose name the ANSI code page cannot write (Cyrillic, an emoji).
+    const std::wstring foreign = L"\u0414\u043e\u043a \U0001F4C1";
+    dir.MakeDir(foreign);
     struct Case {
-        const char* typed;
+        std::wstring typed;
         int type;
-        const char* written;
+        std::wstring written;
     } cases[] = {
-        {"Liste.TXT", 1, "Liste.TXT"},
-        {"Liste.htm", 3, "Liste.htm.html"},
-        {"Liste.csv", 4, "Liste.csv.xls"},
-        {"Liste.", 2, "Liste..csv"},
+        {L"Liste.TXT", 1, L"Liste.TXT"},
+        {L"Liste.htm", 3, L"Liste.htm.html"},
+        {L"Liste.csv", 4, L"Liste.csv.xls"},
+        {L"Liste.", 2, L"Liste..csv"},
+        {foreign + L"\\Liste", 1, foreign + L"\\Liste.txt"},
+        {foreign + L"\\Liste", 4, foreign + L"\\Liste.xls"},
     };
     for (const Case& c : cases) {
         opened.clear();
         Driver driver;
-        driver.name = Path(c.typed);
+        driver.name = dir / c.typed;
         driver.type = c.type;
         Export(driver);
-        EXPECT_EQ(opened, std::vector<std::string>{Path(c.written)}) << c.typed;
-        EXPECT_FALSE(rbtest::ReadBytes(rbtest::Widen(Path(c.written))).empty()) << c.typed;
+        EXPECT_EQ(opened, std::vector<std::wstring>{dir / c.written}) << c.type;
+        EXPECT_FALSE(rbtest::ReadBytes(dir / c.written).empty()) << c.type;
         EXPECT_EQ(rb::ReadIntOption("ListFilter", -1), c.type);
     }
-    EXPECT_EQ(rbtest::ReadBytes(rbtest::Widen(Path("Liste.csv.xls"))).substr(0, 8),
+    EXPECT_EQ(rbtest::ReadBytes((Path("Liste.csv.xls"))).substr(0, 8),
               std::string("\x09\x00\x04\x00\x02\x00\x10\x00", 8));
-    EXPECT_EQ(rbtest::ReadBytes(rbtest::Widen(Path("Liste..csv"))),
+    EXPECT_EQ(rbtest::ReadBytes((Path("Liste..csv"))),
               "\"Name\";\"Gr\xF6\xDF"
               "e\";\r\n\"a.txt\";\"12 KB\";\r\n\"b\";\"\";\r\n");
 }
@@ -261,8 +267,8 @@ TEST_F(ExportCommand, HtmlTargetThatCannotBeCreatedIsReportedAndNotOpened) {
 }
 
 TEST_F(ExportCommand, AFileThatTheAppendedExtensionNamesIsNotReplacedWithoutAsking) {
-    const std::string target = Path("Liste.txt");
-    rbtest::WriteBytes(rbtest::Widen(target), "vorher");
+    const std::wstring target = Path("Liste.txt");
+    rbtest::WriteBytes(target, "vorher");
     Driver no;
     no.name = Path("Liste"); // the dialog asks about "Liste", which does not exist
     no.type = 1;
@@ -271,26 +277,26 @@ TEST_F(ExportCommand, AFileThatTheAppendedExtensionNamesIsNotReplacedWithoutAski
     Export(no);
     EXPECT_EQ(no.message, "Die Datei gibt es schon. Soll sie ersetzt werden?\nThe file already "
                           "exists. Replace it?\n" +
-                              target);
+                              rbtest::Narrow(target));
     EXPECT_EQ(no.messageOwner, nullptr);
-    EXPECT_EQ(rbtest::ReadBytes(rbtest::Widen(target)), "vorher");
+    EXPECT_EQ(rbtest::ReadBytes(target), "vorher");
     EXPECT_TRUE(opened.empty());
 
     Driver yes = no;
     yes.answer = IDYES;
     Export(yes);
-    EXPECT_EQ(rbtest::ReadBytes(rbtest::Widen(target)), "Name\tGr\xF6\xDF"
+    EXPECT_EQ(rbtest::ReadBytes(target), "Name\tGr\xF6\xDF"
                                                         "e\t\r\na.txt\t12 KB\t\r\nb\t\t\r\n");
-    EXPECT_EQ(opened, std::vector<std::string>{target});
+    EXPECT_EQ(opened, std::vector<std::wstring>{target});
 
     // An HTML target of the appended name, answered No, is not written either.
-    rbtest::WriteBytes(rbtest::Widen(Path("Seite.html")), "alt");
+    rbtest::WriteBytes((Path("Seite.html")), "alt");
     opened.clear();
     Driver html = no;
     html.name = Path("Seite");
     html.type = 3;
     Export(html);
-    EXPECT_EQ(rbtest::ReadBytes(rbtest::Widen(Path("Seite.html"))), "alt");
+    EXPECT_EQ(rbtest::ReadBytes((Path("Seite.html"))), "alt");
     EXPECT_TRUE(opened.empty());
 }
 
@@ -310,7 +316,7 @@ TEST_F(ExportCommand, XlsPastTheFormatsRowsSaysHowManyRowsWereWritten) {
         PostMessageA(box, WM_COMMAND, IDOK, 0);
     });
     rb::ListExporter exporter(list, explorer.List());
-    std::string path = Path("gross.xls");
+    std::wstring path = Path("gross.xls");
     EXPECT_TRUE(exporter.WriteXlsFile(path));
     reader.Join();
     EXPECT_EQ(owner, nullptr);
@@ -318,9 +324,9 @@ TEST_F(ExportCommand, XlsPastTheFormatsRowsSaysHowManyRowsWereWritten) {
               "Die XLS-Datei fasst 16384 Zeilen und 256 Spalten: 16384 von 20001 Zeilen und 2 von "
               "2 Spalten geschrieben.\nThe XLS file holds 16384 rows and 256 columns: 16384 of "
               "20001 rows and 2 of 2 columns written.\n" +
-                  path);
-    EXPECT_EQ(opened, std::vector<std::string>{path});
-    std::string bytes = rbtest::ReadBytes(rbtest::Widen(path));
+                  rbtest::Narrow(path));
+    EXPECT_EQ(opened, std::vector<std::wstring>{path});
+    std::string bytes = rbtest::ReadBytes(path);
     // The last record before EOF is row 16383 (the 16383rd item), column 1.
     ASSERT_GT(bytes.size(), 20u);
     std::string last = "16382";
@@ -365,55 +371,73 @@ template <typename Write> Written WriteWithMessage(Write write) {
     return seen;
 }
 
-TEST_F(ExportCommand, AWriteThatFailsInAnyFormatIsReportedAndLeavesNoFileAndOpensNothing) {
+TEST_F(ExportCommand, AWriteThatFailsInAnyFormatIsReportedAndKeepsWhatWasThereAndOpensNothing) {
     rb::MemoryListSource list;
     list.columns = {{"Name", 100}, {"Wert", 50}};
     for (int r = 0; r < 3000; ++r) // past one 64 KB block of each writer
         list.rows.push_back({"name number " + std::to_string(r), std::string(20, 'w')});
     rb::ListExporter exporter(list, explorer.List());
-    rb::ExportWriteFunction previousWriter = rb::SetExportWriteFunction(&FullDisk::Write);
+    rb::FileWriteFunction previousWriter = rb::SetFileWriteFunction(&FullDisk::Write);
     struct Row {
         const char* name;
-        DWORD budget; // bytes written before the disk is full
-        std::function<bool(const std::string&)> write;
+        const char* before; // the file the export was to replace, or none
+        DWORD budget;       // bytes written before the disk is full
+        std::function<bool(const std::wstring&)> write;
     } rows[] = {
-        {"voll.txt", 10,
-         [&](const std::string& p) { return exporter.WriteTextFile(p, rb::TextFormat::Txt); }},
-        {"voll.csv", 70000,
-         [&](const std::string& p) { return exporter.WriteTextFile(p, rb::TextFormat::Csv); }},
-        {"voll.html", 0, [&](const std::string& p) { return exporter.WriteHtmlFile(p); }},
-        {"voll.xls", 65536, [&](const std::string& p) { return exporter.WriteXlsFile(p); }},
+        {"voll.txt", "letzte Woche", 10,
+         [&](const std::wstring& p) { return exporter.WriteTextFile(p, rb::TextFormat::Txt); }},
+        {"voll.csv", nullptr, 70000,
+         [&](const std::wstring& p) { return exporter.WriteTextFile(p, rb::TextFormat::Csv); }},
+        {"voll.html", "<html>alt", 0, [&](const std::wstring& p) { return exporter.WriteHtmlFile(p); }},
+        {"voll.xls", "\x09\x00alt", 65536,
+         [&](const std::wstring& p) { return exporter.WriteXlsFile(p); }},
     };
     for (const Row& row : rows) {
         FullDisk::budget = row.budget;
-        const std::string path = Path(row.name);
+        const std::wstring path = Path(row.name);
+        if (row.before)
+            rbtest::WriteBytes(path, row.before);
         Written seen = WriteWithMessage([&] { return row.write(path); });
         EXPECT_FALSE(seen.result) << row.name;
-        EXPECT_EQ(seen.message, "Die Liste konnte nicht gespeichert werden:\n" + path + "\n" +
-                                    SystemText(ERROR_DISK_FULL))
+        EXPECT_EQ(seen.message, "Die Liste konnte nicht gespeichert werden:\n" +
+                                    rbtest::Narrow(path) + "\n" + SystemText(ERROR_DISK_FULL))
             << row.name;
         EXPECT_EQ(seen.owner, explorer.Frame()) << row.name;
-        EXPECT_EQ(GetFileAttributesA(path.c_str()), INVALID_FILE_ATTRIBUTES) << row.name;
+        if (row.before)
+            EXPECT_EQ(rbtest::ReadBytes(path), row.before) << row.name;
+        else
+            EXPECT_EQ(GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES) << row.name;
     }
+    // Only the files of the rows with one before are there: nothing written on the way.
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW((dir / L"*").c_str(), &found);
+    int files = 0;
+    if (find != INVALID_HANDLE_VALUE) {
+        do
+            files += !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+        while (FindNextFileW(find, &found));
+        FindClose(find);
+    }
+    EXPECT_EQ(files, 3);
     EXPECT_TRUE(opened.empty());
-    rb::SetExportWriteFunction(previousWriter);
+    rb::SetFileWriteFunction(previousWriter);
 
     // A real read-only file in the way (the program runs without the rights that let root
     // write anything): not replaced, and the system's reason given.
     for (const char* name : {"fest.txt", "fest.html", "fest.xls"}) {
-        const std::string path = Path(name);
-        rbtest::WriteBytes(rbtest::Widen(path), "bleibt");
-        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY);
+        const std::wstring path = Path(name);
+        rbtest::WriteBytes(path, "bleibt");
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY);
         Written seen = WriteWithMessage([&] {
-            std::string extension = path.substr(path.size() - 3);
-            return extension == "txt"   ? exporter.WriteTextFile(path, rb::TextFormat::Txt)
-                   : extension == "tml" ? exporter.WriteHtmlFile(path)
+            std::wstring extension = path.substr(path.size() - 3);
+            return extension == L"txt"   ? exporter.WriteTextFile(path, rb::TextFormat::Txt)
+                   : extension == L"tml" ? exporter.WriteHtmlFile(path)
                                         : exporter.WriteXlsFile(path);
         });
         EXPECT_FALSE(seen.result) << name;
         EXPECT_EQ(seen.message, OpenFailure(path, ERROR_ACCESS_DENIED)) << name;
-        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        EXPECT_EQ(rbtest::ReadBytes(rbtest::Widen(path)), "bleibt") << name;
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        EXPECT_EQ(rbtest::ReadBytes(path), "bleibt") << name;
     }
     EXPECT_TRUE(opened.empty());
 }
@@ -424,31 +448,31 @@ TEST_F(ExportCommand, TheSaveDialogLeavesTheProcesssCurrentFolderAsItWas) {
     GetCurrentDirectoryW(MAX_PATH, previous);
     ASSERT_TRUE(SetCurrentDirectoryW(elsewhere.Path().c_str()));
     Driver driver;
-    driver.folder = rbtest::Narrow(dir.Path()); // the dialog browses there
-    driver.name = "Liste";
+    driver.folder = dir.Path(); // the dialog browses there
+    driver.name = L"Liste";
     driver.type = 1;
     Export(driver);
     wchar_t after[MAX_PATH] = {};
     GetCurrentDirectoryW(MAX_PATH, after);
     SetCurrentDirectoryW(previous);
-    EXPECT_EQ(opened, std::vector<std::string>{Path("Liste.txt")});
+    EXPECT_EQ(opened, std::vector<std::wstring>{Path("Liste.txt")});
     EXPECT_EQ(std::wstring(after), elsewhere.Path());
 }
 
 TEST(ExtensionOf, LowerCasedTextAfterTheLastDot) {
-    EXPECT_EQ(rb::ExtensionOf("C:\\a\\Liste.TXT"), "txt");
-    EXPECT_EQ(rb::ExtensionOf("C:\\a\\Liste.\xC4XL"), "\xE4xl");
-    EXPECT_EQ(rb::ExtensionOf("C:\\a\\Liste."), "c:\\a\\liste.");
-    EXPECT_EQ(rb::ExtensionOf("C:\\old.files\\Liste"), "files\\liste");
-    EXPECT_EQ(rb::ExtensionOf("Liste"), "liste");
-    EXPECT_EQ(rb::ExtensionOf(""), "");
+    EXPECT_EQ(rb::ExtensionOf(L"C:\\a\\Liste.TXT"), L"txt");
+    EXPECT_EQ(rb::ExtensionOf(L"C:\\a\\Liste.\u00C4\u0416L"), L"\u00E4\u0436l");
+    EXPECT_EQ(rb::ExtensionOf(L"C:\\a\\Liste."), L"c:\\a\\liste.");
+    EXPECT_EQ(rb::ExtensionOf(L"C:\\old.files\\Liste"), L"files\\liste");
+    EXPECT_EQ(rb::ExtensionOf(L"Liste"), L"liste");
+    EXPECT_EQ(rb::ExtensionOf(L""), L"");
 }
 
 TEST(ExportFilter, FourTypesEachEndedByZero) {
-    std::string filter = rb::ExportFilter();
-    EXPECT_EQ(filter, std::string("Textdatei Tabgetrennt(*.txt)\0*.txt\0CSV (*.csv)\0*.csv\0"
-                                  "html (*.html)\0*.html\0XLS (*.xls)\0*.xls\0\0",
-                                  93));
+    std::wstring filter = rb::ExportFilter();
+    EXPECT_EQ(filter, std::wstring(L"Textdatei Tabgetrennt(*.txt)\0*.txt\0CSV (*.csv)\0*.csv\0"
+                                   L"html (*.html)\0*.html\0XLS (*.xls)\0*.xls\0\0",
+                                   93));
 }
 
 } // namespace

@@ -38,7 +38,8 @@ struct Opened {
 std::vector<Opened> opened;
 bool refuseResourceLinks = false;
 
-bool RecordOpen(HWND owner, const std::string& target, int show) {
+bool RecordOpen(HWND owner, const std::wstring& wide, int show) {
+    const std::string target = rbtest::Narrow(wide);
     opened.push_back({owner, target, show});
     return !(refuseResourceLinks && target.compare(0, 6, "res://") == 0);
 }

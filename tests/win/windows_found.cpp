@@ -55,6 +55,16 @@ HWND WaitForWindow(const char* className, const char* title, HWND other, DWORD t
     }
 }
 
+bool WaitUntil(const std::function<bool()>& done, DWORD timeout) {
+    DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start > timeout)
+            return false;
+        Sleep(10);
+    }
+    return true;
+}
+
 std::string ItemText(HWND dialog, int id) {
     char text[2048] = {};
     GetDlgItemTextA(dialog, id, text, sizeof text);

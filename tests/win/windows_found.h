@@ -14,6 +14,10 @@ HWND FindOwnWindow(const char* className, const char* title, HWND other = nullpt
 HWND WaitForWindow(const char* className, const char* title, HWND other = nullptr,
                    DWORD timeout = 10000);
 
+// Polls `done` until it holds; false when it did not within `timeout` ms. The limit only
+// guards against a hang: a test waits for the event itself, never for a fixed time.
+bool WaitUntil(const std::function<bool()>& done, DWORD timeout = 60000);
+
 std::string ItemText(HWND dialog, int id);
 std::string WindowText(HWND window);
 

@@ -10,6 +10,7 @@
 #include "resource_ids.h"
 #include "shell/shell_selection.h"
 #include "ui/main_dialog.h"
+#include "common/file_replace.h"
 #include "ui/notes_page.h"
 
 #include <cstdio>
