@@ -83,7 +83,8 @@ std::uint64_t BareHandleWalk(const std::wstring& folder, std::uint64_t& entries)
 
 std::uint64_t BareFindWalk(const std::wstring& folder, std::uint64_t& entries) {
     WIN32_FIND_DATAW data;
-    const bool basic = rb::Newer().findExInfoBasic;
+    // The level the system takes: XP refuses the basic one.
+    const bool basic = rb::Newer().findFirstFileEx == &FindFirstFileExW;
     HANDLE find = FindFirstFileExW((folder + L"\\*").c_str(),
                                    basic ? FindExInfoBasic : FindExInfoStandard, &data,
                                    FindExSearchNameMatch, nullptr,
@@ -113,7 +114,7 @@ std::uint64_t BareWalk(const std::wstring& folder, std::uint64_t& entries) {
 const char* ListingName() {
     if (rb::Newer().getFileInformationByHandleEx)
         return "GetFileInformationByHandleEx walk";
-    return rb::Newer().findExInfoBasic ? "FindFirstFileExW walk (basic)"
+    return rb::Newer().findFirstFileEx == &FindFirstFileExW ? "FindFirstFileExW walk (basic)"
                                        : "FindFirstFileExW walk (XP level)";
 }
 

@@ -16,7 +16,7 @@ std::uint64_t WalkFolder(const wchar_t* path, std::int64_t& files, std::int64_t&
 
 // One walk of `extendedPath` (no kept results) that ends early once `stop` is set: it is
 // looked at before every listing and between the blocks of one (at least every 1,000
-// entries). A stopped walk's folder counts as not listed.
+// entries). A stopped walk breaks off: its totals are not whole and count as no value.
 FolderTotals WalkFolderStoppable(const std::wstring& extendedPath, const std::atomic<bool>& stop);
 
 // The three numbers of the folder `extendedPath` for the columns; false (no value) when
@@ -30,6 +30,11 @@ bool FolderStatistics(const std::wstring& extendedPath, FolderTotals& totals);
 // How long a walk's result serves later requests, and how many folders are kept.
 constexpr unsigned kWalkResultMilliseconds = 2000;
 constexpr std::size_t kWalkResultsKept = 256;
+
+// The milliseconds the table goes by; tests put a clock of their own in its place (null:
+// the system's again).
+using WalkClock = std::uint32_t (*)();
+WalkClock SetWalkClock(WalkClock clock);
 
 // Drops every kept result: the next request walks (for measurements).
 void ForgetFolderStatistics();

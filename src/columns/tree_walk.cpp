@@ -230,7 +230,8 @@ FolderTotals WalkTree(const std::wstring& root, DirectoryLister& lister) {
     stack.back().pathLength = path.size();
     {
         Collector collector(stack.back());
-        totals.listed = lister.List(path, collector);
+        if (lister.List(path, collector) != Listing::Whole)
+            return FolderTotals();
         Add(totals, stack.back().own);
     }
     while (!stack.empty()) {
@@ -254,17 +255,21 @@ FolderTotals WalkTree(const std::wstring& root, DirectoryLister& lister) {
         Frame& child = stack.back();
         child.pathLength = path.size();
         child.id = id;
-        bool again;
+        bool again = false;
         {
             Collector collector(child);
-            lister.List(path, collector);
-            again = ListedAsAnAncestor(stack, path, lister);
+            Listing listing = lister.List(path, collector);
+            if (listing == Listing::BrokeOff)
+                return FolderTotals(); // some numbers are missing: none are given
+            if (listing == Listing::Whole)
+                again = ListedAsAnAncestor(stack, path, lister);
         }
         if (again)
             stack.pop_back();
         else
             Add(totals, child.own);
     }
+    totals.whole = true;
     return totals;
 }
 

@@ -41,14 +41,22 @@ protected:
     ~EntrySink() = default;
 };
 
+// How a listing ended.
+enum class Listing {
+    Whole,       // every entry was handed over
+    NotListable, // refused at the start (access denied, gone): no entry was handed over
+    BrokeOff,    // ended partway (a share that dropped, a stop): some entries are missing
+};
+
 class DirectoryLister {
 public:
     virtual ~DirectoryLister() = default;
     // Hands every entry of the folder `path` (extended form, ending in "\"), "." and ".."
-    // included, to `sink`; false when the folder cannot be listed.
-    virtual bool List(const std::wstring& path, EntrySink& sink) = 0;
-    // Asked only when two folders of one descent have the same file id: whether they are
-    // one folder (same volume, same index). When this cannot be told, true.
+    // included, to `sink`.
+    virtual Listing List(const std::wstring& path, EntrySink& sink) = 0;
+    // Asked only when two folders of one descent have the same file id or listing: whether
+    // they are surely one folder (same volume, same known index). When this cannot be told,
+    // false: a folder is left out only when it surely was counted already.
     virtual bool SameFolder(const std::wstring& a, const std::wstring& b) = 0;
 };
 
@@ -56,7 +64,9 @@ struct FolderTotals {
     std::uint64_t size = 0;
     std::int64_t files = 0;
     std::int64_t folders = 0;
-    bool listed = false; // the folder itself could be listed: only then are the numbers its own
+    // The folder itself was listed and no listing below it broke off: only then are the
+    // numbers its own.
+    bool whole = false;
 };
 
 // Sums and counts everything below `root` (extended form). Every entry's size is added,
@@ -70,7 +80,8 @@ struct FolderTotals {
 //   a listing equal to an ancestor's that SameFolder confirms (its entries then count
 //   nowhere);
 // - a folder whose path would pass the system's limit is counted only.
-// A folder that cannot be listed adds nothing but its count in the parent.
+// A folder that cannot be listed adds nothing but its count in the parent. A listing that
+// breaks off ends the walk: its numbers are not whole.
 FolderTotals WalkTree(const std::wstring& root, DirectoryLister& lister);
 
 } // namespace rb

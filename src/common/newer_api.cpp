@@ -1,11 +1,28 @@
 #include "common/newer_api.h"
 
+#include "common/spin_lock.h"
+
 namespace rb {
 
 namespace {
 
 NewerApi api;
-volatile LONG state = 0; // 0 not looked up, 1 being looked up, 2 ready
+SpinLock lookUp;
+volatile LONG ready = 0;
+volatile LONG refusedBasic = 0;
+
+#ifdef RB_XP_PATHS
+// FindFirstFileExW as XP and Server 2003 answer it.
+HANDLE WINAPI FindFirstFileExAsXp(LPCWSTR pattern, FINDEX_INFO_LEVELS level, LPVOID data,
+                                  FINDEX_SEARCH_OPS search, LPVOID filter, DWORD flags) {
+    if (level == FindExInfoBasic || (flags & FIND_FIRST_EX_LARGE_FETCH)) {
+        InterlockedIncrement(&refusedBasic);
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return INVALID_HANDLE_VALUE;
+    }
+    return FindFirstFileExW(pattern, level, data, search, filter, flags);
+}
+#endif
 
 template <typename Fn> void Find(HMODULE module, const char* name, Fn& target) {
 #ifdef RB_XP_PATHS
@@ -21,11 +38,16 @@ template <typename Fn> void Find(HMODULE module, const char* name, Fn& target) {
 
 } // namespace
 
+unsigned long RefusedBasicListings() {
+    return static_cast<unsigned long>(InterlockedCompareExchange(&refusedBasic, 0, 0));
+}
+
 const NewerApi& Newer() {
     // No guarded static: the runtime would make a semaphore for it.
-    if (InterlockedCompareExchange(&state, 0, 0) == 2)
+    if (InterlockedCompareExchange(&ready, 0, 0))
         return api;
-    if (InterlockedCompareExchange(&state, 1, 0) == 0) {
+    ScopedSpinLock lock(lookUp);
+    if (!ready) {
         HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
         Find(kernel, "AcquireSRWLockExclusive", api.acquireSrwLockExclusive);
         Find(kernel, "ReleaseSRWLockExclusive", api.releaseSrwLockExclusive);
@@ -33,15 +55,12 @@ const NewerApi& Newer() {
         Find(kernel, "WakeAllConditionVariable", api.wakeAllConditionVariable);
         Find(kernel, "GetFileInformationByHandleEx", api.getFileInformationByHandleEx);
 #ifdef RB_XP_PATHS
-        api.findExInfoBasic = false;
+        api.findFirstFileEx = &FindFirstFileExAsXp;
 #else
-        api.findExInfoBasic = true;
+        api.findFirstFileEx = &FindFirstFileExW;
 #endif
-        InterlockedExchange(&state, 2);
-        return api;
+        InterlockedExchange(&ready, 1);
     }
-    while (InterlockedCompareExchange(&state, 0, 0) != 2)
-        Sleep(0);
     return api;
 }
 

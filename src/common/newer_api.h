@@ -15,9 +15,11 @@ struct NewerApi {
     BOOL(WINAPI* sleepConditionVariableSrw)(PCONDITION_VARIABLE, PSRWLOCK, DWORD, ULONG);
     void(WINAPI* wakeAllConditionVariable)(PCONDITION_VARIABLE);
     BOOL(WINAPI* getFileInformationByHandleEx)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD);
-    // Whether FindFirstFileExW is worth asking for the basic level and the large fetch
-    // (Windows 7 on; older systems refuse them, which callers learn at the first refusal).
-    bool findExInfoBasic;
+    // FindFirstFileExW. Before Windows 7 it refuses the basic level and the large fetch
+    // (ERROR_INVALID_PARAMETER), which callers learn at the first refusal; in the build for
+    // tests of the XP paths it answers so, too.
+    HANDLE(WINAPI* findFirstFileEx)(LPCWSTR, FINDEX_INFO_LEVELS, LPVOID, FINDEX_SEARCH_OPS,
+                                    LPVOID, DWORD);
 
     bool HasSrwLocks() const {
         return acquireSrwLockExclusive && releaseSrwLockExclusive && sleepConditionVariableSrw &&
@@ -28,6 +30,10 @@ struct NewerApi {
 // Looked up once per process. In the build for tests of the XP paths (RB_XP_PATHS) every
 // pointer is null.
 const NewerApi& Newer();
+
+// How often FindFirstFileExW refused the basic level as XP does (only in the build for
+// tests of the XP paths; 0 elsewhere).
+unsigned long RefusedBasicListings();
 
 // Milliseconds since the system started, as 32 bits: compare two of them only by their
 // difference, which stays right across the wrap after 49.7 days.

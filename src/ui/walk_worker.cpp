@@ -89,7 +89,7 @@ void WalkWorker::Run() {
         Result result = {job.key, FolderTotals(), false};
         try {
             result.totals = WalkFolderStoppable(job.path, stop_);
-            result.ok = result.totals.listed;
+            result.ok = result.totals.whole;
         } catch (...) { // out of memory, or a failure inside a listing: no numbers
             result.ok = false;
         }

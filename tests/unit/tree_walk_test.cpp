@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <set>
 #include <vector>
 
 namespace rb {
@@ -48,6 +49,7 @@ public:
     };
     std::map<std::wstring, std::vector<Item>> folders;
     std::vector<std::wstring> listed;
+    std::set<std::wstring> brokenFolders;
     int sameFolderQuestions = 0;
     bool sameFolderAnswer = true;
 
@@ -58,15 +60,20 @@ public:
         folders[path] = items;
     }
 
-    bool List(const std::wstring& path, EntrySink& sink) override {
+    Listing List(const std::wstring& path, EntrySink& sink) override {
         listed.push_back(path);
         auto it = folders.find(path);
         if (it == folders.end())
-            return false;
-        for (const Item& item : it->second)
+            return Listing::NotListable;
+        // A listing that breaks off hands over its first entry only.
+        bool breaks = brokenFolders.count(path) != 0;
+        for (const Item& item : it->second) {
             sink.Entry({item.name.c_str(), item.name.size(), item.attributes, item.tag, item.size,
                         item.id, item.writeTime});
-        return true;
+            if (breaks)
+                return Listing::BrokeOff;
+        }
+        return Listing::Whole;
     }
     bool SameFolder(const std::wstring&, const std::wstring&) override {
         ++sameFolderQuestions;
@@ -207,12 +214,26 @@ TEST(WalkTree, AFolderThatCannotBeListedAddsOnlyItsCount) {
     EXPECT_EQ(t.files, 1);
     EXPECT_EQ(t.folders, 1);
     EXPECT_EQ(t.size, 5u + 18u);
-    EXPECT_TRUE(t.listed);
+    EXPECT_TRUE(t.whole);
     // The folder itself not listable: its numbers are nobody's.
     FolderTotals locked = WalkTree(L"R\\locked", fs);
-    EXPECT_FALSE(locked.listed);
+    EXPECT_FALSE(locked.whole);
     EXPECT_EQ(locked.folders + locked.files, 0);
-    EXPECT_FALSE(WalkTree(L"", fs).listed);
+    EXPECT_FALSE(WalkTree(L"", fs).whole);
+}
+
+TEST(WalkTree, AListingThatBreaksOffAtAnyDepthLeavesTheWalkWithoutNumbers) {
+    for (const wchar_t* broken : {L"R\\", L"R\\a\\", L"R\\a\\b\\"}) {
+        FakeLister fs;
+        fs.Folder(L"R\\", 1, {{L"a", kDir, 0, 2, 0}, {L"f", 0x20, 5, 3, 0}});
+        fs.Folder(L"R\\a\\", 2, {{L"b", kDir, 0, 4, 0}, {L"g", 0x20, 6, 5, 0}});
+        fs.Folder(L"R\\a\\b\\", 4, {{L"h", 0x20, 7, 6, 0}});
+        fs.brokenFolders.insert(broken);
+        FolderTotals t = WalkTree(L"R", fs);
+        EXPECT_FALSE(t.whole) << broken;
+        EXPECT_EQ(t.size + t.files + t.folders, 0u) << broken;
+        EXPECT_EQ(fs.listed.back(), broken); // nothing listed after it
+    }
 }
 
 } // namespace

@@ -4,6 +4,8 @@
 #include "column_client.h"
 #include "columns/compute.h"
 #include "columns/folder_walk.h"
+#include "columns/system_lister.h"
+#include "common/newer_api.h"
 #include "columns/image_library.h"
 #include "columns/option_store.h"
 #include "columns/options.h"
@@ -294,16 +296,48 @@ TEST_F(FolderColumns, ConcurrentRequestsForOneFolderShareOneWalk) {
         EXPECT_EQ(got[t], t % 3 == 0 ? L" 450" : t % 3 == 1 ? L" 150" : L" 300") << t;
 }
 
+std::uint32_t testNow = 0;
+std::uint32_t TestClock() {
+    return testNow;
+}
+
 TEST_F(FolderColumns, AWalksResultServesTwoSecondsThenTheFolderIsWalkedAgain) {
     TempDir dir;
     dir.WriteFile(L"first", "1");
     rbtest::Provider provider;
+    rb::WalkClock previous = rb::SetWalkClock(&TestClock);
+    testNow = 0xFFFFF000u; // the tick count wraps within the two seconds
     EXPECT_EQ(Text(provider.p, 2, dir.Path()), L" 1");
     dir.WriteFile(L"second", "2");
+    testNow += rb::kWalkResultMilliseconds - 1;
     EXPECT_EQ(Text(provider.p, 2, dir.Path()), L" 1");
-    Sleep(rb::kWalkResultMilliseconds + 100);
+    testNow += 1;
     EXPECT_EQ(Text(provider.p, 2, dir.Path()), L" 2");
     EXPECT_EQ(Text(provider.p, 0, dir.Path()), L" 0,00 MB");
+    rb::SetWalkClock(previous);
+}
+
+TEST(SystemLister, TwoFoldersAreOneOnlyWhenBothAreIdentifiedAsOne) {
+    TempDir dir;
+    const std::wstring a = rb::ExtendedPath(dir.MakeDir(L"a")), b = rb::ExtendedPath(dir.MakeDir(L"b"));
+    const struct {
+        std::wstring first, second;
+        bool same;
+    } rows[] = {
+        {a, a, true},
+        {a, b, false},
+        {a, a + L"\\gone", false}, // cannot be identified: cannot tell
+        {a + L"\\gone", a + L"\\gone", false},
+    };
+    rb::SystemLister lister;
+    for (const auto& row : rows)
+        EXPECT_EQ(lister.SameFolder(row.first, row.second), row.same) << rbtest::Narrow(row.second);
+#ifdef RB_XP_PATHS
+    // The walks of this program went through the fallback that real XP takes: the basic
+    // listing level was refused once, and then never asked for again.
+    rb::WalkFolderStoppable(a, std::atomic<bool>{false});
+    EXPECT_EQ(rb::RefusedBasicListings(), 1ul);
+#endif
 }
 
 TEST_F(FolderColumns, FileSizeOnlyWhileTheOptionIsOn) {

@@ -16,11 +16,11 @@ TEST(NewerApi, ThisBuildTakesTheExpectedPaths) {
 #ifdef RB_XP_PATHS
     EXPECT_FALSE(lock.IsSlim());
     EXPECT_EQ(rb::Newer().getFileInformationByHandleEx, nullptr);
-    EXPECT_FALSE(rb::Newer().findExInfoBasic);
+    EXPECT_NE(rb::Newer().findFirstFileEx, &FindFirstFileExW);
 #else
     EXPECT_TRUE(lock.IsSlim());
     EXPECT_NE(rb::Newer().getFileInformationByHandleEx, nullptr);
-    EXPECT_TRUE(rb::Newer().findExInfoBasic);
+    EXPECT_EQ(rb::Newer().findFirstFileEx, &FindFirstFileExW);
 #endif
 }
 

@@ -1,0 +1,175 @@
+// The system's folder listing and the walks built on it.
+#include "columns/folder_walk.h"
+#include "columns/system_lister.h"
+
+#include "common/newer_api.h"
+#include "common/win_handles.h"
+
+namespace rb {
+
+namespace {
+
+volatile LONG64 listings = 0;
+void* volatile listingHook = reinterpret_cast<void*>(InitialListingHook());
+// Learned at the first refusal, for the whole process: the system (before Windows 7)
+// knows neither the basic level nor the large fetch.
+volatile LONG basicFindRefused = 0;
+
+ListingHook CurrentHook() {
+    return reinterpret_cast<ListingHook>(
+        InterlockedCompareExchangePointer(&listingHook, nullptr, nullptr));
+}
+
+DirectoryEntry FromFindData(const WIN32_FIND_DATAW& data) {
+    DirectoryEntry entry;
+    entry.name = data.cFileName;
+    entry.nameLength = wcslen(data.cFileName);
+    entry.attributes = data.dwFileAttributes;
+    entry.reparseTag = data.dwReserved0;
+    entry.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    entry.fileId = 0;
+    entry.writeTime = (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                      data.ftLastWriteTime.dwLowDateTime;
+    return entry;
+}
+
+bool Identify(const std::wstring& path, BY_HANDLE_FILE_INFORMATION& info) {
+    UniqueFile file(CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return file && GetFileInformationByHandle(file.get(), &info) &&
+           (info.nFileIndexHigh != 0 || info.nFileIndexLow != 0);
+}
+
+} // namespace
+
+Listing SystemLister::List(const std::wstring& path, EntrySink& sink) {
+    InterlockedIncrement64(&listings);
+    if (Stopped())
+        return Listing::BrokeOff;
+    if (ListingHook hook = CurrentHook())
+        hook(path);
+    auto listByHandle = Newer().getFileInformationByHandleEx;
+    if (!withIds_ || !listByHandle)
+        return ListByFind(path, sink);
+    UniqueFile folder(CreateFileW(path.c_str(), FILE_LIST_DIRECTORY | SYNCHRONIZE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!folder)
+        return Listing::NotListable;
+    if (buffer_.empty())
+        buffer_.resize(kBufferBytes / sizeof(LONGLONG));
+    for (bool first = true;; first = false) {
+        if (!first && Stopped())
+            return Listing::BrokeOff;
+        if (!listByHandle(folder.get(), FileIdBothDirectoryInfo, buffer_.data(), kBufferBytes)) {
+            DWORD error = GetLastError();
+            if (error == ERROR_NO_MORE_FILES)
+                return Listing::Whole;
+            if (!first)
+                return Listing::BrokeOff;
+            if (error == ERROR_ACCESS_DENIED)
+                return Listing::NotListable;
+            // This file system does not give the information class: find functions.
+            withIds_ = false;
+            return ListByFind(path, sink);
+        }
+        const BYTE* at = reinterpret_cast<const BYTE*>(buffer_.data());
+        for (;;) {
+            auto* info = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(at);
+            DirectoryEntry entry;
+            entry.name = info->FileName;
+            entry.nameLength = info->FileNameLength / sizeof(wchar_t);
+            entry.attributes = info->FileAttributes;
+            // The directory information classes carry the reparse tag in EaSize.
+            entry.reparseTag = info->EaSize;
+            entry.size = static_cast<std::uint64_t>(info->EndOfFile.QuadPart);
+            entry.fileId = static_cast<std::uint64_t>(info->FileId.QuadPart);
+            entry.writeTime = static_cast<std::uint64_t>(info->LastWriteTime.QuadPart);
+            sink.Entry(entry);
+            if (!info->NextEntryOffset)
+                break;
+            at += info->NextEntryOffset;
+        }
+    }
+}
+
+bool SystemLister::SameFolder(const std::wstring& a, const std::wstring& b) {
+    BY_HANDLE_FILE_INFORMATION first, second;
+    if (!Identify(a, first) || !Identify(b, second))
+        return false; // cannot tell: taken as two folders
+    return first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+           first.nFileIndexHigh == second.nFileIndexHigh &&
+           first.nFileIndexLow == second.nFileIndexLow;
+}
+
+Listing SystemLister::ListByFind(const std::wstring& path, EntrySink& sink) {
+    auto findFirst = Newer().findFirstFileEx;
+    std::wstring pattern = path + L"*";
+    WIN32_FIND_DATAW data;
+    UniqueFind find;
+    if (!InterlockedCompareExchange(&basicFindRefused, 0, 0)) {
+        find.reset(findFirst(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,
+                             nullptr, FIND_FIRST_EX_LARGE_FETCH));
+        if (!find && GetLastError() == ERROR_INVALID_PARAMETER)
+            InterlockedExchange(&basicFindRefused, 1);
+    }
+    if (InterlockedCompareExchange(&basicFindRefused, 0, 0))
+        find.reset(findFirst(pattern.c_str(), FindExInfoStandard, &data, FindExSearchNameMatch,
+                             nullptr, 0));
+    if (!find) {
+        // An empty drive's root has not even "." and "..": no file matches.
+        DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES ? Listing::Whole
+                                                                             : Listing::NotListable;
+    }
+    unsigned sinceCheck = 0;
+    do {
+        sink.Entry(FromFindData(data));
+        if (++sinceCheck == kEntriesBetweenStopChecks) {
+            sinceCheck = 0;
+            if (Stopped())
+                return Listing::BrokeOff;
+        }
+    } while (FindNextFileW(find.get(), &data));
+    return GetLastError() == ERROR_NO_MORE_FILES ? Listing::Whole : Listing::BrokeOff;
+}
+
+FolderTotals WalkFolderStoppable(const std::wstring& extendedPath, const std::atomic<bool>& stop) {
+    SystemLister lister(&stop);
+    return WalkTree(extendedPath, lister);
+}
+
+ListingHook SetListingHook(ListingHook hook) {
+    return reinterpret_cast<ListingHook>(
+        InterlockedExchangePointer(&listingHook, reinterpret_cast<void*>(hook)));
+}
+
+std::uint64_t FolderListingCount() {
+    return static_cast<std::uint64_t>(InterlockedCompareExchange64(&listings, 0, 0));
+}
+
+std::uint64_t WalkFolder(const wchar_t* path, std::int64_t& files, std::int64_t& folders) {
+    std::wstring extended = ExtendedPath(path ? path : L"");
+    if (extended.empty())
+        return 0;
+    SystemLister lister;
+    FolderTotals totals = WalkTree(extended, lister);
+    files += totals.files;
+    folders += totals.folders;
+    return totals.size;
+}
+
+std::uint64_t FileSize(const wchar_t* path) {
+    std::wstring extended = ExtendedPath(path ? path : L"");
+    if (extended.empty())
+        return 0;
+    WIN32_FILE_ATTRIBUTE_DATA attributes;
+    if (GetFileAttributesExW(extended.c_str(), GetFileExInfoStandard, &attributes))
+        return (static_cast<std::uint64_t>(attributes.nFileSizeHigh) << 32) |
+               attributes.nFileSizeLow;
+    WIN32_FIND_DATAW data;
+    UniqueFind find(FindFirstFileW(extended.c_str(), &data));
+    return find ? FromFindData(data).size : 0;
+}
+
+} // namespace rb
