@@ -17,6 +17,8 @@
 
 #include <windows.h>
 
+#include "common/spin_lock.h"
+
 namespace __gnu_cxx {
 void __freeres() noexcept; // frees the emergency exception pool
 }
@@ -45,7 +47,7 @@ struct Value {
 // The tables, packed (entries 0 to count - 1) so that a look-up scans only what is
 // there; a spin lock guards them, since the runtime may make its objects on any thread.
 // Plain arrays: nothing here may need the runtime's own help.
-volatile LONG tablesBusy = 0;
+SpinLock tablesLock;
 HANDLE semaphores[kMaxSemaphores];
 int semaphoreCount = 0;
 DWORD slots[kMaxSlots];
@@ -56,15 +58,9 @@ Value values[kMaxValues];
 int valueCount = 0;
 volatile LONG processEnding = 0;
 
-class TablesLock {
+class TablesLock : public ScopedSpinLock {
 public:
-    TablesLock() {
-        while (InterlockedCompareExchange(&tablesBusy, 1, 0) != 0)
-            Sleep(0);
-    }
-    ~TablesLock() { InterlockedExchange(&tablesBusy, 0); }
-    TablesLock(const TablesLock&) = delete;
-    TablesLock& operator=(const TablesLock&) = delete;
+    TablesLock() : ScopedSpinLock(tablesLock) {}
 };
 
 // The kernel32 function itself, looked up once (no guarded static: those make a
@@ -264,16 +260,23 @@ void NoteProcessEnding() {
 extern "C" {
 
 // The runtime registers a destructor for each of its thread keys here; this module runs
-// them itself (the runtime's way does not reach threads that outlive the module).
+// them itself (the runtime's way does not reach threads that outlive the module). A key
+// beyond the table works all the same, only its blocks are not freed: the runtime ends
+// the process when this fails, and the process is Explorer.
 int __wrap___mingwthr_key_dtor(DWORD slot, void (*destructor)(void*)) {
     if (!destructor)
         return 0;
     rb::TablesLock lock;
-    if (rb::keyCount >= rb::kMaxKeys)
-        return -1;
     rb::Append(rb::keys, rb::keyCount, rb::Key{slot, destructor});
     return 0;
 }
+
+#ifdef RB_TEST_SEAMS
+// For the tests of the test build: registers a thread key as the runtime does.
+__declspec(dllexport) int RbTestRegisterThreadKey(DWORD slot, void (*destructor)(void*)) {
+    return __wrap___mingwthr_key_dtor(slot, destructor);
+}
+#endif
 
 // The runtime's entry of a DLL, which runs DllMain and, at unload, every clean-up the
 // runtime and the module registered.

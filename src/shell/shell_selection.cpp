@@ -43,40 +43,39 @@ UINT ShellIdListFormat() {
 
 void ShellSelection::Replace(PCIDLIST_ABSOLUTE folder, IDataObject* data) {
     LPITEMIDLIST clone = folder ? ILClone(folder) : nullptr;
-    STGMEDIUM medium = {};
-    const CIDA* cida = nullptr;
+    // The block is copied and the medium let go here, on the thread and in the apartment
+    // that got it: nothing of the data object's is held until the module is unloaded,
+    // which may happen on any thread.
+    std::vector<BYTE> cida;
     if (data) {
         FORMATETC format = {static_cast<CLIPFORMAT>(ShellIdListFormat()), nullptr, DVASPECT_CONTENT,
                             -1, TYMED_HGLOBAL};
-        if (SUCCEEDED(data->QueryGetData(&format))) {
-            if (SUCCEEDED(data->GetData(&format, &medium))) {
-                if (medium.tymed == TYMED_HGLOBAL && medium.hGlobal)
-                    cida = static_cast<const CIDA*>(GlobalLock(medium.hGlobal));
-            } else {
-                medium = STGMEDIUM{};
+        STGMEDIUM medium = {};
+        if (SUCCEEDED(data->QueryGetData(&format)) && SUCCEEDED(data->GetData(&format, &medium))) {
+            if (medium.tymed == TYMED_HGLOBAL && medium.hGlobal) {
+                if (const BYTE* bytes = static_cast<const BYTE*>(GlobalLock(medium.hGlobal))) {
+                    try {
+                        cida.assign(bytes, bytes + GlobalSize(medium.hGlobal));
+                    } catch (...) {
+                        cida.clear(); // no memory for the copy: no selection
+                    }
+                    GlobalUnlock(medium.hGlobal);
+                }
             }
+            ReleaseStgMedium(&medium);
         }
     }
 
     LPITEMIDLIST oldFolder;
-    STGMEDIUM oldMedium;
-    const CIDA* oldCida;
     {
         ScopedLock lock(lock_);
         oldFolder = folderIdList_;
-        oldMedium = medium_;
-        oldCida = cida_;
         folderIdList_ = clone;
-        medium_ = medium;
-        cida_ = cida;
+        cida_.swap(cida);
     }
     // Readers work on copies, so what was replaced can go at once.
     if (oldFolder)
         ILFree(oldFolder);
-    if (oldCida)
-        GlobalUnlock(oldMedium.hGlobal);
-    if (oldMedium.tymed != TYMED_NULL)
-        ReleaseStgMedium(&oldMedium);
 }
 
 SelectionCopy ShellSelection::Copy() {
@@ -84,14 +83,10 @@ SelectionCopy ShellSelection::Copy() {
     ScopedLock lock(lock_);
     if (folderIdList_)
         copy.folder.reset(ILClone(folderIdList_));
-    if (cida_) {
-        SIZE_T size = GlobalSize(medium_.hGlobal);
-        const BYTE* bytes = reinterpret_cast<const BYTE*>(cida_);
-        try {
-            copy.cida.assign(bytes, bytes + size);
-        } catch (...) {
-            copy.cida.clear();
-        }
+    try {
+        copy.cida = cida_;
+    } catch (...) {
+        copy.cida.clear();
     }
     return copy;
 }

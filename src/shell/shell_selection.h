@@ -36,8 +36,8 @@ struct SelectionCopy {
 
 class ShellSelection {
 public:
-    // Nothing is released at destruction: at process exit the data object's owner
-    // may be gone already. The module releases the record when it is unloaded.
+    // Nothing is released at destruction: at process exit the shell's allocator may be
+    // gone already. The module releases the record when it is unloaded.
     ShellSelection() = default;
     ~ShellSelection() = default;
     ShellSelection(const ShellSelection&) = delete;
@@ -46,14 +46,13 @@ public:
     // IShellExtInit::Initialize: replaces folder and selection. Never fails.
     void Replace(PCIDLIST_ABSOLUTE folder, IDataObject* data);
     SelectionCopy Copy();
-    // Unlocks and releases what is held (module unload).
+    // Frees what is held (module unload): memory only, nothing of another apartment.
     void Release();
 
 private:
     CriticalSection lock_;
     LPITEMIDLIST folderIdList_ = nullptr;
-    STGMEDIUM medium_ = {};
-    const CIDA* cida_ = nullptr;
+    std::vector<BYTE> cida_; // a copy of the "Shell IDList Array" block, or empty
 };
 
 ShellSelection& TheShellSelection();

@@ -13,6 +13,7 @@
 #include "com/module.h"
 #include "shell/shell_selection.h"
 #include "ui/file_type_icon.h"
+#include "ui/toolbar.h"
 #include "ui/ui_scale.h"
 #include "web/links.h"
 #include "web/mail.h"
@@ -22,19 +23,6 @@
 namespace rb {
 
 namespace {
-
-constexpr WORD kToolbarResourceType = 241;
-
-struct ButtonText {
-    UINT command;
-    const char* text;
-};
-
-const ButtonText kButtonTexts[] = {
-    {ID_EXPORT_LIST, "Liste"},    {ID_INFO_MENU, "Info ..."}, {ID_SEARCH_MENU, "I-net ?!"},
-    {IDCANCEL, "Beenden"},        {ID_SHOW_NOTES, "Notiz"},   {ID_SHOW_COLUMNS, "Deine-Spalten"},
-    {ID_SHOW_DETAILS, "Details"},
-};
 
 // The commands of the remembered page, by the value of "tab_id".
 const UINT kPageCommands[] = {ID_SHOW_COLUMNS, ID_SHOW_NOTES, ID_SHOW_INFO, ID_SHOW_DETAILS};
@@ -46,28 +34,6 @@ RECT ControlRect(HWND dialog, int id) {
         MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
     }
     return rect;
-}
-
-// The toolbar strip at `size` pixels an image: drawn at 16, 24 and 32; for other sizes
-// the next larger one (or the largest), each pixel repeated so that the grey that marks
-// the transparent parts stays exact.
-HBITMAP ToolbarStrip(int size) {
-    struct Strip {
-        int size, id;
-    } const strips[] = {{16, IDB_TOOLBAR}, {24, IDB_TOOLBAR_24}, {32, IDB_TOOLBAR_32}};
-    const Strip* chosen = &strips[2];
-    for (const Strip& strip : strips)
-        if (strip.size >= size) {
-            chosen = &strip;
-            break;
-        }
-    HBITMAP drawn = static_cast<HBITMAP>(LoadImageA(ModuleInstance(), MAKEINTRESOURCEA(chosen->id),
-                                                    IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
-    if (!drawn || chosen->size == size)
-        return drawn;
-    HBITMAP stretched = StretchedBitmap(drawn, 7 * size, size, false);
-    DeleteObject(drawn);
-    return stretched;
 }
 
 HICON ProgramIcon(int width, int height) {
@@ -103,77 +69,6 @@ std::string WriteHelpFile() {
     return length && length <= MAX_PATH ? WideToAnsi(shortPath) : std::string();
 }
 
-// The toolbar's own procedure, kept beside it while it is driven from the keyboard.
-constexpr const char* kToolbarProcedure = "RubrikatorToolbarProcedure";
-
-// The next enabled button from `from` in `step` direction (1 or -1), or -1.
-int NextButton(HWND toolbar, int from, int step) {
-    int count = static_cast<int>(SendMessageA(toolbar, TB_BUTTONCOUNT, 0, 0));
-    for (int i = from + step; i >= 0 && i < count; i += step) {
-        TBBUTTON button = {};
-        SendMessageA(toolbar, TB_GETBUTTON, static_cast<WPARAM>(i),
-                     reinterpret_cast<LPARAM>(&button));
-        if (!(button.fsStyle & BTNS_SEP) && (button.fsState & TBSTATE_ENABLED))
-            return i;
-    }
-    return -1;
-}
-
-// The toolbar is a tab stop: with the focus on it, Left and Right move between its
-// buttons and Enter or Space presses the one marked, as in Explorer's own toolbars.
-LRESULT CALLBACK ToolbarKeys(HWND toolbar, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto own = reinterpret_cast<WNDPROC>(GetPropA(toolbar, kToolbarProcedure));
-    if (!own)
-        return DefWindowProcA(toolbar, message, wParam, lParam);
-    // The hot item only where a key or the focus needs it, not on every paint or mouse move.
-    auto hotItem = [toolbar] {
-        return static_cast<int>(SendMessageA(toolbar, TB_GETHOTITEM, 0, 0));
-    };
-    switch (message) {
-    case WM_GETDLGCODE: {
-        LRESULT code = CallWindowProcA(own, toolbar, message, wParam, lParam) | DLGC_WANTARROWS;
-        const MSG* key = reinterpret_cast<const MSG*>(lParam);
-        if (key && key->message == WM_KEYDOWN &&
-            (key->wParam == VK_RETURN || key->wParam == VK_SPACE))
-            code |= DLGC_WANTMESSAGE;
-        return code;
-    }
-    case WM_SETFOCUS:
-        if (hotItem() < 0)
-            SendMessageA(toolbar, TB_SETHOTITEM, static_cast<WPARAM>(NextButton(toolbar, -1, 1)),
-                         0);
-        break;
-    case WM_KILLFOCUS:
-        SendMessageA(toolbar, TB_SETHOTITEM, static_cast<WPARAM>(-1), 0);
-        break;
-    case WM_KEYDOWN: {
-        int hot = hotItem();
-        if (wParam == VK_LEFT || wParam == VK_RIGHT) {
-            int next = NextButton(toolbar, hot, wParam == VK_RIGHT ? 1 : -1);
-            if (next >= 0)
-                SendMessageA(toolbar, TB_SETHOTITEM, static_cast<WPARAM>(next), 0);
-            return 0;
-        }
-        if ((wParam == VK_RETURN || wParam == VK_SPACE) && hot >= 0) {
-            TBBUTTON button = {};
-            SendMessageA(toolbar, TB_GETBUTTON, static_cast<WPARAM>(hot),
-                         reinterpret_cast<LPARAM>(&button));
-            PostMessageA(GetParent(toolbar), WM_COMMAND, static_cast<WPARAM>(button.idCommand),
-                         reinterpret_cast<LPARAM>(toolbar));
-            return 0;
-        }
-        break;
-    }
-    case WM_NCDESTROY:
-        SetWindowLongPtrA(toolbar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(own));
-        RemovePropA(toolbar, kToolbarProcedure);
-        break;
-    default:
-        break;
-    }
-    return CallWindowProcA(own, toolbar, message, wParam, lParam);
-}
-
 } // namespace
 
 MainDialog::MainDialog(HWND explorerWindow) : explorerWindow_(explorerWindow) {}
@@ -181,8 +76,6 @@ MainDialog::MainDialog(HWND explorerWindow) : explorerWindow_(explorerWindow) {}
 MainDialog::~MainDialog() {
     if (banner_)
         DeleteObject(banner_);
-    if (toolbarImages_)
-        ImageList_Destroy(toolbarImages_);
     if (largeIcon_)
         DestroyIcon(largeIcon_);
     if (smallIcon_)
@@ -270,7 +163,8 @@ BOOL MainDialog::OnInitDialog() {
     for (Page* page : Pages())
         page->Create(window_);
     EmbedPages();
-    CreateToolbar();
+    toolbar_ = toolbarButtons_.Create(window_, ControlRect(window_, IDC_TOOLBAR_PLACE), smallIcon_,
+                                     explorerWindow_ != nullptr);
 
     UINT command = tab >= 0 && tab < 4 ? kPageCommands[tab] : ID_SHOW_COLUMNS;
     SendMessageA(window_, WM_COMMAND, command, 0);
@@ -293,7 +187,7 @@ void MainDialog::FitBanner() {
         return;
     banner_ = StretchedBitmap(shown, area.right, area.bottom, true);
     if (banner_)
-        SendMessageA(control, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(banner_));
+        ReplaceStaticBitmap(control, banner_);
 }
 
 void MainDialog::CenterOverOwner() {
@@ -352,101 +246,6 @@ void MainDialog::EmbedPages() {
         ShowWindow(window, page == &columnsPage_ ? SW_SHOW : SW_HIDE);
         EnableWindow(window, page == &columnsPage_);
     }
-}
-
-void MainDialog::CreateToolbar() {
-    HINSTANCE instance = ModuleInstance();
-    RECT place = ControlRect(window_, IDC_TOOLBAR_PLACE);
-    toolbar_ = CreateWindowExA(
-        0, TOOLBARCLASSNAMEA, "",
-        // A tab stop: the keyboard reaches its buttons after the page's controls.
-        WS_CHILD | WS_VISIBLE | WS_TABSTOP | TBSTYLE_FLAT | TBSTYLE_LIST | CCS_NODIVIDER |
-            CCS_NORESIZE | CCS_NOPARENTALIGN,
-        place.left, place.top, place.right - place.left, place.bottom - place.top, window_,
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(ID_TOOLBAR)), instance, nullptr);
-    if (!toolbar_)
-        return;
-    SendMessageA(toolbar_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
-    // Images at the system's small icon size, which grows with the text scale.
-    const int size = SmallIconSize();
-    SendMessageA(toolbar_, TB_SETBITMAPSIZE, 0, MAKELONG(size, size));
-
-    // Bitmap 128: one image per button, on light grey.
-    toolbarImages_ = ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, 7, 1);
-    if (HBITMAP strip = ToolbarStrip(size)) {
-        ImageList_AddMasked(toolbarImages_, strip, RGB(192, 192, 192));
-        DeleteObject(strip);
-    }
-    SendMessageA(toolbar_, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(toolbarImages_));
-
-    // Toolbar resource 128 as windres lays it out: image width, image height and the
-    // number of buttons, then the commands (0 for a separator), 32 bits each.
-    std::vector<TBBUTTON> buttons;
-    HRSRC found = FindResourceA(instance, MAKEINTRESOURCEA(IDR_TOOLBAR),
-                                MAKEINTRESOURCEA(kToolbarResourceType));
-    HGLOBAL loaded = found ? LoadResource(instance, found) : nullptr;
-    const DWORD* data = loaded ? static_cast<const DWORD*>(LockResource(loaded)) : nullptr;
-    DWORD values = found ? SizeofResource(instance, found) / sizeof(DWORD) : 0;
-    if (data && values >= 3 && data[2] <= values - 3) {
-        int image = 0;
-        for (DWORD i = 0; i < data[2]; ++i) {
-            TBBUTTON button = {};
-            button.idCommand = static_cast<int>(data[3 + i]);
-            button.fsState = TBSTATE_ENABLED;
-            if (button.idCommand == 0) {
-                button.fsStyle = BTNS_SEP;
-            } else {
-                button.iBitmap = image++;
-                button.fsStyle = BTNS_BUTTON;
-            }
-            buttons.push_back(button);
-        }
-    }
-    SendMessageA(toolbar_, TB_ADDBUTTONSA, buttons.size(),
-                 reinterpret_cast<LPARAM>(buttons.data()));
-
-    // Four images come from the shell and the program icon, each at its button's image.
-    const std::pair<UINT, HICON> replaced[] = {
-        {ID_SEARCH_MENU, FileTypeIcon(".url", false)},
-        {ID_INFO_MENU, FileTypeIcon(".hlp", false)},
-        {ID_SHOW_COLUMNS, smallIcon_},
-        {ID_SHOW_NOTES, FileTypeIcon(".txt", false)},
-    };
-    for (const auto& entry : replaced) {
-        TBBUTTONINFOA info = {};
-        info.cbSize = sizeof info;
-        info.dwMask = TBIF_IMAGE;
-        if (entry.second && SendMessageA(toolbar_, TB_GETBUTTONINFOA, entry.first,
-                                         reinterpret_cast<LPARAM>(&info)) >= 0)
-            ImageList_ReplaceIcon(toolbarImages_, info.iImage, entry.second);
-    }
-
-    SendMessageA(toolbar_, TB_ENABLEBUTTON, ID_EXPORT_LIST,
-                 MAKELONG(explorerWindow_ != nullptr, 0));
-
-    for (const ButtonText& entry : kButtonTexts) {
-        TBBUTTONINFOA info = {};
-        info.cbSize = sizeof info;
-        info.dwMask = TBIF_STYLE;
-        SendMessageA(toolbar_, TB_GETBUTTONINFOA, entry.command, reinterpret_cast<LPARAM>(&info));
-        info.dwMask = TBIF_TEXT | TBIF_STYLE;
-        info.fsStyle |= BTNS_AUTOSIZE;
-        info.pszText = const_cast<char*>(entry.text);
-        SendMessageA(toolbar_, TB_SETBUTTONINFOA, entry.command, reinterpret_cast<LPARAM>(&info));
-    }
-    SendMessageA(toolbar_, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(toolbarImages_));
-    SetWindowLongPtrA(toolbar_, GWL_STYLE, GetWindowLongPtrA(toolbar_, GWL_STYLE) | TBSTYLE_LIST);
-    SendMessageA(toolbar_, TB_AUTOSIZE, 0, 0);
-    SetPropA(toolbar_, kToolbarProcedure,
-             reinterpret_cast<HANDLE>(GetWindowLongPtrA(toolbar_, GWLP_WNDPROC)));
-    SetWindowLongPtrA(toolbar_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ToolbarKeys));
-    // As tall as its buttons, whatever the scale: nothing of them is cut.
-    LONG height = place.bottom - place.top;
-    LONG buttonHeight = HIWORD(SendMessageA(toolbar_, TB_GETBUTTONSIZE, 0, 0));
-    if (buttonHeight > height)
-        height = buttonHeight;
-    SetWindowPos(toolbar_, nullptr, place.left, place.top, place.right - place.left, height,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void MainDialog::OnCommand(UINT command) {

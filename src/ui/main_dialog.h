@@ -12,6 +12,7 @@
 #include "ui/menu_renderer.h"
 #include "ui/notes_page.h"
 #include "ui/search_menu.h"
+#include "ui/toolbar.h"
 
 #include <array>
 #include <string>
@@ -49,7 +50,6 @@ private:
     // The four pages in the order they are created.
     std::array<Page*, 4> Pages();
     void EmbedPages();
-    void CreateToolbar();
     void ShowPage(Page& page, UINT command, int tabValue);
     void FillDetailsPage();
     POINT BelowButton(UINT command) const;
@@ -63,6 +63,7 @@ private:
     MenuRenderer menuRenderer_;
     DetailsPage detailsPage_;
     SearchMenu searchMenu_; // the "I-net ?!" popup last built, with the texts behind it
+    MainToolbar toolbarButtons_;
     HWND toolbar_ = nullptr;
     NotesPage notesPage_;
     std::string recommendSubject_;
@@ -72,7 +73,6 @@ private:
 
     HICON largeIcon_ = nullptr;
     HICON smallIcon_ = nullptr;
-    HIMAGELIST toolbarImages_ = nullptr;
     HBITMAP banner_ = nullptr; // the banner stretched to its control, when the scale asks
 };
 

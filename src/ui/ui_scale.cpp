@@ -47,4 +47,11 @@ HBITMAP StretchedBitmap(HBITMAP source, int width, int height, bool smooth) {
     return target;
 }
 
+void ReplaceStaticBitmap(HWND control, HBITMAP bitmap) {
+    HBITMAP previous = reinterpret_cast<HBITMAP>(
+        SendMessageW(control, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap)));
+    if (previous && previous != bitmap)
+        DeleteObject(previous);
+}
+
 } // namespace rb

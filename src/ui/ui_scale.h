@@ -18,4 +18,8 @@ int SmallIconSize();
 // mask colour must stay exact). Null on failure; the caller deletes it.
 HBITMAP StretchedBitmap(HBITMAP source, int width, int height, bool smooth);
 
+// Shows `bitmap` in the static control and deletes the picture it showed before (the one
+// it loaded from the template, say), which a static control never frees once replaced.
+void ReplaceStaticBitmap(HWND control, HBITMAP bitmap);
+
 } // namespace rb

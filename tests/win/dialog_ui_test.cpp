@@ -7,6 +7,7 @@
 #include "dialog_driver.h"
 #include "resource_ids.h"
 #include "support.h"
+#include "ui/toolbar.h"
 #include "ui/ui_scale.h"
 #include "web/links.h"
 #include "windows_found.h"
@@ -184,7 +185,8 @@ TEST_F(DialogAsSeen, EachToolbarCommandShowsItsPageWithItsControlsAndTheFocusInI
 TEST_F(DialogAsSeen, TheNoteKeepsItsCaretTabNeverReachesAHiddenPageAndTheToolbarTakesKeys) {
     DWORD caret = 0, afterwards = 0;
     std::vector<std::string> reached;
-    bool hiddenReached = false, toolbarReached = false;
+    bool hiddenReached = false, toolbarReached = false, unicode = false;
+    std::vector<UINT> pressed;
     char pageByKeys = 0;
     OpenStandalone([&](HWND dialog) {
         SendMessageA(dialog, WM_COMMAND, ID_SHOW_NOTES, 0);
@@ -203,10 +205,7 @@ TEST_F(DialogAsSeen, TheNoteKeepsItsCaretTabNeverReachesAHiddenPageAndTheToolbar
             PostMessageA(now, WM_KEYUP, VK_TAB, 0);
             // The dialog's thread takes posted keys in its own time: until the focus moved.
             HWND next = now;
-            for (int i = 0; i < 200 && next == now; ++i) {
-                Sleep(5);
-                next = Focused(dialog);
-            }
+            rbtest::WaitUntil([&] { return (next = Focused(dialog)) != now; });
             hiddenReached |= !IsWindowVisible(next) || !IsWindowEnabled(next);
             toolbarReached |= GetDlgCtrlID(next) == ID_TOOLBAR;
             reached.push_back(ClassOf(next));
@@ -219,11 +218,17 @@ TEST_F(DialogAsSeen, TheNoteKeepsItsCaretTabNeverReachesAHiddenPageAndTheToolbar
             PostMessageA(toolbar, WM_KEYDOWN, key, 0);
             PostMessageA(toolbar, WM_KEYUP, key, 0);
         }
-        for (int i = 0; i < 200 && rbtest::VisiblePage(dialog) != 'n'; ++i)
-            Sleep(5);
+        rbtest::WaitUntil([&] { return rbtest::VisiblePage(dialog) == 'n'; });
         pageByKeys = rbtest::VisiblePage(dialog);
+        unicode = IsWindowUnicode(toolbar) != FALSE;
+        // What pressing each button gives ("Liste" is disabled without an Explorer window).
+        for (int index = -1; index <= 10; ++index)
+            pressed.push_back(rb::PressedCommand(toolbar, index));
     });
     EXPECT_EQ(pageByKeys, 'n');
+    EXPECT_TRUE(unicode);
+    EXPECT_EQ(pressed, (std::vector<UINT>{0, ID_SHOW_COLUMNS, ID_SHOW_NOTES, ID_SHOW_DETAILS, 0,
+                                          ID_INFO_MENU, ID_SEARCH_MENU, 0, 0, 0, IDCANCEL, 0}));
     EXPECT_EQ(caret, 4u);
     EXPECT_EQ(afterwards, 4u);
     EXPECT_FALSE(hiddenReached);
@@ -335,6 +340,18 @@ TEST_F(DialogAsSeen, NothingOverlapsNoTextIsCutAndThePicturesGrowWithTheTextScal
     // The banner fills its control: no grey beside or below it.
     EXPECT_EQ(bannerPicture.right, bannerRect.right);
     EXPECT_EQ(bannerPicture.bottom, bannerRect.bottom);
+}
+
+TEST(StaticBitmap, TheReplacedPictureIsDeleted) {
+    HWND control = CreateWindowExW(0, L"STATIC", L"", WS_POPUP | SS_BITMAP, 0, 0, 10, 10, nullptr,
+                                   nullptr, nullptr, nullptr);
+    HBITMAP first = CreateBitmap(4, 4, 1, 32, nullptr), second = CreateBitmap(4, 4, 1, 32, nullptr);
+    SendMessageW(control, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(first));
+    rb::ReplaceStaticBitmap(control, second);
+    EXPECT_EQ(GetObjectType(first), 0u);
+    EXPECT_EQ(GetObjectType(second), DWORD(OBJ_BITMAP));
+    DestroyWindow(control);
+    DeleteObject(second);
 }
 
 TEST(ToolbarStrips, EveryImageStaysInsideItsOwnCell) {

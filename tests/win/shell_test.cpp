@@ -112,15 +112,22 @@ TEST(SelectionCopy, EntriesOutsideTheBlockAreSkippedWhateverTheCount) {
     EXPECT_EQ(Block({}, {}).Count(), 0u);
 }
 
-TEST_F(Selection, SecondInitializeWithoutDataReleasesTheMedium) {
+TEST_F(Selection, TheMediumIsReleasedInInitializeAndTheUnloadReleasesNothingOfIt) {
     SelectionData data(folder.get(), {ILFindLastID(a.get())}, true);
     HandlerRef handler;
     int released = MediumOwner::released;
     ASSERT_EQ(handler.init->Initialize(folder.get(), &data, nullptr), S_OK);
-    EXPECT_EQ(MediumOwner::released, released);
+    // On the thread that called, in its apartment; the selection is the record's own copy.
+    EXPECT_EQ(MediumOwner::released, released + 1);
+    EXPECT_EQ(rb::TheShellSelection().Copy().Count(), 1u);
+    // The unload, here on a worker thread, has nothing of the data object's to release.
+    rbtest::Thread([] { rb::ReleaseShellSelection(); }).Join();
+    EXPECT_EQ(MediumOwner::released, released + 1);
+    EXPECT_EQ(rb::TheShellSelection().Copy().Count(), 0u);
+    ASSERT_EQ(handler.init->Initialize(folder.get(), &data, nullptr), S_OK);
     rb::UniqueIdList other(Parse(rbtest::ProgramDir()));
     EXPECT_EQ(handler.init->Initialize(other.get(), nullptr, nullptr), S_OK);
-    EXPECT_EQ(MediumOwner::released, released + 1);
+    EXPECT_EQ(MediumOwner::released, released + 2);
     rb::SelectionCopy copy = rb::TheShellSelection().Copy();
     EXPECT_TRUE(copy.cida.empty());
     EXPECT_EQ(copy.Count(), 0u);
