@@ -62,6 +62,11 @@ const char* ColumnDescription(int index) {
 
 ColumnsPage::ColumnsPage() : Page(IDD_COLUMNS_PAGE) {}
 
+void ColumnsPage::SetScale(int) {
+    SendMessageA(list_, LVM_SETCOLUMNWIDTH, 0, LVSCW_AUTOSIZE_USEHEADER);
+    SendMessageA(list_, LVM_SETCOLUMNWIDTH, 1, LVSCW_AUTOSIZE_USEHEADER);
+}
+
 BOOL ColumnsPage::OnInitDialog() {
     list_ = Item(IDC_LIST);
     LVCOLUMNA column = {};
@@ -85,8 +90,7 @@ BOOL ColumnsPage::OnInitDialog() {
     for (int id : kOptionControls)
         EnableWindow(Item(id), FALSE);
     SetTimer(Window(), kSelectionPollTimer, kSelectionPollMilliseconds, nullptr);
-    SendMessageA(list_, LVM_SETCOLUMNWIDTH, 0, LVSCW_AUTOSIZE_USEHEADER);
-    SendMessageA(list_, LVM_SETCOLUMNWIDTH, 1, LVSCW_AUTOSIZE_USEHEADER);
+    SetScale(0);
     // By position, so that the position is the value of groesse_typ.
     const char* units[] = {"KB", "MB", "Byte"};
     for (int i = 0; i < 3; ++i)

@@ -12,6 +12,8 @@ const char* ColumnDescription(int index);
 class ColumnsPage : public Page {
 public:
     ColumnsPage();
+    // The list's columns fit their texts again (the font grew or shrank with the scale).
+    void SetScale(int dpi) override;
 
     static constexpr UINT_PTR kSelectionPollTimer = 1000;
     static constexpr UINT kSelectionPollMilliseconds = 100;

@@ -72,33 +72,44 @@ DetailsPage::~DetailsPage() {
     StopWalks();
 }
 
+void DetailsPage::SetScale(int dpi) {
+    // 150 and 70 pixels at 100 %, grown with the scale, and never narrower than the title:
+    // a title cut to "Or..." tells nothing.
+    for (int index = 0;; ++index) {
+        wchar_t title[128] = {};
+        LVCOLUMNW column = {};
+        column.mask = LVCF_TEXT;
+        column.pszText = title;
+        column.cchTextMax = 128;
+        if (!SendMessageW(list_, LVM_GETCOLUMNW, static_cast<WPARAM>(index),
+                          reinterpret_cast<LPARAM>(&column)))
+            break;
+        int text = static_cast<int>(
+            SendMessageW(list_, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(title)));
+        int needed = text + ScaleTo(kTitleMarginsAt96Dpi, dpi);
+        int scaled = ScaleTo(index == 0 ? 150 : 70, dpi);
+        SendMessageW(list_, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(index),
+                     MAKELPARAM(needed > scaled ? needed : scaled, 0));
+    }
+}
+
 BOOL DetailsPage::OnInitDialog() {
     list_ = Item(IDC_LIST);
     // The list asks for its texts in UTF-16: names outside the ANSI code page stay whole.
     SendMessageW(list_, WM_NOTIFYFORMAT, reinterpret_cast<WPARAM>(Window()), NF_REQUERY);
-    // 150 and 70 pixels at 100 %, grown with the text scale, and never narrower than the
-    // title: a title cut to "Or..." tells nothing.
-    auto widthFor = [this](const std::wstring& title, int pixelsAt96) {
-        int text = static_cast<int>(
-            SendMessageW(list_, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(title.c_str())));
-        int needed = text + ScaleForDpi(kTitleMarginsAt96Dpi);
-        int scaled = ScaleForDpi(pixelsAt96);
-        return needed > scaled ? needed : scaled;
-    };
     LVCOLUMNW column = {};
-    column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT;
+    column.mask = LVCF_FMT | LVCF_TEXT;
     column.fmt = LVCFMT_LEFT;
-    column.cx = widthFor(L"Name", 150);
     column.pszText = const_cast<wchar_t*>(L"Name");
     SendMessageW(list_, LVM_INSERTCOLUMNW, 0, reinterpret_cast<LPARAM>(&column));
     for (std::size_t i = 0; ColumnCatalogue[i].title; ++i) {
         std::wstring title = AnsiToWide(ColumnCatalogue[i].title);
         column.fmt = LVCFMT_RIGHT;
-        column.cx = widthFor(title, 70);
         column.pszText = &title[0];
         SendMessageW(list_, LVM_INSERTCOLUMNW, static_cast<WPARAM>(i + 1),
                      reinterpret_cast<LPARAM>(&column));
     }
+    SetScale(WindowDpi(Window()));
     SHFILEINFOA info = {};
     auto icons = reinterpret_cast<HIMAGELIST>(
         SHGetFileInfoA("C:\\", 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_SMALLICON));

@@ -30,6 +30,8 @@ public:
     void Fill(LPCITEMIDLIST folder);
     // Stops the folder walks before the window goes.
     void OnClosing() override;
+    // Column widths for `dpi`.
+    void SetScale(int dpi) override;
 
     // Folder rows whose walk has been asked for and not yet answered (for tests).
     int PendingWalks() const { return pending_; }

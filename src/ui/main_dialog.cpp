@@ -130,6 +130,21 @@ INT_PTR MainDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return menuRenderer_.MeasureItem(reinterpret_cast<MEASUREITEMSTRUCT*>(lParam));
     case WM_DRAWITEM:
         return menuRenderer_.DrawItem(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+    case WM_DPICHANGED: {
+        // Moved to a monitor of another scale: the window takes the place the system
+        // suggests (where it does not do so itself), the system scales the dialog's fonts
+        // and controls, and after that the dialog's own pictures and columns follow.
+        const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+        if (suggested)
+            SetWindowPos(window_, nullptr, suggested->left, suggested->top,
+                         suggested->right - suggested->left, suggested->bottom - suggested->top,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
+        PostMessageW(window_, kScaleChanged, LOWORD(wParam), 0);
+        return FALSE;
+    }
+    case kScaleChanged:
+        SetScale(static_cast<int>(wParam));
+        return TRUE;
     case WM_DESTROY:
         // The pages' windows still exist here; they go right after the dialog's.
         for (Page* page : Pages())
@@ -158,13 +173,16 @@ BOOL MainDialog::OnInitDialog() {
     menuRenderer_.SetIcon(ID_RECOMMEND, FileTypeIcon(".mapimail", false));
 
     int tab = ReadIntOption(kOptTabId, 0);
+    dpi_ = WindowDpi(window_);
+    if (dpi_ != ScreenDpi())
+        menuRenderer_.SetScale(dpi_);
     FitBanner();
     CenterOverOwner();
     for (Page* page : Pages())
         page->Create(window_);
     EmbedPages();
     toolbar_ = toolbarButtons_.Create(window_, ControlRect(window_, IDC_TOOLBAR_PLACE), smallIcon_,
-                                     explorerWindow_ != nullptr);
+                                      explorerWindow_ != nullptr, dpi_);
 
     UINT command = tab >= 0 && tab < 4 ? kPageCommands[tab] : ID_SHOW_COLUMNS;
     SendMessageA(window_, WM_COMMAND, command, 0);
@@ -182,12 +200,31 @@ void MainDialog::FitBanner() {
         return;
     HBITMAP shown = reinterpret_cast<HBITMAP>(SendMessageA(control, STM_GETIMAGE, IMAGE_BITMAP, 0));
     BITMAP facts = {};
-    if (!shown || !GetObjectW(shown, sizeof facts, &facts) ||
-        (facts.bmWidth == area.right && facts.bmHeight == area.bottom))
+    if (shown && GetObjectW(shown, sizeof facts, &facts) && facts.bmWidth == area.right &&
+        facts.bmHeight == area.bottom)
         return;
-    banner_ = StretchedBitmap(shown, area.right, area.bottom, true);
-    if (banner_)
-        ReplaceStaticBitmap(control, banner_);
+    // From the picture as drawn, not from one stretched before.
+    HBITMAP drawn = static_cast<HBITMAP>(LoadImageA(ModuleInstance(), MAKEINTRESOURCEA(IDB_BANNER),
+                                                    IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    HBITMAP fitted = drawn ? StretchedBitmap(drawn, area.right, area.bottom, true) : nullptr;
+    if (drawn)
+        DeleteObject(drawn);
+    if (!fitted)
+        return;
+    HBITMAP old = banner_;
+    ReplaceStaticBitmap(control, fitted);
+    banner_ = fitted;
+    if (old && GetObjectType(old))
+        DeleteObject(old);
+}
+
+void MainDialog::SetScale(int dpi) {
+    dpi_ = dpi;
+    FitBanner();
+    toolbarButtons_.SetScale(dpi);
+    menuRenderer_.SetScale(dpi);
+    for (Page* page : Pages())
+        page->SetScale(dpi);
 }
 
 void MainDialog::CenterOverOwner() {

@@ -39,6 +39,9 @@ public:
 
     HWND Window() const { return window_; }
 
+    // Posted to itself after a change of scale, once the system has scaled the dialog.
+    static constexpr UINT kScaleChanged = WM_APP + 20;
+
 private:
     static INT_PTR CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
@@ -46,6 +49,8 @@ private:
     void OnCommand(UINT command);
 
     void FitBanner();
+    // The dialog's own pictures, icons and list columns for `dpi`.
+    void SetScale(int dpi);
     void CenterOverOwner();
     // The four pages in the order they are created.
     std::array<Page*, 4> Pages();
@@ -74,6 +79,7 @@ private:
     HICON largeIcon_ = nullptr;
     HICON smallIcon_ = nullptr;
     HBITMAP banner_ = nullptr; // the banner stretched to its control, when the scale asks
+    int dpi_ = 96;             // of the monitor that shows the dialog
 };
 
 // The help page written out for browsers that cannot read module resources.

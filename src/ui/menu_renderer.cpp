@@ -26,7 +26,8 @@ PopupChooser SetPopupChooser(PopupChooser replacement) {
 }
 
 MenuRenderer::MenuRenderer()
-    : size_(SmallIconSize()), list_(ImageList_Create(size_, size_, ILC_COLOR32 | ILC_MASK, 1, 1)) {}
+    : size_(SmallIconSize()), gap_(ScaleForDpi(kGapAt96Dpi)),
+      list_(ImageList_Create(size_, size_, ILC_COLOR32 | ILC_MASK, 1, 1)) {}
 
 MenuRenderer::~MenuRenderer() {
     if (list_)
@@ -38,8 +39,26 @@ void MenuRenderer::SetIcon(UINT command, HICON icon) {
         return;
     auto found = images_.find(command);
     int index = ImageList_ReplaceIcon(list_, found == images_.end() ? -1 : found->second, icon);
-    if (index >= 0)
+    if (index >= 0) {
         images_[command] = index;
+        icons_[command] = icon;
+    }
+}
+
+void MenuRenderer::SetScale(int dpi) {
+    const int size = SmallIconSizeAt(dpi);
+    HIMAGELIST list = ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, 1, 1);
+    if (!list)
+        return;
+    if (list_)
+        ImageList_Destroy(list_);
+    list_ = list;
+    size_ = size;
+    gap_ = ScaleTo(kGapAt96Dpi, dpi);
+    images_.clear();
+    const std::map<UINT, HICON> icons = icons_;
+    for (const auto& entry : icons)
+        SetIcon(entry.first, entry.second);
 }
 
 void MenuRenderer::Prepare(HMENU menu) const {
@@ -75,7 +94,7 @@ bool MenuRenderer::MeasureItem(MEASUREITEMSTRUCT* item) const {
     if (!item || item->CtlType != ODT_MENU)
         return false;
     // The icon's column, with the gap to the text.
-    item->itemWidth = static_cast<UINT>(size_ + ScaleForDpi(kGapAt96Dpi));
+    item->itemWidth = static_cast<UINT>(size_ + gap_);
     item->itemHeight = static_cast<UINT>(size_);
     return true;
 }

@@ -16,8 +16,11 @@ public:
     MenuRenderer(const MenuRenderer&) = delete;
     MenuRenderer& operator=(const MenuRenderer&) = delete;
 
-    // The icon shown beside items with `command` (copied into the renderer's image list).
+    // The icon shown beside items with `command` (copied into the renderer's image list;
+    // the icon itself must live as long as the renderer).
     void SetIcon(UINT command, HICON icon);
+    // Icons at the small icon size of `dpi` (the owner moved to another monitor).
+    void SetScale(int dpi);
     bool HasIcon(UINT command) const { return images_.count(command) != 0; }
 
     // Gives the items of `menu` and its submenus that have an icon the callback bitmap.
@@ -31,13 +34,15 @@ public:
     bool MeasureItem(MEASUREITEMSTRUCT* item) const;
     bool DrawItem(const DRAWITEMSTRUCT* item) const;
 
-    // The icons' size: the system's small icon size.
+    // The icons' size: the system's small icon size, or that of the last SetScale.
     int IconSize() const { return size_; }
 
 private:
     int size_;
+    int gap_; // between icon and text
     HIMAGELIST list_ = nullptr;
-    std::map<UINT, int> images_; // command id -> image
+    std::map<UINT, int> images_;  // command id -> image
+    std::map<UINT, HICON> icons_; // command id -> the icon given, for another scale
 };
 
 // Tests replace the tracking of popup menus to choose an item without a mouse.

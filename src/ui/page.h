@@ -22,6 +22,8 @@ public:
     virtual void OnClosing() {}
     // Gives the keyboard focus to the page's first control, as the main dialog shows it.
     virtual void Focus();
+    // What the page sizes in pixels itself, for `dpi` (the dialog moved to another monitor).
+    virtual void SetScale(int /*dpi*/) {}
 
 protected:
     // The page's messages after WM_INITDIALOG; what a dialog procedure returns.

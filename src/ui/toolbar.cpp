@@ -131,9 +131,12 @@ MainToolbar::~MainToolbar() {
         ImageList_Destroy(images_);
 }
 
-HWND MainToolbar::Create(HWND dialog, const RECT& place, HICON programIcon, bool exportEnabled) {
+HWND MainToolbar::Create(HWND dialog, const RECT& place, HICON programIcon, bool exportEnabled,
+                         int dpi) {
     HINSTANCE instance = ModuleInstance();
-    HWND toolbar_ = CreateWindowExW(
+    place_ = place;
+    programIcon_ = programIcon;
+    toolbar_ = CreateWindowExW(
         0, TOOLBARCLASSNAMEW, L"",
         // A tab stop: the keyboard reaches its buttons after the page's controls.
         WS_CHILD | WS_VISIBLE | WS_TABSTOP | TBSTYLE_FLAT | TBSTYLE_LIST | CCS_NODIVIDER |
@@ -143,17 +146,6 @@ HWND MainToolbar::Create(HWND dialog, const RECT& place, HICON programIcon, bool
     if (!toolbar_)
         return nullptr;
     SendMessageA(toolbar_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
-    // Images at the system's small icon size, which grows with the text scale.
-    const int size = SmallIconSize();
-    SendMessageA(toolbar_, TB_SETBITMAPSIZE, 0, MAKELONG(size, size));
-
-    // Bitmap 128: one image per button, on light grey.
-    images_ = ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, 7, 1);
-    if (HBITMAP strip = ToolbarStrip(size)) {
-        ImageList_AddMasked(images_, strip, RGB(192, 192, 192));
-        DeleteObject(strip);
-    }
-    SendMessageA(toolbar_, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images_));
 
     // Toolbar resource 128 as windres lays it out: image width, image height and the
     // number of buttons, then the commands (0 for a separator), 32 bits each.
@@ -180,26 +172,7 @@ HWND MainToolbar::Create(HWND dialog, const RECT& place, HICON programIcon, bool
     }
     SendMessageA(toolbar_, TB_ADDBUTTONSA, buttons.size(),
                  reinterpret_cast<LPARAM>(buttons.data()));
-
-    // Four images come from the shell and the program icon, each at its button's image.
-    const std::pair<UINT, HICON> replaced[] = {
-        {ID_SEARCH_MENU, FileTypeIcon(".url", false)},
-        {ID_INFO_MENU, FileTypeIcon(".hlp", false)},
-        {ID_SHOW_COLUMNS, programIcon},
-        {ID_SHOW_NOTES, FileTypeIcon(".txt", false)},
-    };
-    for (const auto& entry : replaced) {
-        TBBUTTONINFOA info = {};
-        info.cbSize = sizeof info;
-        info.dwMask = TBIF_IMAGE;
-        if (entry.second && SendMessageA(toolbar_, TB_GETBUTTONINFOA, entry.first,
-                                         reinterpret_cast<LPARAM>(&info)) >= 0)
-            ImageList_ReplaceIcon(images_, info.iImage, entry.second);
-    }
-
-    SendMessageA(toolbar_, TB_ENABLEBUTTON, ID_EXPORT_LIST,
-                 MAKELONG(exportEnabled, 0));
-
+    SendMessageA(toolbar_, TB_ENABLEBUTTON, ID_EXPORT_LIST, MAKELONG(exportEnabled, 0));
     for (const ButtonText& entry : kButtonTexts) {
         TBBUTTONINFOA info = {};
         info.cbSize = sizeof info;
@@ -210,20 +183,55 @@ HWND MainToolbar::Create(HWND dialog, const RECT& place, HICON programIcon, bool
         info.pszText = const_cast<char*>(entry.text);
         SendMessageA(toolbar_, TB_SETBUTTONINFOA, entry.command, reinterpret_cast<LPARAM>(&info));
     }
-    SendMessageA(toolbar_, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images_));
     SetWindowLongPtrA(toolbar_, GWL_STYLE, GetWindowLongPtrA(toolbar_, GWL_STYLE) | TBSTYLE_LIST);
-    SendMessageA(toolbar_, TB_AUTOSIZE, 0, 0);
+    SetScale(dpi);
     SetPropW(toolbar_, kToolbarProcedure,
              reinterpret_cast<HANDLE>(GetWindowLongPtrW(toolbar_, GWLP_WNDPROC)));
     SetWindowLongPtrW(toolbar_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ToolbarKeys));
+    return toolbar_;
+}
+
+void MainToolbar::SetScale(int dpi) {
+    if (!toolbar_)
+        return;
+    // Images at the small icon size of the toolbar's monitor.
+    const int size = SmallIconSizeAt(dpi);
+    HIMAGELIST images = ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, 7, 1);
+    if (!images)
+        return;
+    // Bitmap 128: one image per button, on light grey.
+    if (HBITMAP strip = ToolbarStrip(size)) {
+        ImageList_AddMasked(images, strip, RGB(192, 192, 192));
+        DeleteObject(strip);
+    }
+    // Four images come from the shell and the program icon, each at its button's image.
+    const std::pair<UINT, HICON> replaced[] = {
+        {ID_SEARCH_MENU, FileTypeIcon(".url", false)},
+        {ID_INFO_MENU, FileTypeIcon(".hlp", false)},
+        {ID_SHOW_COLUMNS, programIcon_},
+        {ID_SHOW_NOTES, FileTypeIcon(".txt", false)},
+    };
+    for (const auto& entry : replaced) {
+        TBBUTTONINFOA info = {};
+        info.cbSize = sizeof info;
+        info.dwMask = TBIF_IMAGE;
+        if (entry.second && SendMessageA(toolbar_, TB_GETBUTTONINFOA, entry.first,
+                                         reinterpret_cast<LPARAM>(&info)) >= 0)
+            ImageList_ReplaceIcon(images, info.iImage, entry.second);
+    }
+    SendMessageA(toolbar_, TB_SETBITMAPSIZE, 0, MAKELONG(size, size));
+    SendMessageA(toolbar_, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images));
+    if (images_)
+        ImageList_Destroy(images_);
+    images_ = images;
+    SendMessageA(toolbar_, TB_AUTOSIZE, 0, 0);
     // As tall as its buttons, whatever the scale: nothing of them is cut.
-    LONG height = place.bottom - place.top;
+    LONG height = place_.bottom - place_.top;
     LONG buttonHeight = HIWORD(SendMessageA(toolbar_, TB_GETBUTTONSIZE, 0, 0));
     if (buttonHeight > height)
         height = buttonHeight;
-    SetWindowPos(toolbar_, nullptr, place.left, place.top, place.right - place.left, height,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
-    return toolbar_;
+    SetWindowPos(toolbar_, nullptr, 0, 0, place_.right - place_.left, height,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 } // namespace rb

@@ -15,10 +15,15 @@ public:
     MainToolbar& operator=(const MainToolbar&) = delete;
 
     // Makes the toolbar in `place` (client coordinates of `dialog`), its images at the
-    // system's small icon size; "Liste" enabled when `exportEnabled`. Null on failure.
-    HWND Create(HWND dialog, const RECT& place, HICON programIcon, bool exportEnabled);
+    // small icon size of `dpi`; "Liste" enabled when `exportEnabled`. Null on failure.
+    HWND Create(HWND dialog, const RECT& place, HICON programIcon, bool exportEnabled, int dpi);
+    // Images and button sizes for another scale (the window moved to another monitor).
+    void SetScale(int dpi);
 
 private:
+    HWND toolbar_ = nullptr;
+    RECT place_ = {};
+    HICON programIcon_ = nullptr;
     HIMAGELIST images_ = nullptr;
 };
 

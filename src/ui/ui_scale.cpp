@@ -10,8 +10,37 @@ int ScreenDpi() {
     return dpi > 0 ? dpi : 96;
 }
 
+namespace {
+
+// A function of user32 that Windows 10 brought, or null; looked up when asked (the dialog
+// asks a few times while it lays itself out).
+template <typename Fn> Fn User32(const char* name) {
+    HMODULE user = GetModuleHandleW(L"user32.dll");
+    return reinterpret_cast<Fn>(
+        reinterpret_cast<void (*)()>(user ? GetProcAddress(user, name) : nullptr));
+}
+
+} // namespace
+
+int WindowDpi(HWND window) {
+    auto dpiForWindow = User32<UINT(WINAPI*)(HWND)>("GetDpiForWindow");
+    UINT dpi = window && dpiForWindow ? dpiForWindow(window) : 0;
+    return dpi ? static_cast<int>(dpi) : ScreenDpi();
+}
+
+int ScaleTo(int pixels, int dpi) {
+    return MulDiv(pixels, dpi > 0 ? dpi : 96, 96);
+}
+
 int ScaleForDpi(int pixels) {
-    return MulDiv(pixels, ScreenDpi(), 96);
+    return ScaleTo(pixels, ScreenDpi());
+}
+
+int SmallIconSizeAt(int dpi) {
+    auto metricsForDpi = User32<int(WINAPI*)(int, UINT)>("GetSystemMetricsForDpi");
+    int size = metricsForDpi ? metricsForDpi(SM_CXSMICON, static_cast<UINT>(dpi))
+                             : MulDiv(GetSystemMetrics(SM_CXSMICON), dpi, ScreenDpi());
+    return size > 0 ? size : ScaleTo(16, dpi);
 }
 
 int SmallIconSize() {

@@ -8,9 +8,15 @@ namespace rb {
 
 // Pixels per inch of the screen: 96 at 100 %, 144 at 150 %, 192 at 200 %.
 int ScreenDpi();
+// Pixels per inch of the monitor that shows `window` (Windows 10 on, where Explorer is
+// aware of each monitor's scale: looked up at run time); elsewhere the screen's.
+int WindowDpi(HWND window);
+// `pixels` meant for 96 dpi, at `dpi`.
+int ScaleTo(int pixels, int dpi);
 // `pixels` meant for 96 dpi, at the screen's.
 int ScaleForDpi(int pixels);
-// The system's small icon size (SM_CXSMICON): toolbar and menu images.
+// The system's small icon size (SM_CXSMICON) at `dpi`: toolbar and menu images.
+int SmallIconSizeAt(int dpi);
 int SmallIconSize();
 
 // A copy of `source` stretched to `width` x `height`; `smooth` blends neighbouring pixels

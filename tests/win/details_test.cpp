@@ -26,6 +26,7 @@
 namespace {
 
 using rbtest::OpenStandalone;
+using rbtest::WaitUntil;
 using rbtest::PageWithItem;
 
 // Cell texts by row name: the name, then the twelve columns.
@@ -71,14 +72,13 @@ bool WalkRunsOrUnasked(const std::wstring& cell) {
     return cell.empty() || cell == rb::DetailsPage::kWalkRunningText;
 }
 
-// Waits until `row`'s file count cell is filled; the number of polls it took.
-int WaitForStatistics(HWND list, int row, DWORD timeout) {
-    DWORD start = GetTickCount();
+// Waits until the walk that `row`'s cells asked for has ended (its numbers, or nothing for
+// a walk that failed); the number of polls it took.
+int WaitForStatistics(HWND list, int row) {
     int polls = 0;
-    while (WalkRunsOrUnasked(Cell(list, row, 3)) && GetTickCount() - start < timeout) {
-        ++polls;
-        Sleep(50);
-    }
+    rbtest::WaitUntil([&] {
+        return Cell(list, row, 3) != rb::DetailsPage::kWalkRunningText || (++polls, false);
+    });
     return polls;
 }
 
@@ -96,13 +96,10 @@ protected:
         rb::UniqueIdList folder(rbtest::Parse(path));
         rb::TheShellSelection().Replace(folder.get(), nullptr);
     }
-    // Opens the dialog on the details page and reads the list once `wait` ms have passed.
-    Rows OpenAndRead(DWORD wait = 200) {
+    // Opens the dialog on the details page and reads the list (its texts come on request).
+    Rows OpenAndRead() {
         Rows rows;
-        OpenStandalone([&](HWND dialog) {
-            Sleep(wait);
-            rows = ReadRows(DetailsList(dialog));
-        });
+        OpenStandalone([&](HWND dialog) { rows = ReadRows(DetailsList(dialog)); });
         return rows;
     }
     rbtest::TempDir dir;
@@ -127,7 +124,7 @@ TEST_F(DetailsPageTest, ListsEveryItemSortedWithFoldersStatisticsArrivingInTheir
     OpenStandalone([&](HWND dialog) {
         HWND list = DetailsList(dialog);
         Cell(list, 0, 1); // the folder's row asks for its numbers
-        polls = WaitForStatistics(list, 0, 5000);
+        polls = WaitForStatistics(list, 0);
         rows = ReadRows(list);
     });
     std::vector<std::wstring> names;
@@ -226,23 +223,35 @@ int ThreadsOfThisProcess() {
     return count;
 }
 
+// Listings of the big tree are counted; the one of its folder "d00100" waits for `release`.
+struct CountedWalks {
+    static std::atomic<int> listed;
+    static HANDLE entered, release;
+    static void Hook(const std::wstring& path) {
+        ++listed;
+        if (path.size() > 8 && path.compare(path.size() - 8, 8, L"\\d00100\\") == 0) {
+            SetEvent(entered);
+            WaitForSingleObject(release, 60000);
+        }
+    }
+};
+std::atomic<int> CountedWalks::listed{0};
+HANDLE CountedWalks::entered, CountedWalks::release;
+
 TEST_F(DetailsPageTest, TheDialogAnswersWhileAHugeFolderIsWalkedAndClosingEndsTheWalk) {
     if (UnixFixtures().empty() || !getenv("RB_BIG_TREE"))
         GTEST_SKIP() << "needs RB_UNIX_FIXTURES with RB_BIG_TREE";
     SelectFolder(rbtest::UnixToWindowsPath(UnixFixtures() + "/big"));
-    std::vector<DWORD> answers;
+    int answeredDuringTheWalk = 0, polls = 0;
     std::wstring files, folders;
-    int polls = 0;
     OpenStandalone([&](HWND dialog) {
         HWND list = DetailsList(dialog);
         Cell(list, 0, 1);
-        while (WalkRunsOrUnasked(Cell(list, 0, 3)) && polls < 600) {
-            DWORD start = GetTickCount();
+        // A dialog thread that waited for the walk would answer only once it is done.
+        while (WalkRunsOrUnasked(Cell(list, 0, 3))) {
             DWORD_PTR result = 0;
-            if (SendMessageTimeoutW(dialog, WM_NULL, 0, 0, SMTO_NORMAL, 1000, &result))
-                answers.push_back(GetTickCount() - start);
-            else
-                answers.push_back(9999);
+            SendMessageTimeoutW(dialog, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &result);
+            answeredDuringTheWalk += WalkRunsOrUnasked(Cell(list, 0, 3));
             ++polls;
             Sleep(20);
         }
@@ -252,40 +261,53 @@ TEST_F(DetailsPageTest, TheDialogAnswersWhileAHugeFolderIsWalkedAndClosingEndsTh
     EXPECT_EQ(files, L"  100.000");
     EXPECT_EQ(folders, L"  2.040");
     ASSERT_GT(polls, 3) << "the walk ended before the dialog could be asked";
-    for (DWORD answer : answers)
-        EXPECT_LT(answer, 1000u);
+    EXPECT_EQ(answeredDuringTheWalk, polls);
 
-    // Closing while the walk runs: the dialog goes at once and its worker with it.
+    // Closing while the walk runs: the dialog goes without waiting for it, and the walk
+    // ends at its next listing instead of going through the tree.
     const int threads = ThreadsOfThisProcess();
-    DWORD closing = 0;
+    CountedWalks::listed = 0;
+    CountedWalks::entered = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    CountedWalks::release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    rb::ListingHook previous = rb::SetListingHook(&CountedWalks::Hook);
     OpenStandalone([&](HWND dialog) {
         Cell(DetailsList(dialog), 0, 1);
-        Sleep(100);
-        closing = GetTickCount();
+        WaitForSingleObject(CountedWalks::entered, 60000);
         PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
     });
-    EXPECT_LT(GetTickCount() - closing, 1000u);
+    const int listedWhenClosed = CountedWalks::listed;
+    SetEvent(CountedWalks::release);
+    rbtest::WaitUntil([] { return rb::WalkWorker::LiveThreads() == 0; });
+    rb::SetListingHook(previous);
+    EXPECT_EQ(CountedWalks::listed, listedWhenClosed);
+    EXPECT_LT(listedWhenClosed, 2041);
     EXPECT_EQ(ThreadsOfThisProcess(), threads);
+    CloseHandle(CountedWalks::entered);
+    CloseHandle(CountedWalks::release);
 }
 
 // Listings of a folder named "held" wait for `release`; those of one named "broken" fail
 // as a walk out of memory does.
 struct HeldWalks {
     static HANDLE entered, release;
+    static std::atomic<int> inside; // walks held in the listing now
     static bool EndsWith(const std::wstring& path, const std::wstring& tail) {
         return path.size() >= tail.size() &&
                path.compare(path.size() - tail.size(), tail.size(), tail) == 0;
     }
     static void Hook(const std::wstring& path) {
         if (EndsWith(path, L"\\held\\")) {
+            ++inside;
             SetEvent(entered);
-            WaitForSingleObject(release, 10000);
+            WaitForSingleObject(release, 60000);
+            --inside;
         } else if (EndsWith(path, L"\\broken\\")) {
             throw std::bad_alloc();
         }
     }
 };
 HANDLE HeldWalks::entered, HeldWalks::release;
+std::atomic<int> HeldWalks::inside{0};
 
 TEST_F(DetailsPageTest, AWalkStuckInAListingHoldsUpNeitherRefillingNorClosingAndEndsAfterIt) {
     for (const char* name : {"broken", "fine", "held"}) {
@@ -307,43 +329,38 @@ TEST_F(DetailsPageTest, AWalkStuckInAListingHoldsUpNeitherRefillingNorClosingAnd
     rb::ListingHook previous = rb::SetListingHook(&HeldWalks::Hook);
     std::vector<std::wstring> broken, fine;
     std::wstring held;
-    DWORD refill = 0, closing = 0;
+    int heldAtRefill = 0;
     OpenStandalone([&](HWND dialog) {
         HWND list = DetailsList(dialog);
         for (int row = 0; row < 3; ++row) // broken, fine, held: each asks for its walk
             Cell(list, row, 1);
-        ASSERT_EQ(WaitForSingleObject(HeldWalks::entered, 10000), WAIT_OBJECT_0);
-        WaitForStatistics(list, 0, 5000);
-        WaitForStatistics(list, 1, 5000);
+        ASSERT_EQ(WaitForSingleObject(HeldWalks::entered, 60000), WAIT_OBJECT_0);
+        WaitForStatistics(list, 0);
+        WaitForStatistics(list, 1);
         for (int column = 1; column <= 3; ++column) {
             broken.push_back(Cell(list, 0, column));
             fine.push_back(Cell(list, 1, column));
         }
         held = Cell(list, 2, 3);
-        DWORD start = GetTickCount();
         SendMessageW(dialog, WM_COMMAND, ID_SHOW_DETAILS, 0); // refilled: a second worker
-        refill = GetTickCount() - start;
+        heldAtRefill = HeldWalks::inside;
         Cell(list, 2, 1); // which gets stuck as well
-        closing = GetTickCount();
+        WaitUntil([] { return HeldWalks::inside == 2; });
         PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
     });
-    closing = GetTickCount() - closing;
+    const int heldAtClose = HeldWalks::inside;
     // The walk that failed leaves its cells empty; the others go on.
     EXPECT_EQ(broken, (std::vector<std::wstring>{L"", L"", L""}));
     EXPECT_EQ(fine, (std::vector<std::wstring>{L" 0,00 MB", L" 0", L" 1"}));
     EXPECT_EQ(held, rb::DetailsPage::kWalkRunningText);
-    // Each stop waits 200 ms at most for a walk that does not end.
-    EXPECT_LT(refill, 600u);
-    EXPECT_LT(closing, 600u);
+    // Refilling and closing went on while the walks were still stuck in their listing.
+    EXPECT_EQ(heldAtRefill, 1);
+    EXPECT_EQ(heldAtClose, 2);
     EXPECT_EQ(rb::WalkWorker::LiveThreads(), 2);
     SetEvent(HeldWalks::release);
-    for (int i = 0; i < 500 && rb::WalkWorker::LiveThreads() > 0; ++i)
-        Sleep(10);
-    EXPECT_EQ(rb::WalkWorker::LiveThreads(), 0);
+    EXPECT_TRUE(WaitUntil([] { return rb::WalkWorker::LiveThreads() == 0; }));
     rb::SetListingHook(previous);
-    for (int i = 0; i < 10 && rbtest::OpenHandleCount() != handles; ++i)
-        Sleep(100); // each count takes its time
-    EXPECT_EQ(rbtest::OpenHandleCount(), handles);
+    EXPECT_TRUE(WaitUntil([&] { return rbtest::OpenHandleCount() == handles; }));
     CloseHandle(HeldWalks::entered);
     CloseHandle(HeldWalks::release);
 }

@@ -342,6 +342,43 @@ TEST_F(DialogAsSeen, NothingOverlapsNoTextIsCutAndThePicturesGrowWithTheTextScal
     EXPECT_EQ(bannerPicture.bottom, bannerRect.bottom);
 }
 
+TEST_F(DialogAsSeen, MovedToAMonitorOfAnotherScaleTheIconsAndColumnsFollow) {
+    struct Seen {
+        int dpi, toolbarImage, nameColumn, lastColumn;
+    };
+    std::vector<Seen> seen;
+    OpenStandalone([&](HWND dialog) {
+        HWND toolbar = rbtest::MainToolbar(dialog);
+        HWND list = nullptr;
+        for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+            if (GetDlgItem(child, IDC_LIST) && !GetDlgItem(child, IDC_UNIT))
+                list = GetDlgItem(child, IDC_LIST);
+        int row = 0;
+        for (int dpi : {192, 144, 96, 288}) {
+            RECT where;
+            GetWindowRect(dialog, &where);
+            SendMessageW(dialog, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&where));
+            // The dialog follows after the system's own scaling, a posted message later.
+            UINT marker = row++ % 2 ? ID_SHOW_COLUMNS : ID_SHOW_NOTES;
+            PostMessageW(dialog, WM_COMMAND, marker, 0);
+            const char page = marker == ID_SHOW_NOTES ? 'n' : 'c';
+            rbtest::WaitUntil([&] { return rbtest::VisiblePage(dialog) == page; });
+            int width = 0, height = 0;
+            ImageList_GetIconSize(
+                reinterpret_cast<HIMAGELIST>(SendMessageW(toolbar, TB_GETIMAGELIST, 0, 0)), &width,
+                &height);
+            seen.push_back({dpi, width, static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, 0, 0)),
+                            static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, 12, 0))});
+        }
+    });
+    ASSERT_EQ(seen.size(), 4u);
+    for (const Seen& s : seen) {
+        EXPECT_EQ(s.toolbarImage, MulDiv(16, s.dpi, 96)) << s.dpi;
+        EXPECT_EQ(s.nameColumn, MulDiv(150, s.dpi, 96)) << s.dpi;
+        EXPECT_GE(s.lastColumn, MulDiv(70, s.dpi, 96)) << s.dpi;
+    }
+}
+
 TEST(StaticBitmap, TheReplacedPictureIsDeleted) {
     HWND control = CreateWindowExW(0, L"STATIC", L"", WS_POPUP | SS_BITMAP, 0, 0, 10, 10, nullptr,
                                    nullptr, nullptr, nullptr);

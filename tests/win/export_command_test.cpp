@@ -50,11 +50,13 @@ struct Driver {
     bool dialogFound = false;
     bool buttonsOfTheManifest = false;
     HWND messageOwner = nullptr;
+    std::vector<HWND> answered; // the windows this driver closed
 
     void Run() {
         HWND dialog = WaitForWindow("#32770", rb::kExportTitle);
         if (!dialog)
             return;
+        answered.push_back(dialog);
         dialogFound = true;
         char text[256] = {};
         GetWindowTextA(dialog, text, sizeof text);
@@ -84,6 +86,7 @@ struct Driver {
         HWND box = WaitForWindow("#32770", nullptr, dialog);
         if (!box)
             return;
+        answered.push_back(box);
         GetWindowTextA(box, text, sizeof text);
         messageCaption = text;
         message = ItemText(box, 0xFFFF);
@@ -145,7 +148,10 @@ protected:
         std::atomic<bool> finished{false};
         rbtest::Thread thread([&driver, &finished] {
             driver.Run();
-            Sleep(300);
+            // What it answered goes in the dialog's own time; anything open after that is a
+            // stray.
+            for (HWND window : driver.answered)
+                rbtest::WaitUntil([window] { return !IsWindow(window); });
             driver.CloseStrays(finished);
         });
         rb::ListExporter exporter(explorer.List());

@@ -133,7 +133,9 @@ TEST_F(MainDialogTest, EscapeAndTheCloseBoxEndWithTwoAndEnterLeavesItOpen) {
                   // Enter, and the command it stands for.
                   PostMessageA(rbtest::FocusOf(dialog), WM_KEYDOWN, VK_RETURN, 0);
                   PostMessageA(dialog, WM_COMMAND, IDOK, 0);
-                  Sleep(400);
+                  // Taken in turn: once a command posted after them shows its page.
+                  PostMessageA(dialog, WM_COMMAND, ID_SHOW_NOTES, 0);
+                  rbtest::WaitUntil([&] { return VisiblePage(dialog) == 'n'; });
                   openAfterEnter = IsWindow(dialog) && IsWindowVisible(dialog);
                   PostMessageA(rbtest::FocusOf(dialog), WM_KEYDOWN, VK_ESCAPE, 0);
               }),
@@ -182,7 +184,8 @@ TEST_F(MainDialogTest, ListeExportsFromTheExplorerWindowAndSaysSoWhenItIsGone) {
                       caption = rbtest::WindowText(box);
                       PostMessageA(box, WM_COMMAND, IDOK, 0);
                   }
-                  Sleep(200);
+                  PostMessageA(dialog, WM_COMMAND, ID_SHOW_NOTES, 0);
+                  rbtest::WaitUntil([&] { return VisiblePage(dialog) == 'n'; });
                   stillOpen = IsWindowVisible(dialog);
               });
     EXPECT_TRUE(enabled);
@@ -411,12 +414,20 @@ TEST_F(MainDialogTest, InfoPopupShowsItsItemsWithIconsBelowThePressedButton) {
                              info.hbmpItem == HBMMENU_CALLBACK});
         }
         // The first item, "Über...", chosen with the keyboard once the menu follows it.
-        for (int i = 0; i < 20 && !(GetMenuState(menu, 0, MF_BYPOSITION) & MF_HILITE); ++i) {
+        auto marked = [&] {
+            for (int i = 0; i < GetMenuItemCount(menu); ++i)
+                if (GetMenuState(menu, i, MF_BYPOSITION) & MF_HILITE)
+                    return i;
+            return -1;
+        };
+        while (marked() != 0) {
+            const int before = marked();
             PostMessageA(popup, WM_KEYDOWN, VK_DOWN, 0);
-            Sleep(100);
+            if (!rbtest::WaitUntil([&] { return marked() != before; }))
+                break;
         }
         PostMessageA(popup, WM_KEYDOWN, VK_RETURN, 0);
-        Sleep(400);
+        rbtest::WaitUntil([&] { return VisiblePage(dialog) == 'i'; });
         pageAfter = VisiblePage(dialog);
     });
     const std::vector<std::pair<UINT, std::string>> expected = {
@@ -449,7 +460,10 @@ TEST_F(MainDialogTest, SearchButtonWithNothingBuiltShowsNoMenu) {
     bool menuSeen = true;
     Standalone([&](HWND dialog) {
         PostMessageA(dialog, WM_COMMAND, ID_SEARCH_MENU, 0);
-        menuSeen = WaitForWindow("#32768", nullptr, nullptr, 600) != nullptr;
+        // A menu would still be open once a command posted after the button's is taken.
+        PostMessageA(dialog, WM_COMMAND, ID_SHOW_NOTES, 0);
+        rbtest::WaitUntil([&] { return VisiblePage(dialog) == 'n'; });
+        menuSeen = rbtest::FindOwnWindow("#32768", nullptr) != nullptr;
     });
     EXPECT_FALSE(menuSeen);
     EXPECT_TRUE(opened.empty());

@@ -12,7 +12,7 @@ namespace rbtest {
 // other than `other`; null when none is there or it did not appear within `timeout` ms.
 HWND FindOwnWindow(const char* className, const char* title, HWND other = nullptr);
 HWND WaitForWindow(const char* className, const char* title, HWND other = nullptr,
-                   DWORD timeout = 10000);
+                   DWORD timeout = 60000);
 
 // Polls `done` until it holds; false when it did not within `timeout` ms. The limit only
 // guards against a hang: a test waits for the event itself, never for a fixed time.
