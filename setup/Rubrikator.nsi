@@ -14,6 +14,7 @@ SetCompressor /SOLID lzma
 !include LogicLib.nsh
 !include FileFunc.nsh
 !include WinVer.nsh
+!include WordFunc.nsh
 
 !define PRODUCT "Rubrikator"
 !define PUBLISHER "Werkhaus"
@@ -57,6 +58,8 @@ VIAddVersionKey /LANG=1031 "LegalCopyright" "${PUBLISHER}"
 !insertmacro MUI_LANGUAGE "German"
 
 Var Dir32
+Var Earlier    ; 1 when a working installation was there before this one
+Var Deferred   ; 1 when a DLL held by Explorer is put in place at the next restart
 
 !macro Folders
   ${If} ${RunningX64}
@@ -91,61 +94,126 @@ Function CheckWindows
   ${EndIf}
 FunctionEnd
 
+; An older version over a newer one only when the user says so (never in silent mode).
+Function CheckVersion
+  ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "DisplayVersion"
+  ${If} $0 != ""
+    ${VersionCompare} "$0" "${VERSION}" $1
+    ${If} $1 = 1
+      MessageBox MB_YESNO|MB_ICONQUESTION "Auf diesem Windows ist Rubrikator $0 eingerichtet, eine neuere Version als diese (${VERSION}). Soll die ältere Version sie ersetzen?" /SD IDNO IDYES older
+      SetErrorLevel 3
+      Quit
+      older:
+    ${EndIf}
+  ${EndIf}
+FunctionEnd
+
 Function .onInit
   Call CheckWindows
   !insertmacro Folders
+  Call CheckVersion
 FunctionEnd
 
 Function un.onInit
   !insertmacro Folders
 FunctionEnd
 
-; A DLL that does not register stops the setup: what was registered is unregistered and
-; the files go again, so that no class points to a file that is not there.
+; A DLL that does not register stops the setup. An earlier installation gets its own DLLs
+; back, registered as before; without one, what was registered is unregistered and the
+; files go again, so that no class points to a file that is not there.
 Function RegistrationFailed
-  UnRegDLL "$Dir32\Rubrikator.dll"
-  Delete "$Dir32\Rubrikator.dll"
-  ${If} ${RunningX64}
-    ${DisableX64FSRedirection}
-    ExecWait '"$WINDIR\System32\regsvr32.exe" /s /u "$INSTDIR\Rubrikator.dll"'
-    ${EnableX64FSRedirection}
-    Delete "$INSTDIR\Rubrikator.dll"
+  ${If} $Earlier = 1
+    Delete "$Dir32\Rubrikator.dll"
+    Rename "$Dir32\Rubrikator.dll.bisher" "$Dir32\Rubrikator.dll"
+    RegDLL "$Dir32\Rubrikator.dll"
+    ${If} ${RunningX64}
+      Delete "$INSTDIR\Rubrikator.dll"
+      Rename "$INSTDIR\Rubrikator.dll.bisher" "$INSTDIR\Rubrikator.dll"
+      ${DisableX64FSRedirection}
+      ExecWait '"$WINDIR\System32\regsvr32.exe" /s "$INSTDIR\Rubrikator.dll"'
+      ${EnableX64FSRedirection}
+    ${EndIf}
+    MessageBox MB_OK|MB_ICONSTOP "Rubrikator ${VERSION} konnte nicht eingerichtet werden: $R9 ließ sich nicht registrieren. Die bisher eingerichtete Version bleibt, wie sie war." /SD IDOK
+  ${Else}
+    UnRegDLL "$Dir32\Rubrikator.dll"
+    Delete "$Dir32\Rubrikator.dll"
+    ${If} ${RunningX64}
+      ${DisableX64FSRedirection}
+      ExecWait '"$WINDIR\System32\regsvr32.exe" /s /u "$INSTDIR\Rubrikator.dll"'
+      ${EnableX64FSRedirection}
+      Delete "$INSTDIR\Rubrikator.dll"
+    ${EndIf}
+    RMDir "$INSTDIR"
+    RMDir "$Dir32"
+    MessageBox MB_OK|MB_ICONSTOP "Rubrikator konnte nicht eingerichtet werden: $R9 ließ sich nicht registrieren. Es ist nichts davon eingerichtet geblieben." /SD IDOK
   ${EndIf}
-  RMDir "$INSTDIR"
-  RMDir "$Dir32"
-  MessageBox MB_OK|MB_ICONSTOP "Rubrikator konnte nicht eingerichtet werden: $R9 ließ sich nicht registrieren. Es ist nichts davon eingerichtet geblieben." /SD IDOK
   SetErrorLevel 2
   Abort
 FunctionEnd
 
-Section "Rubrikator" SecMain
-  SectionIn RO
-  ; A DLL that Explorer holds loaded is replaced at the next restart; its registration,
-  ; the same keys for the same path, is written now.
-  SetOutPath "$Dir32"
-  !insertmacro InstallLib DLL NOTSHARED REBOOT_NOTPROTECTED "${DLL32}" "$Dir32\Rubrikator.dll" "$Dir32"
-  ${If} ${RunningX64}
-    SetOutPath "$INSTDIR"
-    !define LIBRARY_X64
-    !insertmacro InstallLib DLL NOTSHARED REBOOT_NOTPROTECTED "${DLL64}" "$INSTDIR\Rubrikator.dll" "$INSTDIR"
-    !undef LIBRARY_X64
-  ${EndIf}
-
+; Registers the DLL `$R9` that was put in place now (not at the next restart); a regsvr32
+; that cannot be started counts as a failure.
+Function Register32
   ClearErrors
-  RegDLL "$Dir32\Rubrikator.dll"
+  RegDLL "$R9"
   ${If} ${Errors}
-    StrCpy $R9 "$Dir32\Rubrikator.dll"
     Call RegistrationFailed
   ${EndIf}
-  ${If} ${RunningX64}
-    ${DisableX64FSRedirection}
-    ExecWait '"$WINDIR\System32\regsvr32.exe" /s "$INSTDIR\Rubrikator.dll"' $0
-    ${EnableX64FSRedirection}
-    ${If} $0 != 0
-      StrCpy $R9 "$INSTDIR\Rubrikator.dll"
-      Call RegistrationFailed
+FunctionEnd
+Function Register64
+  ${DisableX64FSRedirection}
+  ClearErrors
+  StrCpy $0 "-"
+  ExecWait '"$WINDIR\System32\regsvr32.exe" /s "$R9"' $0
+  ${EnableX64FSRedirection}
+  ${If} ${Errors}
+  ${OrIf} $0 != 0
+    Call RegistrationFailed
+  ${EndIf}
+FunctionEnd
+
+Section "Rubrikator" SecMain
+  SectionIn RO
+  ; The DLLs of a working installation are kept until the new ones are registered.
+  StrCpy $Earlier 0
+  ${If} ${FileExists} "$Dir32\Rubrikator.dll"
+    ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "DisplayVersion"
+    ${If} $0 != ""
+      StrCpy $Earlier 1
+      CopyFiles /SILENT "$Dir32\Rubrikator.dll" "$Dir32\Rubrikator.dll.bisher"
+      ${If} ${RunningX64}
+        CopyFiles /SILENT "$INSTDIR\Rubrikator.dll" "$INSTDIR\Rubrikator.dll.bisher"
+      ${EndIf}
     ${EndIf}
   ${EndIf}
+  ; A DLL that Explorer holds loaded is put in place at the next restart and registered
+  ; then, when it is there (the library's registration at restart): registering now
+  ; would register the old file. One that is in place now is registered now, and checked.
+  StrCpy $Deferred 0
+  SetRebootFlag false
+  SetOutPath "$Dir32"
+  !insertmacro InstallLib REGDLL NOTSHARED REBOOT_NOTPROTECTED "${DLL32}" "$Dir32\Rubrikator.dll" "$Dir32"
+  ${If} ${RebootFlag}
+    StrCpy $Deferred 1
+  ${Else}
+    StrCpy $R9 "$Dir32\Rubrikator.dll"
+    Call Register32
+  ${EndIf}
+  ${If} ${RunningX64}
+    SetRebootFlag false
+    SetOutPath "$INSTDIR"
+    !define LIBRARY_X64
+    !insertmacro InstallLib REGDLL NOTSHARED REBOOT_NOTPROTECTED "${DLL64}" "$INSTDIR\Rubrikator.dll" "$INSTDIR"
+    !undef LIBRARY_X64
+    ${If} ${RebootFlag}
+      StrCpy $Deferred 1
+    ${Else}
+      StrCpy $R9 "$INSTDIR\Rubrikator.dll"
+      Call Register64
+    ${EndIf}
+  ${EndIf}
+  Delete "$Dir32\Rubrikator.dll.bisher"
+  Delete "$INSTDIR\Rubrikator.dll.bisher"
   System::Call 'Shell32::SHChangeNotify(i 0x08000000, i 0, i 0, i 0)'
 
   SetOutPath "$INSTDIR"
@@ -170,8 +238,10 @@ Section "Rubrikator" SecMain
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
 
-  IfRebootFlag 0 +2
-    MessageBox MB_OK|MB_ICONINFORMATION "Der Explorer hält die bisherige Version von Rubrikator geladen. Sie wird beim nächsten Neustart von Windows ersetzt." /SD IDOK
+  ${If} $Deferred = 1
+    SetRebootFlag true
+    MessageBox MB_OK|MB_ICONINFORMATION "Der Explorer hält die bisherige Version von Rubrikator geladen. Die neue wird beim nächsten Neustart von Windows eingesetzt und registriert; bis dahin bleibt die bisherige in Gebrauch. Bitte starten Sie Windows neu." /SD IDOK
+  ${EndIf}
 SectionEnd
 
 Section "un.Rubrikator" UnSecMain

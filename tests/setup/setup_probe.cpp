@@ -6,6 +6,9 @@
 // new dialog window of the program, prints the texts of its static controls (UTF-8, one a
 // line) and presses that button; then it prints the program's exit code ("exit killed"
 // when it had to be ended).
+// With "--hold FILE COMMAND-LINE" it holds FILE open as a loaded DLL is held (others may
+// read it, nobody may write or delete it) while it runs the command line, and prints its
+// exit code.
 #include <windows.h>
 #include <shlobj.h>
 
@@ -124,6 +127,30 @@ int DialogText(const std::vector<int>& buttons, const wchar_t* commandLine) {
 int main() {
     int argc = 0;
     wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    if (argc >= 4 && lstrcmpW(argv[1], L"--hold") == 0) {
+        HANDLE held = CreateFileW(argv[2], GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  0, nullptr);
+        const wchar_t* rest = wcsstr(GetCommandLineW(), argv[3]);
+        if (rest && rest > GetCommandLineW() && rest[-1] == L'"')
+            --rest;
+        std::vector<wchar_t> command(rest, rest + lstrlenW(rest) + 1);
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process = {};
+        DWORD code = 259;
+        if (held != INVALID_HANDLE_VALUE &&
+            CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                           &startup, &process)) {
+            WaitForSingleObject(process.hProcess, 120000);
+            GetExitCodeProcess(process.hProcess, &code);
+            CloseHandle(process.hThread);
+            CloseHandle(process.hProcess);
+        }
+        if (held != INVALID_HANDLE_VALUE)
+            CloseHandle(held);
+        std::printf("exit %lu\n", static_cast<unsigned long>(code));
+        return 0;
+    }
     if (argc == 3 && lstrcmpW(argv[1], L"--version") == 0)
         return PrintVersion(argv[2]);
     if (argc >= 4 && lstrcmpW(argv[1], L"--dialog-text") == 0) {

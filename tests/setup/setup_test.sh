@@ -123,6 +123,16 @@ for round in 1 2; do
   fi
 done
 
+# A newer version is there: the silent setup of this older one keeps it.
+WINEPREFIX=$prefix WINEARCH=$arch WINEDEBUG=-all wine reg add "$uninstall" /v DisplayVersion /d 9.0.0.0 /f /reg:64 >/dev/null 2>&1
+printf newer >>"$dir32/Rubrikator.dll"
+run "$installer" /S
+code=$?
+wait_done
+check "over a newer version: the silent setup ends with code 3" test "$code" = 3
+check "over a newer version: its DLL stays" bash -c "tail -c 5 '$dir32/Rubrikator.dll' | grep -qx newer"
+WINEPREFIX=$prefix WINEARCH=$arch WINEDEBUG=-all wine reg add "$uninstall" /v DisplayVersion /d 1.0.5.1 /f /reg:64 >/dev/null 2>&1
+
 # The user's options, as the dialog writes them.
 WINEPREFIX=$prefix WINEARCH=$arch WINEDEBUG=-all wine reg add "$options" /v tab_id /d 3 /f >/dev/null 2>&1
 run "C:\\Program Files\\Rubrikator\\uninstall.exe" /S
@@ -171,7 +181,43 @@ said=$("$launcher" "$failing" "$arch" "$probe32" --dialog-text 1,1 "Z:${broken//
 echo "      ${said##*$'\n'Klicken Sie auf Installieren, um die Installation zu starten.$'\n'}"
 check "a DLL that does not register: the setup says so" \
   grep -qF "Rubrikator konnte nicht eingerichtet werden:" <<<"$said"
+
+# The same over a working installation: that one stays, files and registration.
+new_prefix earlier
+RB_WINE_VERSION= "$launcher" "$earlier" "$arch" "$installer" /S
+WINEPREFIX=$earlier wineserver -w
+said=$("$launcher" "$earlier" "$arch" "$probe32" --dialog-text 1,1 "Z:${broken//\//\\}" 2>/dev/null | tr -d '\r')
+WINEPREFIX=$earlier wineserver -w
+check "over a working installation: the setup says that it stays" \
+  grep -qF "Die bisher eingerichtete Version bleibt, wie sie war." <<<"$said"
+earlier32="$earlier/drive_c/${dir32#"$prefix/drive_c/"}"
+check "over a working installation: its 32-bit DLL is back" cmp -s "$earlier32/Rubrikator.dll" "$shipped32"
+check "over a working installation: no copy left beside it" test ! -e "$earlier32/Rubrikator.dll.bisher"
+for view in $views; do
+  check "over a working installation: its classes stay in the $view-bit view" \
+    bash -c "WINEPREFIX='$earlier' WINEARCH=$arch WINEDEBUG=-all wine reg query '$handler\\InprocServer32' /reg:$view 2>/dev/null | grep -q ThreadingModel"
+done
 rm -f "$broken"
+
+# Explorer holds the 32-bit DLL loaded: the new one is put in place at the next restart and
+# registered then, not the old one now. Wine does at the start of its next session what
+# Windows does at boot; until then its registry file tells what is to be done.
+printf older >>"$earlier32/Rubrikator.dll"
+windir32='C:\Program Files\Rubrikator'
+[ "$arch" = win64 ] && windir32='C:\Program Files (x86)\Rubrikator'
+held=$("$launcher" "$earlier" "$arch" "$probe32" --hold "$windir32\Rubrikator.dll" "Z:${installer//\//\\}" /S 2>/dev/null | tr -d '\r')
+WINEPREFIX=$earlier wineserver -w
+check "held: the setup ends well" grep -qx "exit 0" <<<"$held"
+check "held: the old file stays in use until the restart" bash -c "tail -c 5 '$earlier32/Rubrikator.dll' | grep -qx older"
+check "held: the new DLL goes in place at the restart" \
+  grep -q 'PendingFileRenameOperations.*Rubrikator\\\\Rubrikator.dll' "$earlier/system.reg"
+check "held: the new DLL is registered at the restart" \
+  bash -c "grep -q '\"NSIS.Library.RegTool.v3\"=' '$earlier/system.reg' && grep -q '\"1.file\"=.*Rubrikator\\\\\\\\Rubrikator.dll' '$earlier/system.reg'"
+RB_WINE_VERSION= "$launcher" "$earlier" "$arch" "$probe32" >/dev/null 2>&1
+WINEPREFIX=$earlier wineserver -w
+check "held, after the restart: the new 32-bit DLL is in place" cmp -s "$earlier32/Rubrikator.dll" "$shipped32"
+check "held, after the restart: a 32-bit program creates the handler" \
+  bash -c "RB_WINE_VERSION= '$launcher' '$earlier' $arch '$probe32' 2>/dev/null | grep -q 'Ordnergr'"
 
 # Windows that report XP: XP SP3 for the 32-bit setup, XP x64 for the 64-bit one.
 new_prefix xp

@@ -1,16 +1,17 @@
 // Opens the main dialog on each of its pages and saves a picture of each as a BMP file;
-// tools/screenshots/run turns them into the PNG files under docs/. Run under Wine.
-//   screenshots.exe OUTPUT-FOLDER SAMPLE-FOLDER [NAME-SUFFIX]
+// tools/screenshots/run turns them into the PNG files under docs/. Run under Wine. The
+// dialog comes from the DLL as a user has it: copied to where the setup program puts it
+// ("C:\Program Files\Rubrikator"), given the sample folder as Explorer gives it, and opened
+// through its exported function, so that the info page shows that path.
+//   screenshots.exe OUTPUT-FOLDER SAMPLE-FOLDER DLL [NAME-SUFFIX]
 #include <windows.h>
 #include <commctrl.h>
 #include <shlobj.h>
 
 #include "columns/option_store.h"
-#include "com/activation.h"
-#include "resource_ids.h"
-#include "shell/shell_selection.h"
-#include "ui/main_dialog.h"
+#include "com/guids.h"
 #include "common/file_replace.h"
+#include "resource_ids.h"
 #include "ui/notes_page.h"
 
 #include <cstdio>
@@ -146,27 +147,67 @@ DWORD WINAPI Drive(void*) {
 
 } // namespace
 
+// The DLL at the setup program's place; null when it cannot be put there or loaded.
+HMODULE InstallAndLoad(const std::wstring& built) {
+    wchar_t programs[MAX_PATH] = {};
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILES, nullptr, 0, programs)))
+        return nullptr;
+    std::wstring folder = std::wstring(programs) + L"\\Rubrikator";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    std::wstring dll = folder + L"\\Rubrikator.dll";
+    if (!CopyFileW(built.c_str(), dll.c_str(), FALSE))
+        return nullptr;
+    return LoadLibraryW(dll.c_str());
+}
+
+// The folder as the shell hands it to the context menu's handler.
+void SelectFolder(HMODULE dll, const wchar_t* path) {
+    using GetClassObjectFn = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
+    auto getClassObject = reinterpret_cast<GetClassObjectFn>(
+        reinterpret_cast<void (*)()>(GetProcAddress(dll, "DllGetClassObject")));
+    IClassFactory* factory = nullptr;
+    if (!getClassObject ||
+        FAILED(getClassObject(rb::kClsidRubrikatorHandler, IID_IClassFactory,
+                              reinterpret_cast<void**>(&factory))))
+        return;
+    IShellExtInit* init = nullptr;
+    if (SUCCEEDED(factory->CreateInstance(nullptr, IID_IShellExtInit, reinterpret_cast<void**>(&init)))) {
+        LPITEMIDLIST folder = nullptr;
+        SFGAOF attributes = 0;
+        if (SUCCEEDED(SHParseDisplayName(path, nullptr, &folder, 0, &attributes))) {
+            init->Initialize(folder, nullptr, nullptr);
+            CoTaskMemFree(folder);
+        }
+        init->Release();
+    }
+    factory->Release();
+}
+
 int wmain(int argc, wchar_t** argv) {
-    if (argc < 3) {
-        std::printf("usage: screenshots.exe OUTPUT-FOLDER SAMPLE-FOLDER\n");
+    if (argc < 4) {
+        std::printf("usage: screenshots.exe OUTPUT-FOLDER SAMPLE-FOLDER DLL [NAME-SUFFIX]\n");
         return 2;
     }
     output = argv[1];
-    if (argc > 3)
-        suffix = argv[3];
+    if (argc > 4)
+        suffix = argv[4];
     // As Explorer: it runs aware of the text scale, so the dialog grows with it.
     using SetAwareFn = BOOL(WINAPI*)();
     if (auto aware = reinterpret_cast<SetAwareFn>(reinterpret_cast<void (*)()>(
             GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetProcessDPIAware"))))
         aware();
     OleInitialize(nullptr);
-    // The details page lists the sample folder, as if it had been right-clicked.
-    LPITEMIDLIST folder = nullptr;
-    SFGAOF attributes = 0;
-    if (SUCCEEDED(SHParseDisplayName(argv[2], nullptr, &folder, 0, &attributes))) {
-        rb::TheShellSelection().Replace(folder, nullptr);
-        CoTaskMemFree(folder);
+    HMODULE dll = InstallAndLoad(argv[3]);
+    using DialogFn = int(WINAPI*)(DWORD);
+    auto openDialog = dll ? reinterpret_cast<DialogFn>(reinterpret_cast<void (*)()>(
+                                GetProcAddress(dll, "DoRubrikatorDlg")))
+                          : nullptr;
+    if (!openDialog) {
+        std::printf("cannot install and load %ls\n", argv[3]);
+        return 1;
     }
+    // The details page lists the sample folder, as if it had been right-clicked.
+    SelectFolder(dll, argv[2]);
     rb::WriteIntOption("tab_id", 0);
     // The screenshot prefix is the tool's own: its notes file holds a sample note.
     rb::ReplaceFileBytes(rb::NotesFilePath(),
@@ -174,11 +215,10 @@ int wmain(int argc, wchar_t** argv) {
                          "(Laserdrucker, Raum 2.14)\r\n\r\nAnruf bei Frau M\xFCller wegen "
                          "des Angebots, vor 16 Uhr.\r\n");
     HANDLE driver = CreateThread(nullptr, 0, &Drive, nullptr, 0, nullptr);
-    rb::MainDialog dialog(nullptr);
-    INT_PTR result = dialog.RunModal(nullptr);
+    int result = openDialog(0);
     WaitForSingleObject(driver, 10000);
     CloseHandle(driver);
-    rb::ReleaseShellSelection();
+    FreeLibrary(dll);
     OleUninitialize();
     return result == IDCANCEL ? 0 : 1;
 }
