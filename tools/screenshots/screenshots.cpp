@@ -147,17 +147,55 @@ DWORD WINAPI Drive(void*) {
 
 } // namespace
 
-// The DLL at the setup program's place; null when it cannot be put there or loaded.
-HMODULE InstallAndLoad(const std::wstring& built) {
+// Where the setup program puts the DLL: "C:\\Program Files\\Rubrikator".
+std::wstring InstallFolder() {
     wchar_t programs[MAX_PATH] = {};
     if (FAILED(SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILES, nullptr, 0, programs)))
-        return nullptr;
+        return std::wstring();
     std::wstring folder = std::wstring(programs) + L"\\Rubrikator";
     CreateDirectoryW(folder.c_str(), nullptr);
-    std::wstring dll = folder + L"\\Rubrikator.dll";
+    return folder;
+}
+
+// The DLL at the setup program's place; null when it cannot be put there or loaded.
+HMODULE InstallAndLoad(const std::wstring& built) {
+    std::wstring dll = InstallFolder() + L"\\Rubrikator.dll";
     if (!CopyFileW(built.c_str(), dll.c_str(), FALSE))
         return nullptr;
     return LoadLibraryW(dll.c_str());
+}
+
+// The info page names the program that hosts the dialog: this tool runs from the
+// install folder too, not from the build folder. Runs the copy there and returns its exit
+// code, or -1 when this already is that copy.
+int RunFromTheInstallFolder() {
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring placed = InstallFolder() + L"\\Rubrikator-Bilder.exe";
+    if (lstrcmpiW(self, placed.c_str()) == 0)
+        return -1;
+    if (!CopyFileW(self, placed.c_str(), FALSE))
+        return 1;
+    // The same arguments, after the program's own name.
+    const wchar_t* arguments = GetCommandLineW();
+    bool quoted = *arguments == L'"';
+    for (++arguments; *arguments && (quoted ? *arguments != L'"' : *arguments != L' '); ++arguments) {
+    }
+    if (*arguments == L'"')
+        ++arguments;
+    std::wstring command = L"\"" + placed + L"\"" + arguments;
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(placed.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process))
+        return 1;
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD code = 1;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return static_cast<int>(code);
 }
 
 // The folder as the shell hands it to the context menu's handler.
@@ -188,6 +226,9 @@ int wmain(int argc, wchar_t** argv) {
         std::printf("usage: screenshots.exe OUTPUT-FOLDER SAMPLE-FOLDER DLL [NAME-SUFFIX]\n");
         return 2;
     }
+    int placed = RunFromTheInstallFolder();
+    if (placed >= 0)
+        return placed;
     output = argv[1];
     if (argc > 4)
         suffix = argv[4];
