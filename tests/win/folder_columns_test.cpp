@@ -12,6 +12,7 @@
 #include "images.h"
 #include "support.h"
 #include "thread.h"
+#include "windows_found.h"
 
 #include <new>
 #include <vector>
@@ -400,7 +401,7 @@ struct HeldListing {
         if (path != folder)
             return;
         SetEvent(entered);
-        WaitForSingleObject(release, 10000);
+        WaitForSingleObject(release, 60000);
         if (fail)
             throw std::bad_alloc();
     }
@@ -426,7 +427,7 @@ TEST_F(FolderColumns, AFailedWalkGivesNoValueToItsRequestAndToEveryWaitingOneAnd
             answers[0] = rbtest::Ask(provider.p, 0,
                                      rbtest::Item(dir.Path(), FILE_ATTRIBUTE_DIRECTORY, nullptr));
         });
-        ASSERT_EQ(WaitForSingleObject(HeldListing::entered, 10000), WAIT_OBJECT_0);
+        ASSERT_EQ(WaitForSingleObject(HeldListing::entered, 60000), WAIT_OBJECT_0);
         rbtest::Thread second([&] {
             answers[1] = rbtest::Ask(provider.p, 1,
                                      rbtest::Item(dir.Path(), FILE_ATTRIBUTE_DIRECTORY, nullptr));
@@ -435,8 +436,7 @@ TEST_F(FolderColumns, AFailedWalkGivesNoValueToItsRequestAndToEveryWaitingOneAnd
             answers[2] = rbtest::Ask(provider.p, 2,
                                      rbtest::Item(dir.Path(), FILE_ATTRIBUTE_DIRECTORY, nullptr));
         });
-        for (int i = 0; i < 1000 && rb::RequestsWaitingForAWalk() < 2; ++i)
-            Sleep(5);
+        rbtest::WaitUntil([] { return rb::RequestsWaitingForAWalk() >= 2; });
         EXPECT_EQ(rb::RequestsWaitingForAWalk(), 2u);
         SetEvent(HeldListing::release);
     }
