@@ -14,6 +14,10 @@ constexpr const char* kOptTausenderDateien = "tausender_dateien";
 constexpr const char* kOptNachkommanteil = "nachkommanteil";
 constexpr const char* kOptListFilter = "ListFilter";
 constexpr const char* kOptTabId = "tab_id";
+// The details page's sort: its list column (0 the name, 1 to 12 the catalogue's) and
+// whether it runs largest first.
+constexpr const char* kOptDetailsSpalte = "details_spalte";
+constexpr const char* kOptDetailsAbsteigend = "details_absteigend";
 
 // Size units of groesse_typ.
 constexpr int kUnitKilobytes = 0;

@@ -2,6 +2,7 @@
 
 #include "columns/catalogue.h"
 #include "columns/number_format.h"
+#include "columns/option_store.h"
 #include "columns/options.h"
 #include "columns/producers.h"
 #include "columns/tree_walk.h"
@@ -55,17 +56,6 @@ std::wstring ContentTypeOf(const std::wstring& extension) {
 
 } // namespace
 
-std::wstring ExtensionOfName(const std::wstring& path) {
-    std::size_t slash = path.find_last_of(L"\\/");
-    std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
-    std::size_t dot = name.find_last_of(L'.');
-    if (dot == std::wstring::npos || dot + 1 == name.size())
-        return std::wstring();
-    std::wstring extension = name.substr(dot + 1);
-    CharLowerBuffW(&extension[0], static_cast<DWORD>(extension.size()));
-    return extension;
-}
-
 DetailsPage::DetailsPage() : Page(IDD_DETAILS_PAGE) {}
 
 DetailsPage::~DetailsPage() {
@@ -116,6 +106,9 @@ BOOL DetailsPage::OnInitDialog() {
     SendMessageW(list_, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(icons));
     // The system's list is shared: the list view must never destroy it.
     SetWindowLongPtrW(list_, GWL_STYLE, GetWindowLongPtrW(list_, GWL_STYLE) | LVS_SHAREIMAGELISTS);
+    const int remembered = ReadIntOption(kOptDetailsSpalte, 0);
+    sortColumn_ = remembered >= 0 && remembered <= 12 ? remembered : 0;
+    descending_ = ReadIntOption(kOptDetailsAbsteigend, 0) != 0;
     return TRUE;
 }
 
@@ -126,6 +119,10 @@ INT_PTR DetailsPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return TRUE;
     case WM_NOTIFY: {
         auto* header = reinterpret_cast<NMHDR*>(lParam);
+        if (header->hwndFrom == list_ && header->code == LVN_COLUMNCLICK) {
+            OnColumnClick(reinterpret_cast<NMLISTVIEW*>(lParam)->iSubItem);
+            return TRUE;
+        }
         if (header->hwndFrom == list_ && header->code == LVN_GETDISPINFOW) {
             auto* request = reinterpret_cast<NMLVDISPINFOW*>(lParam);
             auto* row = reinterpret_cast<Row*>(request->item.lParam);
@@ -195,18 +192,35 @@ void DetailsPage::Fill(LPCITEMIDLIST folder) {
         if (SendMessageW(list_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&row)) >= 0)
             items_.push_back(std::move(item));
     }
-    SendMessageW(list_, LVM_SORTITEMS, reinterpret_cast<WPARAM>(this),
-                 reinterpret_cast<LPARAM>(&DetailsPage::CompareItems));
+    Sort();
 }
 
 int CALLBACK DetailsPage::CompareItems(LPARAM a, LPARAM b, LPARAM page) {
     auto* self = reinterpret_cast<DetailsPage*>(page);
     auto* first = reinterpret_cast<Row*>(a);
     auto* second = reinterpret_cast<Row*>(b);
-    if (!self->folder_ || !first || !second || !first->child || !second->child)
+    if (!first || !second)
         return 0;
-    HRESULT order = self->folder_->CompareIDs(0, first->child.get(), second->child.get());
-    return static_cast<short>(HRESULT_CODE(order));
+    // By name as Explorer orders them: folders first, numbers inside names by value.
+    auto byName = [&] {
+        if (first->values.isFolder != second->values.isFolder)
+            return first->values.isFolder ? -1 : 1;
+        return StrCmpLogicalW(first->name.c_str(), second->name.c_str());
+    };
+    if (self->sortColumn_ == 0)
+        return self->descending_ ? -byName() : byName();
+    const unsigned column = static_cast<unsigned>(self->sortColumn_ - 1);
+    const bool fileSizes = Options().dateiGroesse.load() != 0;
+    SortValue one = SortValueOf(first->values, column, fileSizes);
+    SortValue other = SortValueOf(second->values, column, fileSizes);
+    // Rows without a value (a walk that runs or failed, a file that is no image) come last
+    // either way; rows of equal value by name.
+    if (one.has != other.has)
+        return one.has ? -1 : 1;
+    int order = CompareSortValues(one, other);
+    if (order != 0)
+        return self->descending_ ? -order : order;
+    return byName();
 }
 
 std::wstring DetailsPage::NameOf(Row& item) {
@@ -231,18 +245,30 @@ void DetailsPage::ReadRow(Row& item) {
     item.read = true;
     wchar_t path[MAX_PATH + 1] = {};
     if (item.full && SHGetPathFromIDListW(item.full.get(), path))
-        item.path = path;
-    std::wstring extended = ExtendedPath(item.path);
+        item.values.path = path;
+    std::wstring extended = ExtendedPath(item.values.path);
+    RowValues& values = item.values;
     if (extended.empty() ||
-        !GetFileAttributesExW(extended.c_str(), GetFileExInfoStandard, &item.attributes))
+        !GetFileAttributesExW(extended.c_str(), GetFileExInfoStandard, &item.attributes)) {
         item.attributes = WIN32_FILE_ATTRIBUTE_DATA{};
+        return;
+    }
+    const WIN32_FILE_ATTRIBUTE_DATA& a = item.attributes;
+    values.isFolder = (a.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    values.timesRead = true;
+    values.fileSize = (static_cast<std::uint64_t>(a.nFileSizeHigh) << 32) | a.nFileSizeLow;
+    values.written = a.ftLastWriteTime;
+    values.created = a.ftCreationTime;
+    values.accessed = a.ftLastAccessTime;
 }
 
 void DetailsPage::ReadImage(Row& item) {
-    if (item.imageRead)
+    if (item.values.imageRead)
         return;
-    item.imageRead = true;
-    ImageFacts facts = ReadImageFacts(images_, item.path.c_str(), item.attributes.dwFileAttributes);
+    item.values.imageRead = true;
+    ImageFacts facts =
+        ReadImageFacts(images_, item.values.path.c_str(), item.attributes.dwFileAttributes);
+    item.values.image = facts;
     if (!facts.loaded)
         return;
     item.dpi = AnsiToWide(Format("%d x %d", facts.horizontalDpi, facts.verticalDpi));
@@ -287,11 +313,16 @@ std::wstring DetailsPage::CellText(Row& item, int column) {
         ReadImage(item);
         return item.size;
     case FullPath:
-        return item.path;
+        return item.values.path;
     case Extension:
-        return isFolder ? L"[Ordner]" : ExtensionOfName(item.path);
+        return isFolder ? L"[Ordner]" : ExtensionOfName(item.values.path);
     case ContentType:
-        return isFolder ? std::wstring() : ContentTypeOf(ExtensionOfName(item.path));
+        if (!item.contentTypeRead) {
+            item.contentTypeRead = true;
+            if (!isFolder)
+                item.values.contentType = ContentTypeOf(ExtensionOfName(item.values.path));
+        }
+        return item.values.contentType;
     case ModifiedSeconds:
     case CreatedSeconds:
     case AccessedSeconds:
@@ -305,7 +336,7 @@ bool DetailsPage::AskStatistics(Row& item) {
     if (item.statisticsAsked)
         return item.walkRunning;
     item.statisticsAsked = true;
-    std::wstring extended = ExtendedPath(item.path);
+    std::wstring extended = ExtendedPath(item.values.path);
     if (extended.empty() || !Window())
         return false;
     if (!worker_)
@@ -330,7 +361,10 @@ void DetailsPage::ShowStatistics() {
                                                   reinterpret_cast<LPARAM>(&find)));
         if (index < 0)
             continue;
-        reinterpret_cast<Row*>(result.key)->walkRunning = false;
+        Row& row = *reinterpret_cast<Row*>(result.key);
+        row.walkRunning = false;
+        row.values.totals = result.ok ? RowValues::Totals::Known : RowValues::Totals::None;
+        row.values.folder = result.totals;
         // A folder that cannot be listed, or whose walk failed, has no numbers: its cells
         // stay empty.
         std::string texts[3];
@@ -353,10 +387,62 @@ void DetailsPage::ShowStatistics() {
         for (const auto& row : items_)
             if (row->walkRunning) {
                 row->walkRunning = false;
+                row->values.totals = RowValues::Totals::None;
                 ClearRunningCells(*row);
             }
         worker_.reset();
         pending_ = 0;
+    }
+    // Sorted by a folder number: the rows stayed where they were while the walks ran; now
+    // that all have ended, the list sorts once more.
+    if (pending_ == 0 && sortColumn_ >= 1 && sortColumn_ <= 3)
+        Sort();
+}
+
+void DetailsPage::OnColumnClick(int column) {
+    if (column == sortColumn_)
+        descending_ = !descending_;
+    else
+        descending_ = column > 0 && SortsDescendingFirst(static_cast<unsigned>(column - 1));
+    sortColumn_ = column;
+    WriteIntOption(kOptDetailsSpalte, sortColumn_);
+    WriteIntOption(kOptDetailsAbsteigend, descending_ ? 1 : 0);
+    Sort();
+}
+
+void DetailsPage::Sort() {
+    const unsigned column = static_cast<unsigned>(sortColumn_ - 1);
+    for (const auto& row : items_) {
+        ReadRow(*row);
+        if (!row->nameRead) {
+            row->nameRead = true;
+            row->name = NameOf(*row);
+        }
+        if (sortColumn_ == 0)
+            continue;
+        if (column == Dpi || column == BitDepth || column == ImageSize)
+            ReadImage(*row);
+        else if (column == ContentType)
+            CellText(*row, ContentType);
+        else if (column <= FileCount && row->values.isFolder)
+            AskStatistics(*row);
+    }
+    SendMessageW(list_, LVM_SORTITEMS, reinterpret_cast<WPARAM>(this),
+                 reinterpret_cast<LPARAM>(&DetailsPage::CompareItems));
+    int focused = static_cast<int>(
+        SendMessageW(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
+    if (focused >= 0)
+        SendMessageW(list_, LVM_ENSUREVISIBLE, static_cast<WPARAM>(focused), FALSE);
+    HWND header = reinterpret_cast<HWND>(SendMessageW(list_, LVM_GETHEADER, 0, 0));
+    const int columns = static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0));
+    for (int index = 0; index < columns; ++index) {
+        HDITEMW item = {};
+        item.mask = HDI_FORMAT;
+        SendMessageW(header, HDM_GETITEMW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
+        item.fmt &= ~(HDF_SORTUP | HDF_SORTDOWN);
+        if (index == sortColumn_)
+            item.fmt |= descending_ ? HDF_SORTDOWN : HDF_SORTUP;
+        SendMessageW(header, HDM_SETITEMW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include "columns/folder_walk.h"
 #include "columns/image_library.h"
+#include "columns/row_values.h"
 #include "common/win_handles.h"
 #include "shell/shell_selection.h"
 #include "ui/page.h"
@@ -16,10 +17,6 @@
 #include <vector>
 
 namespace rb {
-
-// The extension column of an item: the text after the last full stop of the file name,
-// lower-cased; empty when the name has none or ends in it.
-std::wstring ExtensionOfName(const std::wstring& path);
 
 class DetailsPage : public Page {
 public:
@@ -53,10 +50,12 @@ private:
         UniqueIdList child; // relative to the listed folder
         UniqueIdList full;
         bool read = false; // path and attributes below are known
-        std::wstring path;
         WIN32_FILE_ATTRIBUTE_DATA attributes = {};
-        bool imageRead = false;
+        RowValues values;
+        bool nameRead = false;
+        std::wstring name; // as the shell shows it, read for sorting
         std::wstring dpi, depth, size;
+        bool contentTypeRead = false;
         bool statisticsAsked = false;
         bool walkRunning = false; // asked of the worker and not yet answered
     };
@@ -70,6 +69,10 @@ private:
     void ShowStatistics();
     void ClearRunningCells(Row& item);
     void StopWalks();
+    // Sorts by the chosen column: every row's value for it is read first (a folder whose
+    // walk runs has none yet); the focused row stays in view. The header shows the arrow.
+    void Sort();
+    void OnColumnClick(int column);
     static int CALLBACK CompareItems(LPARAM a, LPARAM b, LPARAM page);
 
     HWND list_ = nullptr;
@@ -82,6 +85,8 @@ private:
     // The walks of this filling's folder rows; a new worker for each filling.
     std::shared_ptr<WalkWorker> worker_;
     int pending_ = 0;
+    int sortColumn_ = 0; // list column
+    bool descending_ = false;
 };
 
 } // namespace rb

@@ -223,6 +223,84 @@ int ThreadsOfThisProcess() {
     return count;
 }
 
+// Clicks the title of list column `column`, as the mouse does, scrolled into view first.
+void ClickTitle(HWND list, int column) {
+    HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+    RECT rect = {}, shown = {};
+    SendMessageW(header, HDM_GETITEMRECT, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&rect));
+    GetClientRect(header, &shown);
+    if (rect.right > shown.right || rect.left < shown.left) {
+        SendMessageW(list, LVM_SCROLL, static_cast<WPARAM>(rect.left - shown.left), 0);
+        SendMessageW(header, HDM_GETITEMRECT, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&rect));
+    }
+    LPARAM at = MAKELPARAM((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+    SendMessageW(header, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageW(header, WM_LBUTTONUP, 0, at);
+}
+
+std::vector<std::wstring> Names(HWND list) {
+    std::vector<std::wstring> names;
+    for (const auto& row : ReadRows(list))
+        names.push_back(row[0]);
+    return names;
+}
+
+TEST_F(DetailsPageTest, AClickOnAColumnTitleSortsByItsValuesAndASecondReverses) {
+    // Sizes, counts and times that each put the four items in another order.
+    dir.WriteFile(L"b9.bin", std::string(200, '9'));
+    dir.WriteFile(L"b10.bin", std::string(3000, '1'));
+    dir.MakeDir(L"ordner2");
+    dir.MakeDir(L"ordner10");
+    dir.WriteFile(L"ordner2\\eins", std::string(2621440, 'e')); // 2,5 MB
+    dir.WriteFile(L"ordner10\\eins", std::string(500000, 'e'));
+    dir.WriteFile(L"ordner10\\zwei", std::string(421600, 'z')); // 900 KB
+    const struct {
+        const wchar_t* name;
+        WORD second;
+    } times[] = {{L"b10.bin", 1}, {L"ordner2", 2}, {L"b9.bin", 3}, {L"ordner10", 4}};
+    for (const auto& t : times)
+        ASSERT_TRUE(rbtest::SetTimes(dir / t.name, rbtest::TimeAt(t.second, 0), rbtest::TimeAt(t.second, 0)));
+    rb::WriteIntOption("datei_groesse", 1);
+    SelectFolder(dir.Path());
+    using Order = std::vector<std::wstring>;
+    const Order bySize = {L"ordner2", L"ordner10", L"b10.bin", L"b9.bin"};
+    const Order byName = {L"ordner2", L"ordner10", L"b9.bin", L"b10.bin"};
+    const Order byTime = {L"b10.bin", L"ordner2", L"b9.bin", L"ordner10"};
+    const struct {
+        int column;
+        Order first, second; // after one click and after a second one
+    } rows[] = {
+        {1, bySize, Order(bySize.rbegin(), bySize.rend())},
+        // Files have no file count: last, whichever way.
+        {3, {L"ordner10", L"ordner2", L"b9.bin", L"b10.bin"}, {L"ordner2", L"ordner10", L"b9.bin", L"b10.bin"}},
+        {0, byName, Order(byName.rbegin(), byName.rend())},
+        {10, byTime, Order(byTime.rbegin(), byTime.rend())},
+    };
+    std::vector<Order> seen;
+    OpenStandalone([&](HWND dialog) {
+        HWND list = DetailsList(dialog);
+        seen.push_back(Names(list));
+        for (const auto& row : rows)
+            for (int click = 0; click < 2; ++click) {
+                ClickTitle(list, row.column);
+                // Sorted by a folder number, the list sorts once more when the walks end.
+                for (int folder = 0; folder < 2; ++folder)
+                    WaitUntil([&] { return Cell(list, folder, 1) != rb::DetailsPage::kWalkRunningText &&
+                                           Cell(list, folder, 3) != rb::DetailsPage::kWalkRunningText; });
+                seen.push_back(Names(list));
+            }
+    });
+    ASSERT_EQ(seen.size(), 9u);
+    EXPECT_EQ(seen[0], byName); // as Explorer lists them
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(seen[1 + 2 * i], rows[i].first) << rows[i].column;
+        EXPECT_EQ(seen[2 + 2 * i], rows[i].second) << rows[i].column;
+    }
+    // The sort is kept: list column 10, latest first.
+    EXPECT_EQ(rb::ReadIntOption("details_spalte", -1), 10);
+    EXPECT_EQ(rb::ReadIntOption("details_absteigend", -1), 1);
+}
+
 // Listings of the big tree are counted; the one of its folder "d00100" waits for `release`.
 struct CountedWalks {
     static std::atomic<int> listed;
