@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <shlobj.h>
 
 #include <string>
 
@@ -16,5 +17,12 @@ bool ShellOpen(HWND owner, const std::string& target, int showCommand);
 
 using ShellOpenFunction = bool (*)(HWND owner, const std::wstring& target, int showCommand);
 ShellOpenFunction SetShellOpenFunction(ShellOpenFunction replacement);
+
+// The shell's default verb on an item of any kind (a file, a .zip, a Control Panel item), as
+// a double-click in Explorer: ShellExecuteEx with the absolute ID list `item`.
+bool ShellOpenItem(HWND owner, LPCITEMIDLIST item);
+
+using ShellOpenItemFunction = bool (*)(HWND owner, LPCITEMIDLIST item);
+ShellOpenItemFunction SetShellOpenItemFunction(ShellOpenItemFunction replacement);
 
 } // namespace rb

@@ -6,6 +6,7 @@
 #include "columns/options.h"
 #include "columns/producers.h"
 #include "columns/tree_walk.h"
+#include "common/shell_open.h"
 #include "common/text.h"
 #include "common/win_lock.h"
 #include "common/win_text.h"
@@ -106,6 +107,8 @@ BOOL DetailsPage::OnInitDialog() {
     SendMessageW(list_, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(icons));
     // The system's list is shared: the list view must never destroy it.
     SetWindowLongPtrW(list_, GWL_STYLE, GetWindowLongPtrW(list_, GWL_STYLE) | LVS_SHAREIMAGELISTS);
+    // Backspace and Alt+Up go to the parent, as in Explorer.
+    SetWindowSubclass(list_, &DetailsPage::ListKeys, 1, reinterpret_cast<DWORD_PTR>(this));
     const int remembered = ReadIntOption(kOptDetailsSpalte, 0);
     sortColumn_ = remembered >= 0 && remembered <= 12 ? remembered : 0;
     descending_ = ReadIntOption(kOptDetailsAbsteigend, 0) != 0;
@@ -119,6 +122,12 @@ INT_PTR DetailsPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return TRUE;
     case WM_NOTIFY: {
         auto* header = reinterpret_cast<NMHDR*>(lParam);
+        if (header->hwndFrom == list_ && header->code == NM_DBLCLK) {
+            int index = reinterpret_cast<NMITEMACTIVATE*>(lParam)->iItem;
+            if (index >= 0)
+                Open(index);
+            return TRUE;
+        }
         if (header->hwndFrom == list_ && header->code == LVN_COLUMNCLICK) {
             OnColumnClick(reinterpret_cast<NMLISTVIEW*>(lParam)->iSubItem);
             return TRUE;
@@ -149,12 +158,116 @@ INT_PTR DetailsPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     }
 }
 
+LRESULT CALLBACK DetailsPage::ListKeys(HWND list, UINT message, WPARAM wParam, LPARAM lParam,
+                                       UINT_PTR id, DWORD_PTR page) {
+    try {
+        // Enter is the list's, not the dialog's (whose default button it would press).
+        if (message == WM_GETDLGCODE) {
+            const MSG* key = reinterpret_cast<const MSG*>(lParam);
+            LRESULT code = DefSubclassProc(list, message, wParam, lParam);
+            if (key && key->message == WM_KEYDOWN && key->wParam == VK_RETURN)
+                code |= DLGC_WANTMESSAGE;
+            return code;
+        }
+        if (message == WM_KEYDOWN && wParam == VK_RETURN) {
+            reinterpret_cast<DetailsPage*>(page)->OpenFocused();
+            return 0;
+        }
+        if ((message == WM_KEYDOWN && wParam == VK_BACK) ||
+            (message == WM_SYSKEYDOWN && wParam == VK_UP)) {
+            reinterpret_cast<DetailsPage*>(page)->GoUp();
+            return 0;
+        }
+    } catch (...) { // nothing may reach the system's message loop, which is Explorer's
+        return 0;
+    }
+    if (message == WM_NCDESTROY)
+        RemoveWindowSubclass(list, &DetailsPage::ListKeys, id);
+    return DefSubclassProc(list, message, wParam, lParam);
+}
+
+bool DetailsPage::OpenFocused() {
+    int focused = static_cast<int>(
+        SendMessageW(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
+    if (focused < 0)
+        return false;
+    Open(focused);
+    return true;
+}
+
+void DetailsPage::Open(int index) {
+    LVITEMW item = {};
+    item.mask = LVIF_PARAM;
+    item.iItem = index;
+    if (!SendMessageW(list_, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item)) || !item.lParam)
+        return;
+    Row& row = *reinterpret_cast<Row*>(item.lParam);
+    if (!folder_ || !row.child || !row.full)
+        return;
+    LPCITEMIDLIST child = row.child.get();
+    SFGAOF attributes = SFGAO_FOLDER | SFGAO_FILESYSTEM | SFGAO_STREAM;
+    if (FAILED(folder_->GetAttributesOf(1, &child, &attributes)))
+        attributes = 0;
+    // A folder of the file system is listed here; a .zip (a folder that is also a file),
+    // Control Panel and files open as Explorer opens them.
+    if ((attributes & SFGAO_FOLDER) && (attributes & SFGAO_FILESYSTEM) &&
+        !(attributes & SFGAO_STREAM)) {
+        UniqueIdList next(ILClone(row.full.get())); // the row goes with the filling
+        if (next)
+            Fill(next.get());
+        return;
+    }
+    ShellOpenItem(GetAncestor(Window(), GA_ROOT), row.full.get());
+}
+
+bool DetailsPage::GoUp() {
+    if (!folderIdList_ || folderIdList_.get()->mkid.cb == 0)
+        return false; // the desktop
+    UniqueIdList parent(ILClone(folderIdList_.get()));
+    UniqueIdList came(ILClone(ILFindLastID(folderIdList_.get())));
+    if (!parent || !came || !ILRemoveLastID(parent.get()))
+        return false;
+    Fill(parent.get());
+    // The folder it came from, focused and in view, as Explorer has it.
+    const int count = static_cast<int>(SendMessageW(list_, LVM_GETITEMCOUNT, 0, 0));
+    for (int index = 0; folder_ && index < count; ++index) {
+        LVITEMW item = {};
+        item.mask = LVIF_PARAM;
+        item.iItem = index;
+        SendMessageW(list_, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+        auto* row = reinterpret_cast<Row*>(item.lParam);
+        if (row && row->child &&
+            HRESULT_CODE(folder_->CompareIDs(0, row->child.get(), came.get())) == 0) {
+            LVITEMW state = {};
+            state.stateMask = state.state = LVIS_FOCUSED | LVIS_SELECTED;
+            SendMessageW(list_, LVM_SETITEMSTATE, static_cast<WPARAM>(index),
+                         reinterpret_cast<LPARAM>(&state));
+            SendMessageW(list_, LVM_ENSUREVISIBLE, static_cast<WPARAM>(index), FALSE);
+            break;
+        }
+    }
+    return true;
+}
+
+void DetailsPage::ShowPath() {
+    wchar_t path[MAX_PATH + 1] = {};
+    if (folderIdList_ && !SHGetPathFromIDListW(folderIdList_.get(), path)) {
+        // Not a file-system folder (the desktop itself, say): its name.
+        SHFILEINFOW info = {};
+        SHGetFileInfoW(reinterpret_cast<LPCWSTR>(folderIdList_.get()), 0, &info, sizeof info,
+                       SHGFI_PIDL | SHGFI_DISPLAYNAME);
+        lstrcpynW(path, info.szDisplayName, MAX_PATH);
+    }
+    SetDlgItemTextW(Window(), IDC_DETAILS_PATH, path);
+}
+
 void DetailsPage::Fill(LPCITEMIDLIST folder) {
     StopWalks();
     SendMessageW(list_, LVM_DELETEALLITEMS, 0, 0);
     items_.clear(); // the items' ID lists go with them
     folder_.reset();
     folderIdList_.reset(folder ? ILClone(folder) : nullptr);
+    ShowPath();
     if (!folderIdList_)
         return;
     if (FAILED(BindToFolder(folderIdList_.get(), folder_.put())))

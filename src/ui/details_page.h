@@ -23,8 +23,15 @@ public:
     DetailsPage();
     ~DetailsPage() override;
 
-    // Lists the folder `folder` (absolute ID list) anew.
+    // Lists the folder `folder` (absolute ID list) anew; the line above the list shows its
+    // whole path.
     void Fill(LPCITEMIDLIST folder);
+    // Opens the focused row as a double-click does: a file-system folder is listed here,
+    // anything else is opened as Explorer opens it. False when no row is focused.
+    bool OpenFocused();
+    // Lists the parent of the listed folder, with the folder it came from focused; false
+    // at the desktop.
+    bool GoUp();
     // Stops the folder walks before the window goes.
     void OnClosing() override;
     // Column widths for `dpi`.
@@ -73,6 +80,10 @@ private:
     // walk runs has none yet); the focused row stays in view. The header shows the arrow.
     void Sort();
     void OnColumnClick(int column);
+    void Open(int index);
+    void ShowPath();
+    static LRESULT CALLBACK ListKeys(HWND list, UINT message, WPARAM wParam, LPARAM lParam,
+                                     UINT_PTR id, DWORD_PTR page);
     static int CALLBACK CompareItems(LPARAM a, LPARAM b, LPARAM page);
 
     HWND list_ = nullptr;

@@ -19,6 +19,7 @@
 #include <commctrl.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <map>
 #include <new>
 #include <vector>
@@ -284,9 +285,12 @@ TEST_F(DetailsPageTest, AClickOnAColumnTitleSortsByItsValuesAndASecondReverses) 
             for (int click = 0; click < 2; ++click) {
                 ClickTitle(list, row.column);
                 // Sorted by a folder number, the list sorts once more when the walks end.
-                for (int folder = 0; folder < 2; ++folder)
-                    WaitUntil([&] { return Cell(list, folder, 1) != rb::DetailsPage::kWalkRunningText &&
-                                           Cell(list, folder, 3) != rb::DetailsPage::kWalkRunningText; });
+                WaitUntil([&] {
+                    for (const auto& cells : ReadRows(list))
+                        if (cells[1] == rb::DetailsPage::kWalkRunningText)
+                            return false;
+                    return true;
+                });
                 seen.push_back(Names(list));
             }
     });
@@ -299,6 +303,90 @@ TEST_F(DetailsPageTest, AClickOnAColumnTitleSortsByItsValuesAndASecondReverses) 
     // The sort is kept: list column 10, latest first.
     EXPECT_EQ(rb::ReadIntOption("details_spalte", -1), 10);
     EXPECT_EQ(rb::ReadIntOption("details_absteigend", -1), 1);
+}
+
+std::vector<std::wstring> openedItems;
+bool RecordOpenedItem(HWND, LPCITEMIDLIST item) {
+    wchar_t path[MAX_PATH] = {};
+    SHGetPathFromIDListW(item, path);
+    openedItems.push_back(path);
+    return true;
+}
+
+TEST_F(DetailsPageTest, FoldersOpenInThePageAndBackspaceOrAltUpGoBackWithTheFolderFocused) {
+    dir.MakeDir(L"ordner2");
+    dir.MakeDir(L"ordner2\\innen");
+    dir.WriteFile(L"ordner2\\innen\\x.txt", "x");
+    dir.WriteFile(L"b9.bin", "9");
+    SelectFolder(dir.Path());
+    openedItems.clear();
+    rb::ShellOpenItemFunction previous = rb::SetShellOpenItemFunction(&RecordOpenedItem);
+    const struct {
+        const char* action; // on the row named `row`
+        const wchar_t* row;
+        std::wstring path;    // the path line after it
+        std::wstring focused; // the row focused after it, when one is expected
+    } steps[] = {
+        {"double-click", L"ordner2", dir / L"ordner2", L""},
+        {"enter", L"innen", dir / L"ordner2\\innen", L""},
+        {"backspace", L"", dir / L"ordner2", L"innen"},
+        {"alt+up", L"", dir.Path(), L"ordner2"},
+        {"enter", L"b9.bin", dir.Path(), L"b9.bin"}, // a file opens as Explorer opens it
+    };
+    std::wstring start;
+    std::vector<std::pair<std::wstring, std::wstring>> seen; // path line, focused row
+    OpenStandalone([&](HWND dialog) {
+        HWND list = DetailsList(dialog);
+        HWND page = GetParent(list);
+        auto pathLine = [&] {
+            wchar_t text[MAX_PATH] = {};
+            GetDlgItemTextW(page, IDC_DETAILS_PATH, text, MAX_PATH);
+            return std::wstring(text);
+        };
+        start = pathLine();
+        SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(list), TRUE);
+        for (const auto& step : steps) {
+            std::vector<std::wstring> names = Names(list);
+            int index = static_cast<int>(std::find(names.begin(), names.end(), step.row) - names.begin());
+            LVITEMW state = {};
+            state.stateMask = state.state = LVIS_FOCUSED | LVIS_SELECTED;
+            SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&state));
+            RECT rect = {LVIR_LABEL};
+            SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&rect));
+            LPARAM at = MAKELPARAM(rect.left + 2, (rect.top + rect.bottom) / 2);
+            const std::string action = step.action;
+            const std::wstring before = pathLine();
+            if (action == "double-click") {
+                PostMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
+                PostMessageW(list, WM_LBUTTONUP, 0, at);
+                PostMessageW(list, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+                PostMessageW(list, WM_LBUTTONUP, 0, at);
+            } else if (action == "enter") {
+                PostMessageW(list, WM_KEYDOWN, VK_RETURN, 0);
+            } else if (action == "backspace") {
+                PostMessageW(list, WM_KEYDOWN, VK_BACK, 0);
+            } else {
+                PostMessageW(list, WM_SYSKEYDOWN, VK_UP, 1 << 29);
+            }
+            if (step.path == before)
+                WaitUntil([&] { return !openedItems.empty(); });
+            else
+                WaitUntil([&] { return pathLine() == step.path; });
+            int focused = static_cast<int>(
+                SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
+            names = Names(list);
+            seen.push_back({pathLine(), focused >= 0 ? names[focused] : L""});
+        }
+    });
+    rb::SetShellOpenItemFunction(previous);
+    EXPECT_EQ(start, dir.Path());
+    ASSERT_EQ(seen.size(), 5u);
+    for (std::size_t i = 0; i < 5; ++i) {
+        EXPECT_EQ(seen[i].first, steps[i].path) << i;
+        if (!steps[i].focused.empty())
+            EXPECT_EQ(seen[i].second, steps[i].focused) << i;
+    }
+    EXPECT_EQ(openedItems, std::vector<std::wstring>{dir / L"b9.bin"});
 }
 
 // Listings of the big tree are counted; the one of its folder "d00100" waits for `release`.

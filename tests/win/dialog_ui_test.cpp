@@ -13,6 +13,7 @@
 #include "windows_found.h"
 
 #include <commctrl.h>
+#include <shlobj.h>
 
 #include <string>
 #include <utility>
@@ -106,6 +107,9 @@ protected:
 
 TEST_F(DialogAsSeen, EachToolbarCommandShowsItsPageWithItsControlsAndTheFocusInIt) {
     const std::string contact = std::string("Kontakt: werkhaus.example");
+    // With no folder given the details page lists the desktop; its path above the list.
+    char desktop[MAX_PATH] = {};
+    SHGetSpecialFolderPathA(nullptr, desktop, CSIDL_DESKTOPDIRECTORY, FALSE);
     struct Row {
         UINT command;
         std::vector<Seen> controls;
@@ -118,6 +122,7 @@ TEST_F(DialogAsSeen, EachToolbarCommandShowsItsPageWithItsControlsAndTheFocusInI
          "Edit"},
         {ID_SHOW_DETAILS,
          {{"Button", "Details (: sind noch beta wird noch besser :)", true},
+          {"Static", desktop, true},
           {"SysListView32", "", true}},
          IDC_LIST,
          "SysListView32"},
