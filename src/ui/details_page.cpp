@@ -21,6 +21,10 @@ namespace rb {
 
 namespace {
 
+// The list's own procedure and its page, kept beside it while the page takes its keys.
+constexpr const wchar_t* kListProcedure = L"RubrikatorListProcedure";
+constexpr const wchar_t* kListPage = L"RubrikatorListPage";
+
 constexpr DWORD kEnumerateEverything = SHCONTF_FOLDERS | SHCONTF_NONFOLDERS | SHCONTF_INCLUDEHIDDEN;
 // A header item's space left and right of its text, at 100 %.
 constexpr int kTitleMarginsAt96Dpi = 16;
@@ -107,8 +111,10 @@ BOOL DetailsPage::OnInitDialog() {
     SendMessageW(list_, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(icons));
     // The system's list is shared: the list view must never destroy it.
     SetWindowLongPtrW(list_, GWL_STYLE, GetWindowLongPtrW(list_, GWL_STYLE) | LVS_SHAREIMAGELISTS);
-    // Backspace and Alt+Up go to the parent, as in Explorer.
-    SetWindowSubclass(list_, &DetailsPage::ListKeys, 1, reinterpret_cast<DWORD_PTR>(this));
+    // Enter opens, Backspace and Alt+Up go to the parent, as in Explorer.
+    SetPropW(list_, kListPage, reinterpret_cast<HANDLE>(this));
+    SetPropW(list_, kListProcedure, reinterpret_cast<HANDLE>(GetWindowLongPtrW(list_, GWLP_WNDPROC)));
+    SetWindowLongPtrW(list_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&DetailsPage::ListKeys));
     const int remembered = ReadIntOption(kOptDetailsSpalte, 0);
     sortColumn_ = remembered >= 0 && remembered <= 12 ? remembered : 0;
     descending_ = ReadIntOption(kOptDetailsAbsteigend, 0) != 0;
@@ -158,32 +164,38 @@ INT_PTR DetailsPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     }
 }
 
-LRESULT CALLBACK DetailsPage::ListKeys(HWND list, UINT message, WPARAM wParam, LPARAM lParam,
-                                       UINT_PTR id, DWORD_PTR page) {
+LRESULT CALLBACK DetailsPage::ListKeys(HWND list, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto own = reinterpret_cast<WNDPROC>(GetPropW(list, kListProcedure));
+    auto* page = reinterpret_cast<DetailsPage*>(GetPropW(list, kListPage));
+    if (!own)
+        return DefWindowProcW(list, message, wParam, lParam);
     try {
         // Enter is the list's, not the dialog's (whose default button it would press).
         if (message == WM_GETDLGCODE) {
             const MSG* key = reinterpret_cast<const MSG*>(lParam);
-            LRESULT code = DefSubclassProc(list, message, wParam, lParam);
+            LRESULT code = CallWindowProcW(own, list, message, wParam, lParam);
             if (key && key->message == WM_KEYDOWN && key->wParam == VK_RETURN)
                 code |= DLGC_WANTMESSAGE;
             return code;
         }
-        if (message == WM_KEYDOWN && wParam == VK_RETURN) {
-            reinterpret_cast<DetailsPage*>(page)->OpenFocused();
+        if (page && message == WM_KEYDOWN && wParam == VK_RETURN) {
+            page->OpenFocused();
             return 0;
         }
-        if ((message == WM_KEYDOWN && wParam == VK_BACK) ||
-            (message == WM_SYSKEYDOWN && wParam == VK_UP)) {
-            reinterpret_cast<DetailsPage*>(page)->GoUp();
+        if (page && ((message == WM_KEYDOWN && wParam == VK_BACK) ||
+                     (message == WM_SYSKEYDOWN && wParam == VK_UP))) {
+            page->GoUp();
             return 0;
         }
     } catch (...) { // nothing may reach the system's message loop, which is Explorer's
         return 0;
     }
-    if (message == WM_NCDESTROY)
-        RemoveWindowSubclass(list, &DetailsPage::ListKeys, id);
-    return DefSubclassProc(list, message, wParam, lParam);
+    if (message == WM_NCDESTROY) {
+        SetWindowLongPtrW(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(own));
+        RemovePropW(list, kListProcedure);
+        RemovePropW(list, kListPage);
+    }
+    return CallWindowProcW(own, list, message, wParam, lParam);
 }
 
 bool DetailsPage::OpenFocused() {

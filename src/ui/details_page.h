@@ -82,8 +82,7 @@ private:
     void OnColumnClick(int column);
     void Open(int index);
     void ShowPath();
-    static LRESULT CALLBACK ListKeys(HWND list, UINT message, WPARAM wParam, LPARAM lParam,
-                                     UINT_PTR id, DWORD_PTR page);
+    static LRESULT CALLBACK ListKeys(HWND list, UINT message, WPARAM wParam, LPARAM lParam);
     static int CALLBACK CompareItems(LPARAM a, LPARAM b, LPARAM page);
 
     HWND list_ = nullptr;
