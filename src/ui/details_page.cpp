@@ -17,6 +17,8 @@
 #include <commctrl.h>
 #include <shlwapi.h>
 
+#include <cstring>
+
 namespace rb {
 
 namespace {
@@ -182,6 +184,14 @@ LRESULT CALLBACK DetailsPage::ListKeys(HWND list, UINT message, WPARAM wParam, L
             page->OpenFocused();
             return 0;
         }
+        if (page && message == WM_KEYDOWN && wParam == VK_F5) {
+            page->Refresh();
+            return 0;
+        }
+        if (page && message == WM_CHAR && wParam == 3) { // Ctrl+C
+            page->CopySelection();
+            return 0;
+        }
         if (page && ((message == WM_KEYDOWN && wParam == VK_BACK) ||
                      (message == WM_SYSKEYDOWN && wParam == VK_UP))) {
             page->GoUp();
@@ -196,6 +206,83 @@ LRESULT CALLBACK DetailsPage::ListKeys(HWND list, UINT message, WPARAM wParam, L
         RemovePropW(list, kListPage);
     }
     return CallWindowProcW(own, list, message, wParam, lParam);
+}
+
+void DetailsPage::Refresh() {
+    if (!folderIdList_)
+        return;
+    // The same folder listed and walked anew, the focused row still focused.
+    std::wstring focusedName;
+    int focused = static_cast<int>(
+        SendMessageW(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
+    if (focused >= 0)
+        focusedName = CellOf(focused, 0);
+    UniqueIdList again(ILClone(folderIdList_.get()));
+    if (!again)
+        return;
+    Fill(again.get());
+    const int count = static_cast<int>(SendMessageW(list_, LVM_GETITEMCOUNT, 0, 0));
+    for (int index = 0; !focusedName.empty() && index < count; ++index)
+        if (CellOf(index, 0) == focusedName) {
+            LVITEMW state = {};
+            state.stateMask = state.state = LVIS_FOCUSED | LVIS_SELECTED;
+            SendMessageW(list_, LVM_SETITEMSTATE, static_cast<WPARAM>(index),
+                         reinterpret_cast<LPARAM>(&state));
+            SendMessageW(list_, LVM_ENSUREVISIBLE, static_cast<WPARAM>(index), FALSE);
+            break;
+        }
+}
+
+std::wstring DetailsPage::CellOf(int index, int column) {
+    wchar_t text[1024] = {};
+    LVITEMW cell = {};
+    cell.iSubItem = column;
+    cell.pszText = text;
+    cell.cchTextMax = 1024;
+    SendMessageW(list_, LVM_GETITEMTEXTW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&cell));
+    return text;
+}
+
+void DetailsPage::CopySelection() {
+    // The titles, then each selected row: cells between tabs, rows ended by CR LF, as a
+    // spreadsheet takes them.
+    HWND header = reinterpret_cast<HWND>(SendMessageW(list_, LVM_GETHEADER, 0, 0));
+    const int columns = static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0));
+    std::wstring text;
+    for (int column = 0; column < columns; ++column) {
+        wchar_t title[128] = {};
+        HDITEMW item = {};
+        item.mask = HDI_TEXT;
+        item.pszText = title;
+        item.cchTextMax = 128;
+        SendMessageW(header, HDM_GETITEMW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&item));
+        text += (column ? L"\t" : L"") + std::wstring(title);
+    }
+    text += L"\r\n";
+    for (int index = -1;;) {
+        index = static_cast<int>(SendMessageW(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(index),
+                                              LVNI_SELECTED));
+        if (index < 0)
+            break;
+        for (int column = 0; column < columns; ++column)
+            text += (column ? L"\t" : L"") + CellOf(index, column);
+        text += L"\r\n";
+    }
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
+    if (!memory)
+        return;
+    if (void* bytes = GlobalLock(memory)) {
+        memcpy(bytes, text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+        GlobalUnlock(memory);
+    }
+    if (OpenClipboard(Window())) {
+        EmptyClipboard();
+        if (SetClipboardData(CF_UNICODETEXT, memory))
+            memory = nullptr; // the clipboard's now
+        CloseClipboard();
+    }
+    if (memory)
+        GlobalFree(memory);
 }
 
 bool DetailsPage::OpenFocused() {

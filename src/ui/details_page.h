@@ -32,6 +32,10 @@ public:
     // Lists the parent of the listed folder, with the folder it came from focused; false
     // at the desktop.
     bool GoUp();
+    // F5: the listed folder listed and walked anew.
+    void Refresh();
+    // Ctrl+C: the titles and the selected rows as tab-separated text on the clipboard.
+    void CopySelection();
     // Stops the folder walks before the window goes.
     void OnClosing() override;
     // Column widths for `dpi`.
@@ -81,6 +85,7 @@ private:
     void Sort();
     void OnColumnClick(int column);
     void Open(int index);
+    std::wstring CellOf(int index, int column);
     void ShowPath();
     static LRESULT CALLBACK ListKeys(HWND list, UINT message, WPARAM wParam, LPARAM lParam);
     static int CALLBACK CompareItems(LPARAM a, LPARAM b, LPARAM page);

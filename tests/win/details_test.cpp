@@ -389,6 +389,51 @@ TEST_F(DetailsPageTest, FoldersOpenInThePageAndBackspaceOrAltUpGoBackWithTheFold
     EXPECT_EQ(openedItems, std::vector<std::wstring>{dir / L"b9.bin"});
 }
 
+TEST_F(DetailsPageTest, F5ListsTheFolderAnewAndCtrlCCopiesTheSelectedRowsWithTheirTitles) {
+    dir.WriteFile(L"a.txt", "aa");
+    dir.WriteFile(L"b.txt", "bbb");
+    SelectFolder(dir.Path());
+    std::vector<std::wstring> before, after;
+    std::wstring copied;
+    OpenStandalone([&](HWND dialog) {
+        HWND list = DetailsList(dialog);
+        before = Names(list);
+        dir.WriteFile(L"c.txt", "c");
+        PostMessageW(list, WM_KEYDOWN, VK_F5, 0);
+        WaitUntil([&] { return Names(list).size() == 3; });
+        after = Names(list);
+        LVITEMW state = {};
+        state.stateMask = state.state = LVIS_SELECTED;
+        for (int row : {0, 2})
+            SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&state));
+        if (OpenClipboard(nullptr)) {
+            EmptyClipboard();
+            CloseClipboard();
+        }
+        PostMessageW(list, WM_CHAR, 3, 0); // Ctrl+C
+        WaitUntil([] { return IsClipboardFormatAvailable(CF_UNICODETEXT) != FALSE; });
+        if (OpenClipboard(nullptr)) {
+            if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+                copied = static_cast<const wchar_t*>(GlobalLock(data));
+                GlobalUnlock(data);
+            }
+            CloseClipboard();
+        }
+    });
+    EXPECT_EQ(before, (std::vector<std::wstring>{L"a.txt", L"b.txt"}));
+    EXPECT_EQ(after, (std::vector<std::wstring>{L"a.txt", L"b.txt", L"c.txt"}));
+    // Titles, then a.txt and c.txt: 13 cells each between tabs, the path in the eighth.
+    std::vector<std::wstring> lines;
+    for (std::size_t start = 0, end; (end = copied.find(L"\r\n", start)) != std::wstring::npos; start = end + 2)
+        lines.push_back(copied.substr(start, end - start));
+    ASSERT_EQ(lines.size(), 3u) << rbtest::Narrow(copied);
+    EXPECT_EQ(lines[0].substr(0, 23), L"Name\tOrdnergr\u00f6\u00dfe (RB)\tO");
+    for (std::size_t i = 0; i < 3; ++i)
+        EXPECT_EQ(std::count(lines[i].begin(), lines[i].end(), L'\t'), 12) << i;
+    EXPECT_EQ(lines[1].substr(0, 6), L"a.txt\t");
+    EXPECT_NE(lines[2].find(L"\t" + (dir / L"c.txt") + L"\t"), std::wstring::npos);
+}
+
 // Listings of the big tree are counted; the one of its folder "d00100" waits for `release`.
 struct CountedWalks {
     static std::atomic<int> listed;
