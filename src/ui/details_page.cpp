@@ -224,13 +224,16 @@ void DetailsPage::Refresh() {
     const int count = static_cast<int>(SendMessageW(list_, LVM_GETITEMCOUNT, 0, 0));
     for (int index = 0; !focusedName.empty() && index < count; ++index)
         if (CellOf(index, 0) == focusedName) {
-            LVITEMW state = {};
-            state.stateMask = state.state = LVIS_FOCUSED | LVIS_SELECTED;
-            SendMessageW(list_, LVM_SETITEMSTATE, static_cast<WPARAM>(index),
-                         reinterpret_cast<LPARAM>(&state));
-            SendMessageW(list_, LVM_ENSUREVISIBLE, static_cast<WPARAM>(index), FALSE);
+            FocusRow(index);
             break;
         }
+}
+
+void DetailsPage::FocusRow(int index) {
+    LVITEMW state = {};
+    state.stateMask = state.state = LVIS_FOCUSED | LVIS_SELECTED;
+    SendMessageW(list_, LVM_SETITEMSTATE, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&state));
+    SendMessageW(list_, LVM_ENSUREVISIBLE, static_cast<WPARAM>(index), FALSE);
 }
 
 std::wstring DetailsPage::CellOf(int index, int column) {
@@ -337,11 +340,7 @@ bool DetailsPage::GoUp() {
         auto* row = reinterpret_cast<Row*>(item.lParam);
         if (row && row->child &&
             HRESULT_CODE(folder_->CompareIDs(0, row->child.get(), came.get())) == 0) {
-            LVITEMW state = {};
-            state.stateMask = state.state = LVIS_FOCUSED | LVIS_SELECTED;
-            SendMessageW(list_, LVM_SETITEMSTATE, static_cast<WPARAM>(index),
-                         reinterpret_cast<LPARAM>(&state));
-            SendMessageW(list_, LVM_ENSUREVISIBLE, static_cast<WPARAM>(index), FALSE);
+            FocusRow(index);
             break;
         }
     }

@@ -86,6 +86,8 @@ private:
     void OnColumnClick(int column);
     void Open(int index);
     std::wstring CellOf(int index, int column);
+    // Focuses and selects row `index` and scrolls it into view.
+    void FocusRow(int index);
     void ShowPath();
     static LRESULT CALLBACK ListKeys(HWND list, UINT message, WPARAM wParam, LPARAM lParam);
     static int CALLBACK CompareItems(LPARAM a, LPARAM b, LPARAM page);
