@@ -134,9 +134,54 @@ Listing SystemLister::ListByFind(const std::wstring& path, EntrySink& sink) {
     return GetLastError() == ERROR_NO_MORE_FILES ? Listing::Whole : Listing::BrokeOff;
 }
 
-FolderTotals WalkFolderStoppable(const std::wstring& extendedPath, const std::atomic<bool>& stop) {
+namespace {
+
+// The system's listings, counted for a progress line on their way to the walk.
+class CountingLister : public DirectoryLister {
+public:
+    CountingLister(DirectoryLister& lister, const std::wstring& root, WalkProgress& progress)
+        : lister_(lister), root_(root), progress_(progress) {}
+
+    Listing List(const std::wstring& path, EntrySink& sink) override {
+        struct Counter : EntrySink {
+            EntrySink* sink;
+            WalkProgress* progress;
+            void Entry(const DirectoryEntry& entry) override {
+                if (!(entry.attributes & kAttributeDirectory)) {
+                    progress->files.fetch_add(1, std::memory_order_relaxed);
+                    progress->bytes.fetch_add(entry.size, std::memory_order_relaxed);
+                }
+                sink->Entry(entry);
+            }
+        } counter;
+        counter.sink = &sink;
+        counter.progress = &progress_;
+        Listing listing = lister_.List(path, counter);
+        // The root that cannot be listed is the row's own failure, not one below it.
+        if (listing == Listing::NotListable && path.compare(0, root_.size(), root_) == 0 &&
+            path.size() > root_.size() + 1)
+            progress_.unreadable.fetch_add(1, std::memory_order_relaxed);
+        return listing;
+    }
+    bool SameFolder(const std::wstring& a, const std::wstring& b) override {
+        return lister_.SameFolder(a, b);
+    }
+
+private:
+    DirectoryLister& lister_;
+    const std::wstring& root_;
+    WalkProgress& progress_;
+};
+
+} // namespace
+
+FolderTotals WalkFolderStoppable(const std::wstring& extendedPath, const std::atomic<bool>& stop,
+                                 WalkProgress* progress) {
     SystemLister lister(&stop);
-    return WalkTree(extendedPath, lister);
+    if (!progress)
+        return WalkTree(extendedPath, lister);
+    CountingLister counting(lister, extendedPath, *progress);
+    return WalkTree(extendedPath, counting);
 }
 
 ListingHook SetListingHook(ListingHook hook) {

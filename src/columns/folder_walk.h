@@ -17,7 +17,15 @@ std::uint64_t WalkFolder(const wchar_t* path, std::int64_t& files, std::int64_t&
 // One walk of `extendedPath` (no kept results) that ends early once `stop` is set: it is
 // looked at before every listing and between the blocks of one (at least every 1,000
 // entries). A stopped walk breaks off: its totals are not whole and count as no value.
-FolderTotals WalkFolderStoppable(const std::wstring& extendedPath, const std::atomic<bool>& stop);
+// `progress`, when given, counts as the walk goes: the files met, their bytes and the
+// folders below the root that could not be listed (read by another thread meanwhile).
+struct WalkProgress {
+    std::atomic<std::uint64_t> files{0};
+    std::atomic<std::uint64_t> bytes{0};
+    std::atomic<std::uint32_t> unreadable{0};
+};
+FolderTotals WalkFolderStoppable(const std::wstring& extendedPath, const std::atomic<bool>& stop,
+                                 WalkProgress* progress = nullptr);
 
 // The three numbers of the folder `extendedPath` for the columns; false (no value) when
 // the folder itself cannot be listed or its walk failed (out of memory, say). Explorer

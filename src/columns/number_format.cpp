@@ -85,4 +85,18 @@ std::string FormatSize(std::uint64_t bytes, const SizeFormat& format) {
     return text;
 }
 
+std::string FormatShortSize(std::uint64_t bytes) {
+    if (bytes < 1024)
+        return GroupThousands(bytes, nullptr) + " Bytes";
+    static const char* const units[] = {"KB", "MB", "GB", "TB", "PB", "EB"};
+    std::uint64_t scale = 1024;
+    for (int unit = 0;; ++unit, scale *= 1024) {
+        // Tenths of the unit, half up; 1.023,95 KB is 1,0 MB.
+        const std::uint64_t tenths = bytes / scale * 10 + ((bytes % scale) * 10 + scale / 2) / scale;
+        if (tenths < 10240 || unit == 5)
+            return GroupThousands(tenths / 10, nullptr) + "," + std::to_string(tenths % 10) + " " +
+                   units[unit];
+    }
+}
+
 } // namespace rb

@@ -21,4 +21,8 @@ std::string FormatCount(std::int64_t count, bool grouping);
 // up, whatever the C runtime's printf would do with a tie.
 std::string FormatSize(std::uint64_t bytes, const SizeFormat& format);
 
+// A size in the largest unit that keeps it at or above one, with one decimal: "0 Bytes",
+// "999 Bytes", "1,0 KB", "1,2 GB" (units of 1024, half up). For a progress line.
+std::string FormatShortSize(std::uint64_t bytes);
+
 } // namespace rb

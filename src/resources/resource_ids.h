@@ -35,6 +35,7 @@
 #define IDC_TEXT          208
 #define IDC_NOTES_FRAME   209
 #define IDC_DETAILS_PATH  210
+#define IDC_DETAILS_STATE 211
 #define IDC_THOUSANDS     212
 #define IDC_DECIMALS      213
 #define IDC_FILE_SIZES    214

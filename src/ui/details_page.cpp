@@ -17,6 +17,7 @@
 #include <commctrl.h>
 #include <shlwapi.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace rb {
@@ -32,11 +33,11 @@ constexpr DWORD kEnumerateEverything = SHCONTF_FOLDERS | SHCONTF_NONFOLDERS | SH
 constexpr int kTitleMarginsAt96Dpi = 16;
 
 // The column's time, chosen and written as the time columns do.
-std::wstring TimeText(unsigned column, const WIN32_FILE_ATTRIBUTE_DATA& data) {
+std::wstring TimeText(unsigned column, const RowValues& values) {
     FileTimes times;
-    times.created = data.ftCreationTime;
-    times.accessed = data.ftLastAccessTime;
-    times.written = data.ftLastWriteTime;
+    times.created = values.created;
+    times.accessed = values.accessed;
+    times.written = values.written;
     ValueText value;
     PrintColumnTime(column, times, value);
     return AnsiToWide(value.text);
@@ -141,25 +142,37 @@ INT_PTR DetailsPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return TRUE;
         }
         if (header->hwndFrom == list_ && header->code == LVN_GETDISPINFOW) {
+            // The list keeps no texts: it asks for what it shows, each time it shows it.
             auto* request = reinterpret_cast<NMLVDISPINFOW*>(lParam);
-            auto* row = reinterpret_cast<Row*>(request->item.lParam);
+            Row* row = RowAt(request->item.iItem);
             if (!row)
                 return TRUE;
             if (request->item.mask & LVIF_TEXT) {
-                resultText_ = request->item.iSubItem == 0
-                                  ? NameOf(*row)
-                                  : CellText(*row, request->item.iSubItem - 1);
-                request->item.pszText = &resultText_[0];
+                resultText_ = CellOf(request->item.iItem, request->item.iSubItem);
+                lstrcpynW(request->item.pszText, resultText_.c_str(), request->item.cchTextMax);
             }
             if ((request->item.mask & LVIF_IMAGE) && request->item.iSubItem == 0)
                 request->item.iImage = IconOf(*row);
-            request->item.mask |= LVIF_DI_SETITEM;
+            return TRUE;
+        }
+        if (header->hwndFrom == list_ && header->code == LVN_ODFINDITEMW) {
+            auto* find = reinterpret_cast<NMLVFINDITEMW*>(lParam);
+            SetWindowLongPtrW(Window(), DWLP_MSGRESULT, FindByName(*find));
+            return TRUE;
+        }
+        if (header->hwndFrom == list_ && header->code == NM_CUSTOMDRAW) {
+            SetWindowLongPtrW(Window(), DWLP_MSGRESULT,
+                              DrawShare(*reinterpret_cast<NMLVCUSTOMDRAW*>(lParam)));
             return TRUE;
         }
         return FALSE;
     }
     case kStatisticsReady:
         ShowStatistics();
+        return TRUE;
+    case WM_TIMER:
+        if (wParam == kStateTimer)
+            ShowState();
         return TRUE;
     default:
         return Page::OnMessage(message, wParam, lParam);
@@ -221,10 +234,9 @@ void DetailsPage::Refresh() {
     if (!again)
         return;
     Fill(again.get());
-    const int count = static_cast<int>(SendMessageW(list_, LVM_GETITEMCOUNT, 0, 0));
-    for (int index = 0; !focusedName.empty() && index < count; ++index)
-        if (CellOf(index, 0) == focusedName) {
-            FocusRow(index);
+    for (std::size_t index = 0; !focusedName.empty() && index < order_.size(); ++index)
+        if (order_[index]->name == focusedName) {
+            FocusRow(static_cast<int>(index));
             break;
         }
 }
@@ -236,14 +248,52 @@ void DetailsPage::FocusRow(int index) {
     SendMessageW(list_, LVM_ENSUREVISIBLE, static_cast<WPARAM>(index), FALSE);
 }
 
+DetailsPage::Row* DetailsPage::RowAt(int index) const {
+    return index >= 0 && static_cast<std::size_t>(index) < order_.size() ? order_[index] : nullptr;
+}
+
 std::wstring DetailsPage::CellOf(int index, int column) {
-    wchar_t text[1024] = {};
-    LVITEMW cell = {};
-    cell.iSubItem = column;
-    cell.pszText = text;
-    cell.cchTextMax = 1024;
-    SendMessageW(list_, LVM_GETITEMTEXTW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&cell));
-    return text;
+    Row* row = RowAt(index);
+    if (!row)
+        return std::wstring();
+    if (column > 0)
+        return CellText(*row, column - 1);
+    ReadName(*row);
+    return row->name;
+}
+
+void DetailsPage::ReadName(Row& row) {
+    if (row.nameRead)
+        return;
+    row.nameRead = true;
+    STRRET name = {};
+    wchar_t text[MAX_PATH] = {};
+    if (folder_ && row.child &&
+        SUCCEEDED(folder_->GetDisplayNameOf(row.child.get(), SHGDN_INFOLDER, &name)))
+        StrRetToBufW(&name, row.child.get(), text, MAX_PATH);
+    row.name = text;
+}
+
+LRESULT DetailsPage::FindByName(const NMLVFINDITEMW& find) {
+    // Typing the first letters of a name: the next row from the start whose name begins
+    // with them, whatever the case, round to the top.
+    if (!(find.lvfi.flags & (LVFI_STRING | LVFI_PARTIAL)) || !find.lvfi.psz || order_.empty())
+        return -1;
+    const int typed = lstrlenW(find.lvfi.psz);
+    const int count = static_cast<int>(order_.size());
+    const int start = find.iStart >= 0 && find.iStart < count ? find.iStart : 0;
+    for (int step = 0; step < count; ++step) {
+        const int index = (start + step) % count;
+        if (!(find.lvfi.flags & LVFI_WRAP) && index < start)
+            break;
+        std::wstring name = CellOf(index, 0);
+        if (static_cast<int>(name.size()) >= typed &&
+            CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, name.c_str(), typed,
+                           find.lvfi.psz, typed) == CSTR_EQUAL &&
+            ((find.lvfi.flags & LVFI_PARTIAL) || static_cast<int>(name.size()) == typed))
+            return index;
+    }
+    return -1;
 }
 
 void DetailsPage::CopySelection() {
@@ -252,15 +302,8 @@ void DetailsPage::CopySelection() {
     HWND header = reinterpret_cast<HWND>(SendMessageW(list_, LVM_GETHEADER, 0, 0));
     const int columns = static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0));
     std::wstring text;
-    for (int column = 0; column < columns; ++column) {
-        wchar_t title[128] = {};
-        HDITEMW item = {};
-        item.mask = HDI_TEXT;
-        item.pszText = title;
-        item.cchTextMax = 128;
-        SendMessageW(header, HDM_GETITEMW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&item));
-        text += (column ? L"\t" : L"") + std::wstring(title);
-    }
+    for (int column = 0; column < columns; ++column)
+        text += (column ? L"\t" : L"") + TitleOf(column);
     text += L"\r\n";
     for (int index = -1;;) {
         index = static_cast<int>(SendMessageW(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(index),
@@ -288,6 +331,17 @@ void DetailsPage::CopySelection() {
         GlobalFree(memory);
 }
 
+std::wstring DetailsPage::TitleOf(int column) const {
+    wchar_t title[128] = {};
+    HWND header = reinterpret_cast<HWND>(SendMessageW(list_, LVM_GETHEADER, 0, 0));
+    HDITEMW item = {};
+    item.mask = HDI_TEXT;
+    item.pszText = title;
+    item.cchTextMax = 128;
+    SendMessageW(header, HDM_GETITEMW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&item));
+    return title;
+}
+
 bool DetailsPage::OpenFocused() {
     int focused = static_cast<int>(
         SendMessageW(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
@@ -298,15 +352,10 @@ bool DetailsPage::OpenFocused() {
 }
 
 void DetailsPage::Open(int index) {
-    LVITEMW item = {};
-    item.mask = LVIF_PARAM;
-    item.iItem = index;
-    if (!SendMessageW(list_, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item)) || !item.lParam)
+    Row* row = RowAt(index);
+    if (!row || !folder_ || !row->child || !row->full)
         return;
-    Row& row = *reinterpret_cast<Row*>(item.lParam);
-    if (!folder_ || !row.child || !row.full)
-        return;
-    LPCITEMIDLIST child = row.child.get();
+    LPCITEMIDLIST child = row->child.get();
     SFGAOF attributes = SFGAO_FOLDER | SFGAO_FILESYSTEM | SFGAO_STREAM;
     if (FAILED(folder_->GetAttributesOf(1, &child, &attributes)))
         attributes = 0;
@@ -314,12 +363,12 @@ void DetailsPage::Open(int index) {
     // Control Panel and files open as Explorer opens them.
     if ((attributes & SFGAO_FOLDER) && (attributes & SFGAO_FILESYSTEM) &&
         !(attributes & SFGAO_STREAM)) {
-        UniqueIdList next(ILClone(row.full.get())); // the row goes with the filling
+        UniqueIdList next(ILClone(row->full.get())); // the row goes with the filling
         if (next)
             Fill(next.get());
         return;
     }
-    ShellOpenItem(GetAncestor(Window(), GA_ROOT), row.full.get());
+    ShellOpenItem(GetAncestor(Window(), GA_ROOT), row->full.get());
 }
 
 bool DetailsPage::GoUp() {
@@ -331,16 +380,10 @@ bool DetailsPage::GoUp() {
         return false;
     Fill(parent.get());
     // The folder it came from, focused and in view, as Explorer has it.
-    const int count = static_cast<int>(SendMessageW(list_, LVM_GETITEMCOUNT, 0, 0));
-    for (int index = 0; folder_ && index < count; ++index) {
-        LVITEMW item = {};
-        item.mask = LVIF_PARAM;
-        item.iItem = index;
-        SendMessageW(list_, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
-        auto* row = reinterpret_cast<Row*>(item.lParam);
-        if (row && row->child &&
-            HRESULT_CODE(folder_->CompareIDs(0, row->child.get(), came.get())) == 0) {
-            FocusRow(index);
+    for (std::size_t index = 0; folder_ && index < order_.size(); ++index) {
+        Row* row = order_[index];
+        if (row->child && HRESULT_CODE(folder_->CompareIDs(0, row->child.get(), came.get())) == 0) {
+            FocusRow(static_cast<int>(index));
             break;
         }
     }
@@ -356,32 +399,34 @@ void DetailsPage::ShowPath() {
                        SHGFI_PIDL | SHGFI_DISPLAYNAME);
         lstrcpynW(path, info.szDisplayName, MAX_PATH);
     }
+    const wchar_t* last = wcsrchr(path, L'\\');
+    folderName_ = last && last[1] ? last + 1 : path;
     SetDlgItemTextW(Window(), IDC_DETAILS_PATH, path);
 }
 
 void DetailsPage::Fill(LPCITEMIDLIST folder) {
     StopWalks();
-    SendMessageW(list_, LVM_DELETEALLITEMS, 0, 0);
-    items_.clear(); // the items' ID lists go with them
+    SendMessageW(list_, LVM_SETITEMCOUNT, 0, 0);
+    order_.clear();
+    items_.clear(); // the rows' ID lists go with them
     folder_.reset();
     folderIdList_.reset(folder ? ILClone(folder) : nullptr);
     ShowPath();
-    if (!folderIdList_)
-        return;
-    if (FAILED(BindToFolder(folderIdList_.get(), folder_.put())))
-        return;
-    ComPtr<IEnumIDList> children;
-    if (folder_->EnumObjects(nullptr, kEnumerateEverything, children.put()) != S_OK || !children)
-        return;
-    // One redraw for the whole list, not one for each item.
-    struct RedrawOnce {
-        HWND list;
-        explicit RedrawOnce(HWND l) : list(l) { SendMessageW(list, WM_SETREDRAW, FALSE, 0); }
-        ~RedrawOnce() {
-            SendMessageW(list, WM_SETREDRAW, TRUE, 0);
-            InvalidateRect(list, nullptr, TRUE);
-        }
-    } redraw(list_);
+    if (folderIdList_ && SUCCEEDED(BindToFolder(folderIdList_.get(), folder_.put()))) {
+        ComPtr<IEnumIDList> children;
+        if (folder_->EnumObjects(nullptr, kEnumerateEverything, children.put()) == S_OK && children)
+            Enumerate(children.get());
+    }
+    order_.reserve(items_.size());
+    for (const auto& item : items_)
+        order_.push_back(item.get());
+    // The page keeps the rows; the list asks only for those it shows.
+    SendMessageW(list_, LVM_SETITEMCOUNT, static_cast<WPARAM>(order_.size()), 0);
+    Sort();
+    ShowState();
+}
+
+void DetailsPage::Enumerate(IEnumIDList* children) {
     for (;;) {
         LPITEMIDLIST childList = nullptr;
         ULONG fetched = 0;
@@ -390,64 +435,19 @@ void DetailsPage::Fill(LPCITEMIDLIST folder) {
         auto item = std::make_unique<Row>();
         item->child.reset(childList);
         item->full.reset(ILCombine(folderIdList_.get(), childList));
-        if (!item->full)
-            continue;
-        // Name and icon are asked for when the row is first shown: the shell takes its
-        // time for each, and a folder may hold many thousands of items.
-        LVITEMW row = {};
-        row.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
-        row.iItem = static_cast<int>(items_.size());
-        row.pszText = LPSTR_TEXTCALLBACKW;
-        row.iImage = I_IMAGECALLBACK;
-        row.lParam = reinterpret_cast<LPARAM>(item.get());
-        if (SendMessageW(list_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&row)) >= 0)
+        if (item->full)
             items_.push_back(std::move(item));
     }
-    Sort();
-}
-
-int CALLBACK DetailsPage::CompareItems(LPARAM a, LPARAM b, LPARAM page) {
-    auto* self = reinterpret_cast<DetailsPage*>(page);
-    auto* first = reinterpret_cast<Row*>(a);
-    auto* second = reinterpret_cast<Row*>(b);
-    if (!first || !second)
-        return 0;
-    // By name as Explorer orders them: folders first, numbers inside names by value.
-    auto byName = [&] {
-        if (first->values.isFolder != second->values.isFolder)
-            return first->values.isFolder ? -1 : 1;
-        return StrCmpLogicalW(first->name.c_str(), second->name.c_str());
-    };
-    if (self->sortColumn_ == 0)
-        return self->descending_ ? -byName() : byName();
-    const unsigned column = static_cast<unsigned>(self->sortColumn_ - 1);
-    const bool fileSizes = Options().dateiGroesse.load() != 0;
-    SortValue one = SortValueOf(first->values, column, fileSizes);
-    SortValue other = SortValueOf(second->values, column, fileSizes);
-    // Rows without a value (a walk that runs or failed, a file that is no image) come last
-    // either way; rows of equal value by name.
-    if (one.has != other.has)
-        return one.has ? -1 : 1;
-    int order = CompareSortValues(one, other);
-    if (order != 0)
-        return self->descending_ ? -order : order;
-    return byName();
-}
-
-std::wstring DetailsPage::NameOf(Row& item) {
-    STRRET name = {};
-    wchar_t text[MAX_PATH] = {};
-    if (folder_ && item.child &&
-        SUCCEEDED(folder_->GetDisplayNameOf(item.child.get(), SHGDN_INFOLDER, &name)))
-        StrRetToBufW(&name, item.child.get(), text, MAX_PATH);
-    return text;
 }
 
 int DetailsPage::IconOf(Row& item) {
-    int index = folder_ && item.child
-                    ? SHMapPIDLToSystemImageListIndex(folder_.get(), item.child.get(), nullptr)
-                    : -1;
-    return index >= 0 ? index : 0;
+    if (item.icon < 0) {
+        int index = folder_ && item.child
+                        ? SHMapPIDLToSystemImageListIndex(folder_.get(), item.child.get(), nullptr)
+                        : -1;
+        item.icon = index >= 0 ? index : 0;
+    }
+    return item.icon;
 }
 
 void DetailsPage::ReadRow(Row& item) {
@@ -459,12 +459,10 @@ void DetailsPage::ReadRow(Row& item) {
         item.values.path = path;
     std::wstring extended = ExtendedPath(item.values.path);
     RowValues& values = item.values;
-    if (extended.empty() ||
-        !GetFileAttributesExW(extended.c_str(), GetFileExInfoStandard, &item.attributes)) {
-        item.attributes = WIN32_FILE_ATTRIBUTE_DATA{};
+    WIN32_FILE_ATTRIBUTE_DATA a = {};
+    if (extended.empty() || !GetFileAttributesExW(extended.c_str(), GetFileExInfoStandard, &a))
         return;
-    }
-    const WIN32_FILE_ATTRIBUTE_DATA& a = item.attributes;
+    item.attributes = a.dwFileAttributes;
     values.isFolder = (a.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     values.timesRead = true;
     values.fileSize = (static_cast<std::uint64_t>(a.nFileSizeHigh) << 32) | a.nFileSizeLow;
@@ -477,67 +475,66 @@ void DetailsPage::ReadImage(Row& item) {
     if (item.values.imageRead)
         return;
     item.values.imageRead = true;
-    ImageFacts facts =
-        ReadImageFacts(images_, item.values.path.c_str(), item.attributes.dwFileAttributes);
-    item.values.image = facts;
-    if (!facts.loaded)
-        return;
-    item.dpi = AnsiToWide(Format("%d x %d", facts.horizontalDpi, facts.verticalDpi));
-    item.depth = AnsiToWide(Format("%d", static_cast<int>(facts.bitDepth)));
-    item.size = AnsiToWide(Format("%u x %u", facts.width, facts.height));
+    item.values.image = ReadImageFacts(images_, item.values.path.c_str(), item.attributes);
 }
 
 std::wstring DetailsPage::CellText(Row& item, int column) {
     ReadRow(item);
-    const WIN32_FILE_ATTRIBUTE_DATA& a = item.attributes;
-    const bool isFolder = (a.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    const RowValues& values = item.values;
+    const ImageFacts& image = values.image;
     const std::wstring noGdiplus = L"gdiplus.dll ?";
     switch (column) {
     case FolderSize:
     case FolderCount:
     case FileCount:
-        if (isFolder) {
-            // Known when the walk on the worker thread ends; the cells follow then, and
-            // say meanwhile that the walk runs.
-            return AskStatistics(item) ? kWalkRunningText : std::wstring();
+        if (values.isFolder) {
+            // Known when the walk on the worker thread ends; the cells say meanwhile that
+            // the walk runs. A folder that cannot be listed, or whose walk failed, has none.
+            if (values.totals == RowValues::Totals::Unknown)
+                return AskStatistics(item) ? kWalkRunningText : std::wstring();
+            if (values.totals == RowValues::Totals::None)
+                return std::wstring();
+            const OptionSet& options = Options();
+            if (column == FolderSize)
+                return AnsiToWide(FormatSize(values.folder.size, CurrentSizeFormat()));
+            if (column == FolderCount)
+                return AnsiToWide(
+                    FormatCount(values.folder.folders, options.tausenderOrdner.load() != 0));
+            return AnsiToWide(FormatCount(values.folder.files, options.tausenderDateien.load() != 0));
         }
         if (column == FolderSize && Options().dateiGroesse.load() != 0)
-            return AnsiToWide(
-                FormatSize((static_cast<std::uint64_t>(a.nFileSizeHigh) << 32) | a.nFileSizeLow,
-                           CurrentSizeFormat()));
+            return AnsiToWide(FormatSize(values.fileSize, CurrentSizeFormat()));
         return std::wstring();
     case Dpi:
-        if (!images_.IsAvailable())
-            return noGdiplus;
-        ReadImage(item);
-        return item.dpi;
     case BitDepth:
-        if (isFolder)
+    case ImageSize:
+        if (column == BitDepth && values.isFolder)
             return std::wstring();
         if (!images_.IsAvailable())
             return noGdiplus;
         ReadImage(item);
-        return item.depth;
-    case ImageSize:
-        if (!images_.IsAvailable())
-            return noGdiplus;
-        ReadImage(item);
-        return item.size;
+        if (!image.loaded)
+            return std::wstring();
+        if (column == Dpi)
+            return AnsiToWide(Format("%d x %d", image.horizontalDpi, image.verticalDpi));
+        if (column == BitDepth)
+            return AnsiToWide(Format("%d", static_cast<int>(image.bitDepth)));
+        return AnsiToWide(Format("%u x %u", image.width, image.height));
     case FullPath:
-        return item.values.path;
+        return values.path;
     case Extension:
-        return isFolder ? L"[Ordner]" : ExtensionOfName(item.values.path);
+        return values.isFolder ? L"[Ordner]" : ExtensionOfName(values.path);
     case ContentType:
         if (!item.contentTypeRead) {
             item.contentTypeRead = true;
-            if (!isFolder)
-                item.values.contentType = ContentTypeOf(ExtensionOfName(item.values.path));
+            if (!values.isFolder)
+                item.values.contentType = ContentTypeOf(ExtensionOfName(values.path));
         }
-        return item.values.contentType;
+        return values.contentType;
     case ModifiedSeconds:
     case CreatedSeconds:
     case AccessedSeconds:
-        return TimeText(static_cast<unsigned>(column), a);
+        return TimeText(static_cast<unsigned>(column), values);
     default:
         return std::wstring();
     }
@@ -555,43 +552,21 @@ bool DetailsPage::AskStatistics(Row& item) {
     if (!worker_->Ask(reinterpret_cast<LPARAM>(&item), extended))
         return false;
     item.walkRunning = true;
-    ++pending_;
+    if (pending_++ == 0)
+        SetTimer(Window(), kStateTimer, kStateMilliseconds, nullptr);
     return true;
 }
 
 void DetailsPage::ShowStatistics() {
     if (!worker_)
         return;
-    const OptionSet& options = Options();
     for (const WalkWorker::Result& result : worker_->TakeResults()) {
         --pending_;
-        LVFINDINFOW find = {};
-        find.flags = LVFI_PARAM;
-        find.lParam = result.key;
-        int index = static_cast<int>(SendMessageW(list_, LVM_FINDITEMW, static_cast<WPARAM>(-1),
-                                                  reinterpret_cast<LPARAM>(&find)));
-        if (index < 0)
-            continue;
+        // Keys of an earlier filling never come: each filling has its own worker.
         Row& row = *reinterpret_cast<Row*>(result.key);
         row.walkRunning = false;
         row.values.totals = result.ok ? RowValues::Totals::Known : RowValues::Totals::None;
         row.values.folder = result.totals;
-        // A folder that cannot be listed, or whose walk failed, has no numbers: its cells
-        // stay empty.
-        std::string texts[3];
-        if (result.ok) {
-            texts[0] = FormatSize(result.totals.size, CurrentSizeFormat());
-            texts[1] = FormatCount(result.totals.folders, options.tausenderOrdner.load() != 0);
-            texts[2] = FormatCount(result.totals.files, options.tausenderDateien.load() != 0);
-        }
-        for (int column = 0; column < 3; ++column) {
-            std::wstring text = AnsiToWide(texts[column]);
-            LVITEMW cell = {};
-            cell.iSubItem = column + 1;
-            cell.pszText = &text[0];
-            SendMessageW(list_, LVM_SETITEMTEXTW, static_cast<WPARAM>(index),
-                         reinterpret_cast<LPARAM>(&cell));
-        }
     }
     // A worker that broke down answers nothing more: its rows are done, without numbers.
     if (worker_->Failed()) {
@@ -599,15 +574,55 @@ void DetailsPage::ShowStatistics() {
             if (row->walkRunning) {
                 row->walkRunning = false;
                 row->values.totals = RowValues::Totals::None;
-                ClearRunningCells(*row);
             }
-        worker_.reset();
         pending_ = 0;
     }
+    InvalidateRect(list_, nullptr, FALSE);
+    ShowState();
     // Sorted by a folder number: the rows stayed where they were while the walks ran; now
     // that all have ended, the list sorts once more.
     if (pending_ == 0 && sortColumn_ >= 1 && sortColumn_ <= 3)
         Sort();
+}
+
+void DetailsPage::ShowState() {
+    // The listed folder's files and bytes: its own files, the walks' totals and what the
+    // walk under way has met so far.
+    std::uint64_t files = 0, bytes = 0;
+    unsigned unreadable = 0;
+    for (const Row* row : order_) {
+        const RowValues& values = row->values;
+        if (!values.isFolder) {
+            files += row->read && values.timesRead ? 1 : 0;
+            bytes += values.fileSize;
+        } else if (values.totals == RowValues::Totals::Known) {
+            files += static_cast<std::uint64_t>(values.folder.files);
+            bytes += values.folder.size;
+        } else if (values.totals == RowValues::Totals::None && row->statisticsAsked) {
+            ++unreadable;
+        }
+    }
+    totalBytes_ = bytes;
+    if (worker_) {
+        unreadable += worker_->Unreadable();
+        if (pending_ > 0) {
+            files += worker_->RunningFiles();
+            bytes += worker_->RunningBytes();
+        }
+    }
+    std::wstring counted = AnsiToWide(GroupThousands(files, nullptr)) + L" Dateien, " +
+                           AnsiToWide(FormatShortSize(bytes));
+    std::wstring text;
+    if (pending_ > 0) {
+        text = L"Durchsuche " + (folderName_.empty() ? std::wstring() : folderName_ + L" ") +
+               kWalkRunningText + L" " + counted;
+    } else {
+        text = L"Fertig: " + counted;
+        if (unreadable)
+            text += L", " + std::to_wstring(unreadable) + L" Ordner nicht lesbar";
+        KillTimer(Window(), kStateTimer);
+    }
+    SetDlgItemTextW(Window(), IDC_DETAILS_STATE, order_.empty() && !folder_ ? L"" : text.c_str());
 }
 
 void DetailsPage::OnColumnClick(int column) {
@@ -623,27 +638,84 @@ void DetailsPage::OnColumnClick(int column) {
 
 void DetailsPage::Sort() {
     const unsigned column = static_cast<unsigned>(sortColumn_ - 1);
-    for (const auto& row : items_) {
-        ReadRow(*row);
-        if (!row->nameRead) {
-            row->nameRead = true;
-            row->name = NameOf(*row);
-        }
+    const bool fileSizes = Options().dateiGroesse.load() != 0;
+    // Each row's value read once, then the order of the rows by those values.
+    std::vector<SortValue> keys(order_.size());
+    for (std::size_t index = 0; index < order_.size(); ++index) {
+        Row& row = *order_[index];
+        ReadRow(row);
+        ReadName(row);
         if (sortColumn_ == 0)
             continue;
         if (column == Dpi || column == BitDepth || column == ImageSize)
-            ReadImage(*row);
+            ReadImage(row);
         else if (column == ContentType)
-            CellText(*row, ContentType);
-        else if (column <= FileCount && row->values.isFolder)
-            AskStatistics(*row);
+            CellText(row, ContentType);
+        else if (column <= FileCount && row.values.isFolder && !row.statisticsAsked)
+            AskStatistics(row);
+        keys[index] = SortValueOf(row.values, column, fileSizes);
     }
-    SendMessageW(list_, LVM_SORTITEMS, reinterpret_cast<WPARAM>(this),
-                 reinterpret_cast<LPARAM>(&DetailsPage::CompareItems));
+    // The selection and the focus go with their rows.
     int focused = static_cast<int>(
         SendMessageW(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
-    if (focused >= 0)
-        SendMessageW(list_, LVM_ENSUREVISIBLE, static_cast<WPARAM>(focused), FALSE);
+    Row* focusedRow = RowAt(focused);
+    std::vector<Row*> selected;
+    for (int index = -1;;) {
+        index = static_cast<int>(SendMessageW(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(index),
+                                              LVNI_SELECTED));
+        if (index < 0 || !RowAt(index))
+            break;
+        selected.push_back(RowAt(index));
+    }
+    std::vector<std::size_t> places(order_.size());
+    for (std::size_t index = 0; index < places.size(); ++index)
+        places[index] = index;
+    const bool byName = sortColumn_ == 0;
+    const bool descending = descending_;
+    auto names = [this](std::size_t a, std::size_t b) {
+        const RowValues& one = order_[a]->values;
+        const RowValues& other = order_[b]->values;
+        // As Explorer orders names: folders first, numbers inside names by value.
+        if (one.isFolder != other.isFolder)
+            return one.isFolder ? -1 : 1;
+        return StrCmpLogicalW(order_[a]->name.c_str(), order_[b]->name.c_str());
+    };
+    std::stable_sort(places.begin(), places.end(), [&](std::size_t a, std::size_t b) {
+        if (byName)
+            return (descending ? -names(a, b) : names(a, b)) < 0;
+        // Rows without a value (a walk that runs or failed, a file that is no image) come
+        // last either way; rows of equal value by name.
+        if (keys[a].has != keys[b].has)
+            return keys[a].has;
+        int order = CompareSortValues(keys[a], keys[b]);
+        if (order != 0)
+            return (descending ? -order : order) < 0;
+        return names(a, b) < 0;
+    });
+    std::vector<Row*> sorted(order_.size());
+    for (std::size_t index = 0; index < places.size(); ++index)
+        sorted[index] = order_[places[index]];
+    order_.swap(sorted);
+
+    LVITEMW clear = {};
+    clear.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(list_, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&clear));
+    if (!selected.empty() || focusedRow) {
+        for (std::size_t index = 0; index < order_.size(); ++index) {
+            Row* row = order_[index];
+            LVITEMW state = {};
+            state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+            if (std::find(selected.begin(), selected.end(), row) != selected.end())
+                state.state |= LVIS_SELECTED;
+            if (row == focusedRow)
+                state.state |= LVIS_FOCUSED;
+            if (state.state)
+                SendMessageW(list_, LVM_SETITEMSTATE, index, reinterpret_cast<LPARAM>(&state));
+            if (row == focusedRow)
+                SendMessageW(list_, LVM_ENSUREVISIBLE, index, FALSE);
+        }
+    }
+    InvalidateRect(list_, nullptr, FALSE);
     HWND header = reinterpret_cast<HWND>(SendMessageW(list_, LVM_GETHEADER, 0, 0));
     const int columns = static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0));
     for (int index = 0; index < columns; ++index) {
@@ -657,27 +729,67 @@ void DetailsPage::Sort() {
     }
 }
 
-void DetailsPage::ClearRunningCells(Row& item) {
-    LVFINDINFOW find = {};
-    find.flags = LVFI_PARAM;
-    find.lParam = reinterpret_cast<LPARAM>(&item);
-    int index = static_cast<int>(SendMessageW(list_, LVM_FINDITEMW, static_cast<WPARAM>(-1),
-                                              reinterpret_cast<LPARAM>(&find)));
-    for (int column = 1; index >= 0 && column <= 3; ++column) {
-        wchar_t text[8] = {};
-        LVITEMW cell = {};
-        cell.iSubItem = column;
-        cell.pszText = text;
-        cell.cchTextMax = 8;
-        SendMessageW(list_, LVM_GETITEMTEXTW, static_cast<WPARAM>(index),
-                     reinterpret_cast<LPARAM>(&cell));
-        if (std::wstring(text) == kWalkRunningText) {
-            cell.pszText = text;
-            text[0] = L'\0';
-            SendMessageW(list_, LVM_SETITEMTEXTW, static_cast<WPARAM>(index),
-                         reinterpret_cast<LPARAM>(&cell));
-        }
+std::uint64_t DetailsPage::BytesOf(const Row& row) const {
+    const RowValues& values = row.values;
+    if (values.isFolder)
+        return values.totals == RowValues::Totals::Known ? values.folder.size : 0;
+    return values.fileSize;
+}
+
+LRESULT DetailsPage::DrawShare(NMLVCUSTOMDRAW& draw) {
+    if (draw.nmcd.dwDrawStage == CDDS_PREPAINT)
+        return CDRF_NOTIFYITEMDRAW;
+    if (draw.nmcd.dwDrawStage == CDDS_ITEMPREPAINT)
+        return CDRF_NOTIFYSUBITEMDRAW;
+    if (draw.nmcd.dwDrawStage != (CDDS_ITEMPREPAINT | CDDS_SUBITEM) || draw.iSubItem != 1)
+        return CDRF_DODEFAULT;
+    const int index = static_cast<int>(draw.nmcd.dwItemSpec);
+    Row* row = RowAt(index);
+    // A selected row keeps the list's own highlight.
+    if (!row || totalBytes_ == 0 ||
+        (SendMessageW(list_, LVM_GETITEMSTATE, index, LVIS_SELECTED) & LVIS_SELECTED))
+        return CDRF_DODEFAULT;
+    RECT cell = {};
+    cell.top = 1;
+    cell.left = LVIR_BOUNDS;
+    if (!SendMessageW(list_, LVM_GETSUBITEMRECT, index, reinterpret_cast<LPARAM>(&cell)))
+        return CDRF_DODEFAULT;
+    HDC dc = draw.nmcd.hdc;
+    FillRect(dc, &cell, GetSysColorBrush(COLOR_WINDOW));
+    // The bar behind the text: the row's share of the listed folder's bytes, in the
+    // highlight colour; the text over it in the highlight's text colour, so that it reads
+    // in every theme.
+    RECT bar = cell;
+    const int margin = ScaleTo(2, WindowDpi(list_));
+    InflateRect(&bar, -margin, -margin / 2);
+    bar.right = bar.left + ShareBarWidth(*row, bar.right - bar.left);
+    if (bar.right > bar.left)
+        FillRect(dc, &bar, GetSysColorBrush(COLOR_HIGHLIGHT));
+    std::wstring text = CellText(*row, FolderSize);
+    RECT textArea = cell;
+    textArea.right -= ScaleTo(6, WindowDpi(list_));
+    const int saved = SaveDC(dc);
+    SetBkMode(dc, TRANSPARENT);
+    IntersectClipRect(dc, bar.right, cell.top, cell.right, cell.bottom);
+    SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+    DrawTextW(dc, text.c_str(), -1, &textArea, DT_RIGHT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    RestoreDC(dc, saved);
+    if (bar.right > bar.left) {
+        const int again = SaveDC(dc);
+        SetBkMode(dc, TRANSPARENT);
+        IntersectClipRect(dc, bar.left, cell.top, bar.right, cell.bottom);
+        SetTextColor(dc, GetSysColor(COLOR_HIGHLIGHTTEXT));
+        DrawTextW(dc, text.c_str(), -1, &textArea, DT_RIGHT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+        RestoreDC(dc, again);
     }
+    return CDRF_SKIPDEFAULT;
+}
+
+int DetailsPage::ShareBarWidth(const Row& row, int width) const {
+    if (totalBytes_ == 0 || width <= 0)
+        return 0;
+    const std::uint64_t bytes = BytesOf(row);
+    return static_cast<int>((static_cast<double>(bytes) / static_cast<double>(totalBytes_)) * width + 0.5);
 }
 
 void DetailsPage::StopWalks() {
@@ -685,6 +797,8 @@ void DetailsPage::StopWalks() {
         worker_->Stop(kStopWaitMilliseconds);
     worker_.reset();
     pending_ = 0;
+    if (Window())
+        KillTimer(Window(), kStateTimer);
 }
 
 void DetailsPage::OnClosing() {

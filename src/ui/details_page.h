@@ -41,6 +41,10 @@ public:
     // Column widths for `dpi`.
     void SetScale(int dpi) override;
 
+    // The text of row `index`, list column `column` (0: the name), as the list shows it.
+    std::wstring CellOf(int index, int column);
+    int RowCount() const { return static_cast<int>(order_.size()); }
+
     // Folder rows whose walk has been asked for and not yet answered (for tests).
     int PendingWalks() const { return pending_; }
     // What the three number cells of a folder show while its walk runs.
@@ -60,43 +64,58 @@ private:
     struct Row {
         UniqueIdList child; // relative to the listed folder
         UniqueIdList full;
-        bool read = false; // path and attributes below are known
-        WIN32_FILE_ATTRIBUTE_DATA attributes = {};
+        bool read = false; // path, attributes and times below are known
+        DWORD attributes = 0;
         RowValues values;
         bool nameRead = false;
-        std::wstring name; // as the shell shows it, read for sorting
-        std::wstring dpi, depth, size;
+        std::wstring name; // as the shell shows it
+        int icon = -1;
         bool contentTypeRead = false;
         bool statisticsAsked = false;
         bool walkRunning = false; // asked of the worker and not yet answered
     };
-    std::wstring NameOf(Row& item);
+    Row* RowAt(int index) const;
+    void Enumerate(IEnumIDList* children);
+    void ReadName(Row& row);
     int IconOf(Row& item);
     void ReadRow(Row& item);
     void ReadImage(Row& item);
     std::wstring CellText(Row& item, int column);
+    std::wstring TitleOf(int column) const;
     // True when a walk for the row is now under way.
     bool AskStatistics(Row& item);
     void ShowStatistics();
-    void ClearRunningCells(Row& item);
+    // The line under the list: what the walks have counted so far, or that they are done.
+    void ShowState();
     void StopWalks();
     // Sorts by the chosen column: every row's value for it is read first (a folder whose
-    // walk runs has none yet); the focused row stays in view. The header shows the arrow.
+    // walk runs has none yet); the selection and the focus go with their rows, the focused
+    // row stays in view. The header shows the arrow.
     void Sort();
     void OnColumnClick(int column);
     void Open(int index);
-    std::wstring CellOf(int index, int column);
     // Focuses and selects row `index` and scrolls it into view.
     void FocusRow(int index);
     void ShowPath();
+    // Type-ahead in the list: the row whose name begins with the letters typed.
+    LRESULT FindByName(const NMLVFINDITEMW& find);
+    // The folder-size cell with the bar of the row's share of the listed folder's bytes.
+    LRESULT DrawShare(NMLVCUSTOMDRAW& draw);
+    std::uint64_t BytesOf(const Row& row) const;
+    int ShareBarWidth(const Row& row, int width) const;
     static LRESULT CALLBACK ListKeys(HWND list, UINT message, WPARAM wParam, LPARAM lParam);
-    static int CALLBACK CompareItems(LPARAM a, LPARAM b, LPARAM page);
+
+    static constexpr UINT_PTR kStateTimer = 1;
+    static constexpr UINT kStateMilliseconds = 250;
 
     HWND list_ = nullptr;
     ImageLibrary images_;
     ComPtr<IShellFolder> folder_;
     UniqueIdList folderIdList_;
-    std::vector<std::unique_ptr<Row>> items_;
+    std::vector<std::unique_ptr<Row>> items_; // as enumerated
+    std::vector<Row*> order_;                 // as shown
+    std::uint64_t totalBytes_ = 0;            // of the rows whose bytes are known
+    std::wstring folderName_;
     std::wstring resultText_;
 
     // The walks of this filling's folder rows; a new worker for each filling.

@@ -88,7 +88,9 @@ void WalkWorker::Run() {
         // One walk gives all three numbers of the folder.
         Result result = {job.key, FolderTotals(), false};
         try {
-            result.totals = WalkFolderStoppable(job.path, stop_);
+            progress_.files = 0;
+            progress_.bytes = 0;
+            result.totals = WalkFolderStoppable(job.path, stop_, &progress_);
             result.ok = result.totals.whole;
         } catch (...) { // out of memory, or a failure inside a listing: no numbers
             result.ok = false;
@@ -100,6 +102,9 @@ void WalkWorker::Run() {
                 return;
             results_.push_back(result);
             notify = notify_;
+            // Counted in the result from now on.
+            progress_.files = 0;
+            progress_.bytes = 0;
         }
         Post(notify);
     }

@@ -44,6 +44,12 @@ public:
     // `milliseconds` for the thread; false when it was left running.
     bool Stop(DWORD milliseconds);
 
+    // What the walk now running has met so far (files, bytes), and the folders below
+    // any walked row that could not be listed, over all walks of this worker.
+    std::uint64_t RunningFiles() const { return progress_.files.load(); }
+    std::uint64_t RunningBytes() const { return progress_.bytes.load(); }
+    std::uint32_t Unreadable() const { return progress_.unreadable.load(); }
+
     // Worker threads of this process not yet ended (for tests).
     static LONG LiveThreads();
 
@@ -69,6 +75,7 @@ private:
     HWND notify_;
     const UINT message_;
     std::atomic<bool> stop_{false};
+    WalkProgress progress_;
     HANDLE thread_ = nullptr;
 };
 
