@@ -18,6 +18,10 @@ constexpr const char* kOptTabId = "tab_id";
 // whether it runs largest first.
 constexpr const char* kOptDetailsSpalte = "details_spalte";
 constexpr const char* kOptDetailsAbsteigend = "details_absteigend";
+// The main dialog's client size in dialog units as last closed, and whether maximised.
+constexpr const char* kOptDialogBreite = "dialog_breite";
+constexpr const char* kOptDialogHoehe = "dialog_hoehe";
+constexpr const char* kOptDialogMaximiert = "dialog_maximiert";
 
 // Size units of groesse_typ.
 constexpr int kUnitKilobytes = 0;

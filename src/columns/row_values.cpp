@@ -47,7 +47,7 @@ SortValue SortValueOf(const RowValues& row, unsigned column, bool fileSizes) {
     case FolderSize:
         if (row.isFolder)
             return folderKnown ? Numbers(row.folder.size) : SortValue();
-        return fileSizes && row.timesRead ? Numbers(row.fileSize) : SortValue();
+        return fileSizes && row.sizeRead ? Numbers(row.fileSize) : SortValue();
     case FolderCount:
         return folderKnown ? Numbers(static_cast<std::uint64_t>(row.folder.folders)) : SortValue();
     case FileCount:
@@ -91,6 +91,39 @@ int CompareSortValues(const SortValue& a, const SortValue& b) {
     if (a.second != b.second)
         return a.second < b.second ? -1 : 1;
     return 0;
+}
+
+std::string LogicalSortKey(const std::wstring& text) {
+    // Digit runs padded to one width, so that their value decides; the system's sort key
+    // of the result, which compares byte by byte as the language compares the texts.
+    constexpr std::size_t kWidth = 20;
+    std::wstring padded;
+    padded.reserve(text.size() + kWidth);
+    for (std::size_t at = 0; at < text.size();) {
+        if (text[at] < L'0' || text[at] > L'9') {
+            padded += text[at++];
+            continue;
+        }
+        std::size_t end = at;
+        while (end < text.size() && text[end] >= L'0' && text[end] <= L'9')
+            ++end;
+        std::size_t first = at;
+        while (first + 1 < end && text[first] == L'0')
+            ++first;
+        if (end - first < kWidth)
+            padded.append(kWidth - (end - first), L'0');
+        padded.append(text, first, end - first);
+        at = end;
+    }
+    const int length = static_cast<int>(padded.size());
+    const DWORD flags = LCMAP_SORTKEY | NORM_IGNORECASE;
+    int bytes = LCMapStringW(LOCALE_USER_DEFAULT, flags, padded.c_str(), length, nullptr, 0);
+    if (bytes <= 0)
+        return std::string();
+    std::string key(static_cast<std::size_t>(bytes), '\0');
+    LCMapStringW(LOCALE_USER_DEFAULT, flags, padded.c_str(), length,
+                 reinterpret_cast<LPWSTR>(&key[0]), bytes);
+    return key;
 }
 
 bool SortsDescendingFirst(unsigned column) {

@@ -15,6 +15,7 @@ namespace rb {
 struct RowValues {
     std::wstring path; // file-system path; empty for other items
     bool isFolder = false;
+    bool sizeRead = false;  // attributes and size
     bool timesRead = false;
     std::uint64_t fileSize = 0;
     FILETIME written = {}, created = {}, accessed = {};
@@ -47,6 +48,11 @@ SortValue SortValueOf(const RowValues& row, unsigned column, bool fileSizes);
 // Below zero when `a` comes first in ascending order; rows without a value come after
 // those with one.
 int CompareSortValues(const SortValue& a, const SortValue& b);
+
+// A key whose byte order (as unsigned bytes) is the order of texts as Explorer orders
+// names: runs of digits by their value, letters as the user's language orders them, case
+// aside. Made once per row, it spares a sort of 100,000 rows the comparisons of texts.
+std::string LogicalSortKey(const std::wstring& text);
 
 // Whether a first click on the column sorts largest first, as folder-size tools do for
 // sizes and counts (texts and times start with the smallest).

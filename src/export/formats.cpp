@@ -191,9 +191,15 @@ XlsFill WriteXls(ListSource& list, BiffStream& stream) {
         WriteLabel(stream, 0, static_cast<std::uint16_t>(k), {0, 0, kHeaderBorder},
                    columns.captions[k]);
     for (int item = 0; item + 1 < fill.rowsWritten; ++item)
-        for (int k = 0; k < fill.columnsWritten; ++k)
-            WriteLabel(stream, static_cast<std::uint16_t>(item + 1), static_cast<std::uint16_t>(k),
-                       {0, 0, 0}, list.GetItemText(item, columns.indices[k]));
+        for (int k = 0; k < fill.columnsWritten; ++k) {
+            const auto row = static_cast<std::uint16_t>(item + 1);
+            const auto column = static_cast<std::uint16_t>(k);
+            double number = 0;
+            if (list.GetItemNumber(item, columns.indices[k], number))
+                WriteNumber(stream, row, column, {0, 0, 0}, number);
+            else
+                WriteLabel(stream, row, column, {0, 0, 0}, list.GetItemText(item, columns.indices[k]));
+        }
     EofRecord().Write(stream);
     stream.Close();
     return fill;

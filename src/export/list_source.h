@@ -22,6 +22,9 @@ public:
     virtual int GetItemCount() = 0;
     // The whole text of a cell.
     virtual std::string GetItemText(int item, int column) = 0;
+    // A cell that is a number (a size, a count) gives it here, for a spreadsheet to sum;
+    // false for a text cell, as every cell of a list view is.
+    virtual bool GetItemNumber(int /*item*/, int /*column*/, double& /*value*/) { return false; }
 };
 
 // Columns wider than this many pixels are exported; narrower ones are hidden.

@@ -165,4 +165,17 @@ void ColumnsPage::OnUnitChosen() {
     WriteIntOption(kOptGroesseTyp, unit);
 }
 
+unsigned ColumnsPage::AnchorsOf(HWND control, const RECT& place) {
+    // The list of columns grows; the description and the options beside it go with the
+    // right edge.
+    RECT list = {};
+    GetWindowRect(Item(IDC_LIST), &list);
+    MapWindowPoints(nullptr, Window(), reinterpret_cast<POINT*>(&list), 2);
+    if (GetDlgCtrlID(control) == IDC_LIST)
+        return kGrow;
+    if (place.left >= list.right)
+        return kLeftRight;
+    return Page::AnchorsOf(control, place);
+}
+
 } // namespace rb

@@ -20,6 +20,7 @@ public:
 
 protected:
     BOOL OnInitDialog() override;
+    unsigned AnchorsOf(HWND control, const RECT& place) override;
     INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:

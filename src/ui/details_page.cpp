@@ -18,6 +18,7 @@
 #include <shlwapi.h>
 
 #include <algorithm>
+#include <unordered_map>
 #include <cstring>
 
 namespace rb {
@@ -228,14 +229,14 @@ void DetailsPage::Refresh() {
     std::wstring focusedName;
     int focused = static_cast<int>(
         SendMessageW(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
-    if (focused >= 0)
-        focusedName = CellOf(focused, 0);
+    if (Row* row = RowAt(focused))
+        focusedName = SortName(*row);
     UniqueIdList again(ILClone(folderIdList_.get()));
     if (!again)
         return;
     Fill(again.get());
     for (std::size_t index = 0; !focusedName.empty() && index < order_.size(); ++index)
-        if (order_[index]->name == focusedName) {
+        if (SortName(*order_[index]) == focusedName) {
             FocusRow(static_cast<int>(index));
             break;
         }
@@ -286,7 +287,7 @@ LRESULT DetailsPage::FindByName(const NMLVFINDITEMW& find) {
         const int index = (start + step) % count;
         if (!(find.lvfi.flags & LVFI_WRAP) && index < start)
             break;
-        std::wstring name = CellOf(index, 0);
+        const std::wstring& name = SortName(*order_[index]);
         if (static_cast<int>(name.size()) >= typed &&
             CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, name.c_str(), typed,
                            find.lvfi.psz, typed) == CSTR_EQUAL &&
@@ -412,6 +413,8 @@ void DetailsPage::Fill(LPCITEMIDLIST folder) {
     folder_.reset();
     folderIdList_.reset(folder ? ILClone(folder) : nullptr);
     ShowPath();
+    wchar_t path[MAX_PATH + 1] = {};
+    folderPath_ = folderIdList_ && SHGetPathFromIDListW(folderIdList_.get(), path) ? path : L"";
     if (folderIdList_ && SUCCEEDED(BindToFolder(folderIdList_.get(), folder_.put()))) {
         ComPtr<IEnumIDList> children;
         if (folder_->EnumObjects(nullptr, kEnumerateEverything, children.put()) == S_OK && children)
@@ -454,26 +457,108 @@ void DetailsPage::ReadRow(Row& item) {
     if (item.read)
         return;
     item.read = true;
-    wchar_t path[MAX_PATH + 1] = {};
-    if (item.full && SHGetPathFromIDListW(item.full.get(), path))
-        item.values.path = path;
-    std::wstring extended = ExtendedPath(item.values.path);
     RowValues& values = item.values;
+    // The name the file system has, from the ID list itself: asking the shell for a
+    // display name or a path costs far more, and a folder may hold 100,000 items.
+    STRRET parsing = {};
+    wchar_t name[MAX_PATH] = {};
+    if (folder_ && item.child &&
+        SUCCEEDED(folder_->GetDisplayNameOf(item.child.get(), SHGDN_INFOLDER | SHGDN_FORPARSING,
+                                            &parsing)))
+        StrRetToBufW(&parsing, item.child.get(), name, MAX_PATH);
+    item.fileName = name;
+    const bool plain = name[0] && !wcschr(name, L'\\') && !wcschr(name, L':');
+    if (plain && !folderPath_.empty()) {
+        values.path = folderPath_;
+        if (values.path.back() != L'\\')
+            values.path += L'\\';
+        values.path += name;
+    } else { // the desktop's own items and those outside the file system
+        wchar_t path[MAX_PATH + 1] = {};
+        if (item.full && SHGetPathFromIDListW(item.full.get(), path))
+            values.path = path;
+    }
+    WIN32_FIND_DATAW found = {};
+    if (!values.path.empty() && folder_ && item.child &&
+        SUCCEEDED(SHGetDataFromIDListW(folder_.get(), item.child.get(), SHGDFIL_FINDDATA, &found,
+                                       sizeof found))) {
+        item.attributes = found.dwFileAttributes;
+        values.fileSize = (static_cast<std::uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+        values.isFolder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        values.sizeRead = true;
+        return;
+    }
+    ReadTimes(item);
+}
+
+void DetailsPage::ReadTimes(Row& item) {
+    ReadRow(item);
+    RowValues& values = item.values;
+    if (values.timesRead || item.timesAsked)
+        return;
+    item.timesAsked = true;
+    std::wstring extended = ExtendedPath(values.path);
     WIN32_FILE_ATTRIBUTE_DATA a = {};
     if (extended.empty() || !GetFileAttributesExW(extended.c_str(), GetFileExInfoStandard, &a))
         return;
     item.attributes = a.dwFileAttributes;
     values.isFolder = (a.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    values.timesRead = true;
+    values.sizeRead = values.timesRead = true;
     values.fileSize = (static_cast<std::uint64_t>(a.nFileSizeHigh) << 32) | a.nFileSizeLow;
     values.written = a.ftLastWriteTime;
     values.created = a.ftCreationTime;
     values.accessed = a.ftLastAccessTime;
 }
 
+void DetailsPage::ReadAllTimes() {
+    std::unordered_map<std::wstring, Row*> byName;
+    for (Row* row : order_) {
+        ReadRow(*row);
+        if (!row->values.timesRead && !row->fileName.empty())
+            byName.emplace(row->fileName, row);
+    }
+    std::wstring extended = ExtendedPath(folderPath_);
+    if (byName.size() > 16 && !extended.empty()) {
+        if (extended.back() != L'\\')
+            extended += L'\\';
+        WIN32_FIND_DATAW data;
+        HANDLE find = FindFirstFileExW((extended + L"*").c_str(), FindExInfoBasic, &data,
+                                       FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+        if (find == INVALID_HANDLE_VALUE) // the older systems know neither
+            find = FindFirstFileW((extended + L"*").c_str(), &data);
+        if (find != INVALID_HANDLE_VALUE) {
+            do {
+                auto found = byName.find(data.cFileName);
+                if (found == byName.end())
+                    continue;
+                RowValues& values = found->second->values;
+                values.timesRead = found->second->timesAsked = true;
+                values.written = data.ftLastWriteTime;
+                values.created = data.ftCreationTime;
+                values.accessed = data.ftLastAccessTime;
+            } while (FindNextFileW(find, &data));
+            FindClose(find);
+        }
+    }
+    for (Row* row : order_)
+        ReadTimes(*row);
+}
+
+const std::wstring& DetailsPage::SortName(Row& row) {
+    ReadRow(row);
+    // Items outside the file system ("::{...}") by the name the shell shows.
+    if (row.fileName.empty() || row.fileName.compare(0, 2, L"::") == 0) {
+        ReadName(row);
+        return row.name;
+    }
+    return row.fileName;
+}
+
 void DetailsPage::ReadImage(Row& item) {
     if (item.values.imageRead)
         return;
+    // Loading the picture reads the file and may set its last access: the times first.
+    ReadTimes(item);
     item.values.imageRead = true;
     item.values.image = ReadImageFacts(images_, item.values.path.c_str(), item.attributes);
 }
@@ -534,6 +619,7 @@ std::wstring DetailsPage::CellText(Row& item, int column) {
     case ModifiedSeconds:
     case CreatedSeconds:
     case AccessedSeconds:
+        ReadTimes(item);
         return TimeText(static_cast<unsigned>(column), values);
     default:
         return std::wstring();
@@ -593,7 +679,7 @@ void DetailsPage::ShowState() {
     for (const Row* row : order_) {
         const RowValues& values = row->values;
         if (!values.isFolder) {
-            files += row->read && values.timesRead ? 1 : 0;
+            files += values.sizeRead && !values.path.empty() ? 1 : 0;
             bytes += values.fileSize;
         } else if (values.totals == RowValues::Totals::Known) {
             files += static_cast<std::uint64_t>(values.folder.files);
@@ -641,10 +727,13 @@ void DetailsPage::Sort() {
     const bool fileSizes = Options().dateiGroesse.load() != 0;
     // Each row's value read once, then the order of the rows by those values.
     std::vector<SortValue> keys(order_.size());
+    std::vector<std::string> textKeys;
+    if (column == ModifiedSeconds || column == CreatedSeconds || column == AccessedSeconds)
+        ReadAllTimes();
     for (std::size_t index = 0; index < order_.size(); ++index) {
         Row& row = *order_[index];
-        ReadRow(row);
-        ReadName(row);
+        if (row.nameKey.empty())
+            row.nameKey = LogicalSortKey(SortName(row));
         if (sortColumn_ == 0)
             continue;
         if (column == Dpi || column == BitDepth || column == ImageSize)
@@ -654,6 +743,10 @@ void DetailsPage::Sort() {
         else if (column <= FileCount && row.values.isFolder && !row.statisticsAsked)
             AskStatistics(row);
         keys[index] = SortValueOf(row.values, column, fileSizes);
+        if (!keys[index].text.empty()) {
+            textKeys.resize(order_.size());
+            textKeys[index] = LogicalSortKey(keys[index].text);
+        }
     }
     // The selection and the focus go with their rows.
     int focused = static_cast<int>(
@@ -673,12 +766,12 @@ void DetailsPage::Sort() {
     const bool byName = sortColumn_ == 0;
     const bool descending = descending_;
     auto names = [this](std::size_t a, std::size_t b) {
-        const RowValues& one = order_[a]->values;
-        const RowValues& other = order_[b]->values;
+        const Row& one = *order_[a];
+        const Row& other = *order_[b];
         // As Explorer orders names: folders first, numbers inside names by value.
-        if (one.isFolder != other.isFolder)
-            return one.isFolder ? -1 : 1;
-        return StrCmpLogicalW(order_[a]->name.c_str(), order_[b]->name.c_str());
+        if (one.values.isFolder != other.values.isFolder)
+            return one.values.isFolder ? -1 : 1;
+        return one.nameKey.compare(other.nameKey);
     };
     std::stable_sort(places.begin(), places.end(), [&](std::size_t a, std::size_t b) {
         if (byName)
@@ -687,7 +780,8 @@ void DetailsPage::Sort() {
         // last either way; rows of equal value by name.
         if (keys[a].has != keys[b].has)
             return keys[a].has;
-        int order = CompareSortValues(keys[a], keys[b]);
+        int order = textKeys.empty() ? CompareSortValues(keys[a], keys[b])
+                                     : textKeys[a].compare(textKeys[b]);
         if (order != 0)
             return (descending ? -order : order) < 0;
         return names(a, b) < 0;
@@ -727,6 +821,31 @@ void DetailsPage::Sort() {
             item.fmt |= descending_ ? HDF_SORTDOWN : HDF_SORTUP;
         SendMessageW(header, HDM_SETITEMW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
     }
+}
+
+bool DetailsPage::NumberOf(int index, int column, double& value) {
+    Row* row = RowAt(index);
+    if (!row || column < 1 || column > 3)
+        return false;
+    ReadRow(*row);
+    const RowValues& values = row->values;
+    double bytes = 0;
+    if (values.isFolder) {
+        if (values.totals != RowValues::Totals::Known)
+            return false;
+        if (column == 2 || column == 3) {
+            value = static_cast<double>(column == 2 ? values.folder.folders : values.folder.files);
+            return true;
+        }
+        bytes = static_cast<double>(values.folder.size);
+    } else {
+        if (column != 1 || !values.sizeRead || Options().dateiGroesse.load() == 0)
+            return false;
+        bytes = static_cast<double>(values.fileSize);
+    }
+    const int unit = CurrentSizeFormat().unit;
+    value = unit == kUnitBytes ? bytes : bytes / (unit == kUnitKilobytes ? 1024.0 : 1048576.0);
+    return true;
 }
 
 std::uint64_t DetailsPage::BytesOf(const Row& row) const {
@@ -803,6 +922,19 @@ void DetailsPage::StopWalks() {
 
 void DetailsPage::OnClosing() {
     StopWalks();
+}
+
+unsigned DetailsPage::AnchorsOf(HWND control, const RECT& place) {
+    switch (GetDlgCtrlID(control)) {
+    case IDC_LIST:
+        return kGrow;
+    case IDC_DETAILS_PATH:
+        return kRightEdge;
+    case IDC_DETAILS_STATE:
+        return kTopBottom | kRightEdge;
+    default:
+        return Page::AnchorsOf(control, place);
+    }
 }
 
 } // namespace rb

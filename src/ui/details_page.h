@@ -44,6 +44,11 @@ public:
     // The text of row `index`, list column `column` (0: the name), as the list shows it.
     std::wstring CellOf(int index, int column);
     int RowCount() const { return static_cast<int>(order_.size()); }
+    // The title of list column `column`.
+    std::wstring TitleOf(int column) const;
+    // The number behind a size or count cell (list columns 1 to 3), sizes in the unit the
+    // page shows; false where the cell is empty or still being counted.
+    bool NumberOf(int index, int column, double& value);
 
     // Folder rows whose walk has been asked for and not yet answered (for tests).
     int PendingWalks() const { return pending_; }
@@ -58,6 +63,7 @@ public:
 
 protected:
     BOOL OnInitDialog() override;
+    unsigned AnchorsOf(HWND control, const RECT& place) override;
     INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
@@ -68,8 +74,11 @@ private:
         DWORD attributes = 0;
         RowValues values;
         bool nameRead = false;
-        std::wstring name; // as the shell shows it
+        std::wstring name;     // as the shell shows it, read when shown
+        std::wstring fileName; // as the file system has it: what the rows sort by
+        std::string nameKey;   // LogicalSortKey of the sort name, once made
         int icon = -1;
+        bool timesAsked = false;
         bool contentTypeRead = false;
         bool statisticsAsked = false;
         bool walkRunning = false; // asked of the worker and not yet answered
@@ -79,9 +88,12 @@ private:
     void ReadName(Row& row);
     int IconOf(Row& item);
     void ReadRow(Row& item);
+    void ReadTimes(Row& item);
+    // The times of every row, from one listing of the folder where it has a path.
+    void ReadAllTimes();
+    const std::wstring& SortName(Row& row);
     void ReadImage(Row& item);
     std::wstring CellText(Row& item, int column);
-    std::wstring TitleOf(int column) const;
     // True when a walk for the row is now under way.
     bool AskStatistics(Row& item);
     void ShowStatistics();
@@ -116,6 +128,7 @@ private:
     std::vector<Row*> order_;                 // as shown
     std::uint64_t totalBytes_ = 0;            // of the rows whose bytes are known
     std::wstring folderName_;
+    std::wstring folderPath_; // of the listed folder, when it has one
     std::wstring resultText_;
 
     // The walks of this filling's folder rows; a new worker for each filling.

@@ -143,9 +143,20 @@ INT_PTR MainDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return FALSE;
     }
     case kScaleChanged:
+        ScaleLayout(dpi_, static_cast<int>(wParam));
         SetScale(static_cast<int>(wParam));
         return TRUE;
+    case WM_SIZE:
+        layout_.Follow();
+        return FALSE;
+    case WM_GETMINMAXINFO:
+        if (smallest_.cx > 0) {
+            auto* limits = reinterpret_cast<MINMAXINFO*>(lParam);
+            limits->ptMinTrackSize = {smallest_.cx, smallest_.cy};
+        }
+        return FALSE;
     case WM_DESTROY:
+        KeepSize();
         // The pages' windows still exist here; they go right after the dialog's.
         for (Page* page : Pages())
             page->OnClosing();
@@ -177,12 +188,16 @@ BOOL MainDialog::OnInitDialog() {
     if (dpi_ != ScreenDpi())
         menuRenderer_.SetScale(dpi_);
     FitBanner();
-    CenterOverOwner();
     for (Page* page : Pages())
         page->Create(window_);
     EmbedPages();
     toolbar_ = toolbarButtons_.Create(window_, ControlRect(window_, IDC_TOOLBAR_PLACE), smallIcon_,
                                       explorerWindow_ != nullptr, dpi_);
+    StartLayout();
+    RestoreSize();
+    CenterOverOwner();
+    if (ReadIntOption(kOptDialogMaximiert, 0) == 1)
+        PostMessageW(window_, WM_SYSCOMMAND, SC_MAXIMIZE, 0); // once the dialog is shown
 
     UINT command = tab >= 0 && tab < 4 ? kPageCommands[tab] : ID_SHOW_COLUMNS;
     SendMessageA(window_, WM_COMMAND, command, 0);
@@ -353,6 +368,9 @@ void MainDialog::ShowPage(Page& page, UINT command, int tabValue) {
         }
     for (UINT button : {UINT(ID_SHOW_COLUMNS), UINT(ID_SHOW_DETAILS), UINT(ID_SHOW_NOTES)})
         SendMessageA(toolbar_, TB_CHECKBUTTON, button, MAKELONG(button == command, 0));
+    // The details page exports its own rows, with or without an Explorer window.
+    SendMessageA(toolbar_, TB_ENABLEBUTTON, ID_EXPORT_LIST,
+                 MAKELONG(explorerWindow_ != nullptr || &page == &detailsPage_, 0));
     WriteIntOption(kOptTabId, tabValue);
     if (&page == &detailsPage_)
         FillDetailsPage();
@@ -419,6 +437,11 @@ void MainDialog::ShowSearchMenu() {
 }
 
 void MainDialog::ExportList() {
+    // In front of the details page, what the page shows; elsewhere Explorer's list.
+    if (detailsPage_.Window() && IsWindowVisible(detailsPage_.Window())) {
+        ExportDetailsPage();
+        return;
+    }
     try {
         // The list view of the desktop and of older Explorers first; else the shell view
         // of a current Explorer window, whose file list is no list view.

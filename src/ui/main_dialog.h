@@ -48,6 +48,12 @@ private:
     BOOL OnInitDialog();
     void OnCommand(UINT command);
 
+    // The growing window (main_dialog_layout.cpp).
+    void StartLayout();
+    void RestoreSize();
+    void KeepSize();
+    void ScaleLayout(int from, int to);
+
     void FitBanner();
     // The dialog's own pictures, icons and list columns for `dpi`.
     void SetScale(int dpi);
@@ -61,6 +67,7 @@ private:
     void ShowInfoMenu();
     void ShowSearchMenu();
     void ExportList();
+    void ExportDetailsPage(); // details_export.cpp
     void OpenSiteLink(const std::string& tail);
     void OpenHelpPage();
 
@@ -80,6 +87,8 @@ private:
     HICON smallIcon_ = nullptr;
     HBITMAP banner_ = nullptr; // the banner stretched to its control, when the scale asks
     int dpi_ = 96;             // of the monitor that shows the dialog
+    ControlLayout layout_;
+    SIZE smallest_ = {};       // the window's size as the template makes it
 };
 
 // The help page written out for browsers that cannot read module resources.

@@ -200,4 +200,9 @@ void NotesPage::Save(bool closing) {
         ReleaseMutex(guard.get());
 }
 
+unsigned NotesPage::AnchorsOf(HWND control, const RECT& place) {
+    // The note grows with the window.
+    return GetDlgCtrlID(control) == IDC_TEXT ? kGrow : Page::AnchorsOf(control, place);
+}
+
 } // namespace rb

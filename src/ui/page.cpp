@@ -24,6 +24,24 @@ void Page::Focus() {
         SendMessageA(GetParent(window_), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(first), TRUE);
 }
 
+void Page::StartLayout() {
+    layout_.Start(window_);
+    for (HWND child = GetWindow(window_, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        RECT place = {};
+        GetWindowRect(child, &place);
+        MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&place), 2);
+        layout_.Add(child, AnchorsOf(child, place));
+    }
+}
+
+unsigned Page::AnchorsOf(HWND control, const RECT& place) {
+    char kind[16] = {};
+    GetClassNameA(control, kind, sizeof kind);
+    const bool groupBox = lstrcmpiA(kind, "Button") == 0 &&
+                          (GetWindowLongPtrA(control, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX;
+    return groupBox && place.left <= 0 && place.top <= 0 ? kGrow : kStay;
+}
+
 INT_PTR Page::OnMessage(UINT message, WPARAM wParam, LPARAM) {
     // The pages' own OK and Cancel buttons are hidden; Enter and Escape do nothing here.
     if (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL))
@@ -44,6 +62,8 @@ INT_PTR CALLBACK Page::Procedure(HWND window, UINT message, WPARAM wParam, LPARA
         return FALSE;
     // Nothing may reach the system's message loop, which is Explorer's.
     try {
+        if (message == WM_SIZE)
+            page->layout_.Follow();
         INT_PTR result = message == WM_INITDIALOG ? page->OnInitDialog()
                                                   : page->OnMessage(message, wParam, lParam);
         if (message == WM_NCDESTROY) {

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "ui/dialog_layout.h"
+
 namespace rb {
 
 class Page {
@@ -24,17 +26,25 @@ public:
     virtual void Focus();
     // What the page sizes in pixels itself, for `dpi` (the dialog moved to another monitor).
     virtual void SetScale(int /*dpi*/) {}
+    // From the page's size and places now, its controls follow its size: the frame grows,
+    // the rest as AnchorsOf says.
+    void StartLayout();
+    ControlLayout& Layout() { return layout_; }
 
 protected:
     // The page's messages after WM_INITDIALOG; what a dialog procedure returns.
     virtual INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
     virtual BOOL OnInitDialog() { return TRUE; }
+    // How a control (at `place` in the page) follows the page's size; by default only the
+    // page's frame grows.
+    virtual unsigned AnchorsOf(HWND control, const RECT& place);
 
 private:
     static INT_PTR CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
     int templateId_;
     HWND window_ = nullptr;
+    ControlLayout layout_;
 };
 
 } // namespace rb

@@ -97,6 +97,22 @@ void WriteLabel(BiffStream& stream, std::uint16_t row, std::uint16_t column,
     stream.WriteBytes(record, 12 + length);
 }
 
+void WriteNumber(BiffStream& stream, std::uint16_t row, std::uint16_t column,
+                 const std::uint8_t (&attributes)[3], double value) {
+    std::uint8_t record[4 + 15];
+    const std::uint16_t words[4] = {0x0003, 15, row, column};
+    for (int i = 0; i < 4; ++i) {
+        record[2 * i] = static_cast<std::uint8_t>(words[i] & 0xFF);
+        record[2 * i + 1] = static_cast<std::uint8_t>(words[i] >> 8);
+    }
+    std::memcpy(record + 8, attributes, 3);
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, &value, sizeof bits);
+    for (int i = 0; i < 8; ++i) // little-endian, whatever the machine
+        record[11 + i] = static_cast<std::uint8_t>(bits >> (8 * i));
+    stream.WriteBytes(record, sizeof record);
+}
+
 void Worksheet::Reserve(std::size_t rows, std::size_t columns) {
     rows_.reserve(rows);
     rowCapacity_ = columns;

@@ -63,6 +63,11 @@ private:
 void WriteLabel(BiffStream& stream, std::uint16_t row, std::uint16_t column,
                 const std::uint8_t (&attributes)[3], const std::string& text);
 
+// One NUMBER record: row, column, the three attribute bytes and the value as an IEEE
+// double.
+void WriteNumber(BiffStream& stream, std::uint16_t row, std::uint16_t column,
+                 const std::uint8_t (&attributes)[3], double value);
+
 class Worksheet {
 public:
     // Grows the grid as needed: every row before `row`, and every cell before `column`
