@@ -696,7 +696,8 @@ void DetailsPage::ShowState() {
             bytes += worker_->RunningBytes();
         }
     }
-    std::wstring counted = AnsiToWide(GroupThousands(files, nullptr)) + L" Dateien, " +
+    std::wstring counted = AnsiToWide(GroupThousands(files, nullptr)) +
+                           (files == 1 ? L" Datei, " : L" Dateien, ") +
                            AnsiToWide(FormatShortSize(bytes));
     std::wstring text;
     if (pending_ > 0) {

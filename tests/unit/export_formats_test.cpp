@@ -129,6 +129,30 @@ TEST(ExportFormats, WorkedExampleAsXls) {
                                     "0A 00 00 00")));
 }
 
+TEST(ExportFormats, CellsThatAreNumbersBecomeNumberRecordsInXls) {
+    // A list whose second column holds numbers, as the details page's sizes and counts.
+    struct Numbers : MemoryListSource {
+        bool GetItemNumber(int item, int column, double& value) override {
+            if (column != 1 || item != 0)
+                return false;
+            value = 1234.5;
+            return true;
+        }
+    } list;
+    list.columns = {{"Name", 100}, {"Gr\xF6\xDF" "e", 100}};
+    list.rows = {{"a", "  1.234,50 MB"}, {"b", ""}};
+    std::string bytes;
+    bool closed = false;
+    BiffStream stream(std::unique_ptr<ByteSink>(new MemorySink(bytes, closed)));
+    WriteXls(list, stream);
+    // NUMBER (3), 15 bytes: row 1, column 1, no attributes, 1234.5 as a little-endian double.
+    EXPECT_NE(Hex(bytes).find(Hex(Unhex("03 00 0F 00 01 00 01 00 00 00 00 00 00 00 00 00 4A 93 40"))),
+              std::string::npos);
+    // The name beside it and the empty cell of the row below stay labels.
+    EXPECT_NE(Hex(bytes).find(Hex(Unhex("04 00 09 00 01 00 00 00 00 00 00 01 61"))), std::string::npos);
+    EXPECT_NE(Hex(bytes).find(Hex(Unhex("04 00 08 00 02 00 01 00 00 00 00 00"))), std::string::npos);
+}
+
 TEST(ExportFormats, NoItemsGiveTheHeaderOnly) {
     MemoryListSource list = Example();
     list.rows.clear();

@@ -84,3 +84,17 @@ TEST(FormatCount, GroupingOnAndOff) {
 
 } // namespace
 } // namespace rb
+
+TEST(FormatShortSize, EachUnitAtItsBoundaries) {
+    struct {
+        std::uint64_t bytes;
+        const char* text;
+    } rows[] = {
+        {0, "0 Bytes"},          {1023, "1.023 Bytes"},       {1024, "1,0 KB"},
+        {1075, "1,0 KB"},        {1076, "1,1 KB"},            {1048524, "1.023,9 KB"},
+        {1048525, "1,0 MB"},     {1288490189, "1,2 GB"},      {1099511627776, "1,0 TB"},
+        {~0ull, "16,0 EB"},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(rb::FormatShortSize(row.bytes), row.text) << row.bytes;
+}

@@ -11,6 +11,7 @@
 #include "support.h"
 #include "thread.h"
 #include "ui/details_page.h"
+#include "ui/ui_scale.h"
 #include "ui/menu_renderer.h"
 #include "ui/search_menu.h"
 #include "web/links.h"
@@ -448,6 +449,87 @@ struct CountedWalks {
 };
 std::atomic<int> CountedWalks::listed{0};
 HANDLE CountedWalks::entered, CountedWalks::release;
+
+// Pixels of the highlight colour along the middle of row `row`'s folder-size cell, as
+// the list draws itself.
+int BarPixels(HWND list, int row) {
+    RECT cell = {};
+    cell.top = 1;
+    cell.left = LVIR_BOUNDS;
+    SendMessageW(list, LVM_GETSUBITEMRECT, row, reinterpret_cast<LPARAM>(&cell));
+    RECT client;
+    GetClientRect(list, &client);
+    HDC screen = GetDC(list);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP picture = CreateCompatibleBitmap(screen, client.right, client.bottom);
+    HGDIOBJ old = SelectObject(memory, picture);
+    SendMessageW(list, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT | PRF_ERASEBKGND);
+    int count = 0;
+    const int y = cell.top + 1; // above the text, which is drawn over the bar
+    for (int x = cell.left; x < cell.right; ++x)
+        count += GetPixel(memory, x, y) == GetSysColor(COLOR_HIGHLIGHT);
+    SelectObject(memory, old);
+    DeleteObject(picture);
+    DeleteDC(memory);
+    ReleaseDC(list, screen);
+    return count;
+}
+
+TEST_F(DetailsPageTest, TheStateLineCountsTheBarShowsEachFoldersShareAndTypingFindsAName) {
+    dir.MakeDir(L"gross");
+    dir.WriteFile(L"gross\\drei.bin", std::string(3000, '3'));
+    dir.MakeDir(L"klein");
+    dir.WriteFile(L"klein\\eins.bin", std::string(1000, '1'));
+    dir.MakeDir(L"kaputt"); // its listing fails: a folder that cannot be read
+    struct Failing {
+        static void Hook(const std::wstring& path) {
+            if (path.find(L"kaputt") != std::wstring::npos)
+                throw std::bad_alloc();
+        }
+    };
+    rb::ListingHook previous = rb::SetListingHook(&Failing::Hook);
+    rb::WriteIntOption("groesse_typ", 2);
+    rb::WriteIntOption("details_spalte", 1);
+    rb::WriteIntOption("details_absteigend", 1);
+    SelectFolder(dir.Path());
+    std::wstring state;
+    std::vector<std::wstring> names, found;
+    std::vector<int> bars;
+    int cellWidth = 0;
+    OpenStandalone([&](HWND dialog) {
+        HWND list = DetailsList(dialog);
+        HWND page = GetParent(list);
+        WaitUntil([&] {
+            wchar_t now[16] = {};
+            GetDlgItemTextW(page, IDC_DETAILS_STATE, now, 16);
+            return std::wstring(now).compare(0, 7, L"Fertig:") == 0;
+        });
+        wchar_t text[200] = {};
+        GetDlgItemTextW(page, IDC_DETAILS_STATE, text, 200);
+        state = text;
+        names = Names(list);
+        for (int row : {0, 1})
+            bars.push_back(BarPixels(list, row));
+        cellWidth = static_cast<int>(SendMessageW(list, LVM_GETCOLUMNWIDTH, 1, 0));
+        // Typing picks the row whose name begins with the letters, case aside.
+        SetFocus(list);
+        for (const wchar_t* c = L"KA"; *c; ++c)
+            SendMessageW(list, WM_CHAR, *c, 1); // repeat count 1, as a real key gives
+        int focused = static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, -1, LVNI_FOCUSED));
+        found.push_back(focused >= 0 ? Cell(list, focused, 0) : L"");
+    });
+    rb::SetListingHook(previous);
+    // Largest first, the folder without numbers last; it is counted as not readable.
+    EXPECT_EQ(names, (std::vector<std::wstring>{L"gross", L"klein", L"kaputt"}));
+    EXPECT_EQ(state, L"Fertig: 2 Dateien, 3,9 KB, 1 Ordner nicht lesbar");
+    // 3000 and 1000 of 4000 bytes: three quarters and a quarter of the cell inside its
+    // margins (2 pixels each side at 100 %).
+    const int inside = cellWidth - 2 * rb::ScaleForDpi(2);
+    ASSERT_EQ(bars.size(), 2u);
+    EXPECT_NEAR(bars[0], inside * 3 / 4, 1);
+    EXPECT_NEAR(bars[1], inside / 4, 1);
+    EXPECT_EQ(found, (std::vector<std::wstring>{L"kaputt"}));
+}
 
 TEST_F(DetailsPageTest, TheDialogAnswersWhileAHugeFolderIsWalkedAndClosingEndsTheWalk) {
     if (UnixFixtures().empty() || !getenv("RB_BIG_TREE"))

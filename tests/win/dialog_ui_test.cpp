@@ -300,9 +300,39 @@ TEST_F(DialogAsSeen, NothingOverlapsNoTextIsCutAndThePicturesGrowWithTheTextScal
     std::vector<std::string> overlaps, cut;
     int imageWidth = 0, imageHeight = 0, buttonHeight = 0;
     RECT toolbarRect = {}, bannerRect = {}, bannerPicture = {};
+    // Each page's growing control (list or note) at the size the dialog opens with and at
+    // twice that size: it grows by what the window grew, exactly.
+    std::vector<int> grownBy, windowGrewBy;
     OpenStandalone([&](HWND dialog) {
+        RECT opened;
+        GetWindowRect(dialog, &opened);
+        RECT client0;
+        GetClientRect(dialog, &client0);
+        std::vector<SIZE> before;
+        for (int twice : {0, 1}) {
+        if (twice) {
+            SetWindowPos(dialog, nullptr, 0, 0, 2 * (opened.right - opened.left),
+                         2 * (opened.bottom - opened.top), SWP_NOMOVE | SWP_NOZORDER);
+            RECT client1;
+            GetClientRect(dialog, &client1);
+            windowGrewBy = {client1.right - client0.right, client1.bottom - client0.bottom};
+        }
+        int page = 0;
         for (UINT command : {ID_SHOW_COLUMNS, ID_SHOW_NOTES, ID_SHOW_DETAILS, ID_SHOW_INFO}) {
             SendMessageA(dialog, WM_COMMAND, command, 0);
+            if (command != ID_SHOW_INFO) {
+                HWND grows = GetDlgItem(VisiblePageWindow(dialog),
+                                        command == ID_SHOW_NOTES ? IDC_TEXT : IDC_LIST);
+                RECT r;
+                GetWindowRect(grows, &r);
+                if (!twice)
+                    before.push_back({r.right - r.left, r.bottom - r.top});
+                else {
+                    grownBy.push_back(r.right - r.left - before[page].cx);
+                    grownBy.push_back(r.bottom - r.top - before[page].cy);
+                }
+                ++page;
+            }
             std::vector<HWND> controls = VisibleControls(dialog);
             for (std::size_t a = 0; a < controls.size(); ++a) {
                 std::string lost = CutText(controls[a]);
@@ -326,6 +356,9 @@ TEST_F(DialogAsSeen, NothingOverlapsNoTextIsCutAndThePicturesGrowWithTheTextScal
                 }
             }
         }
+        }
+        SetWindowPos(dialog, nullptr, 0, 0, opened.right - opened.left, opened.bottom - opened.top,
+                     SWP_NOMOVE | SWP_NOZORDER);
         HWND toolbar = rbtest::MainToolbar(dialog);
         HIMAGELIST images =
             reinterpret_cast<HIMAGELIST>(SendMessageA(toolbar, TB_GETIMAGELIST, 0, 0));
@@ -341,6 +374,10 @@ TEST_F(DialogAsSeen, NothingOverlapsNoTextIsCutAndThePicturesGrowWithTheTextScal
     });
     EXPECT_TRUE(overlaps.empty()) << overlaps.front();
     EXPECT_TRUE(cut.empty()) << cut.front();
+    ASSERT_EQ(windowGrewBy.size(), 2u);
+    EXPECT_GT(windowGrewBy[0], 0);
+    EXPECT_EQ(grownBy, (std::vector<int>{windowGrewBy[0], windowGrewBy[1], windowGrewBy[0],
+                                         windowGrewBy[1], windowGrewBy[0], windowGrewBy[1]}));
     // Toolbar images at the small icon size: 16 at 100 %, 32 at 200 %; the buttons whole.
     EXPECT_EQ(imageWidth, rb::SmallIconSize());
     EXPECT_EQ(imageHeight, rb::SmallIconSize());
