@@ -125,6 +125,39 @@ DWORD WINAPI Drive(void*) {
         if (shot.command == ID_SHOW_COLUMNS)
             SaveWindow(dialog, L"main-dialog");
     }
+    // The details page as a folder-size browser: the dialog grown, sorted by size, the
+    // largest folder opened.
+    SendMessageA(dialog, WM_COMMAND, ID_SHOW_DETAILS, 0);
+    Sleep(1500);
+    RECT grown;
+    GetWindowRect(dialog, &grown);
+    // Larger, but whole on the screen: what lies outside it would be black in the picture.
+    const int wide = (grown.right - grown.left) * 3 / 2, high = (grown.bottom - grown.top) * 4 / 3;
+    const int screenWide = GetSystemMetrics(SM_CXSCREEN), screenHigh = GetSystemMetrics(SM_CYSCREEN);
+    SetWindowPos(dialog, nullptr, 0, 0, wide < screenWide ? wide : screenWide,
+                 high < screenHigh ? high : screenHigh, SWP_NOZORDER);
+    if (HWND list = VisibleList(dialog)) {
+        NMLISTVIEW click = {};
+        click.hdr.hwndFrom = list;
+        click.hdr.idFrom = IDC_LIST;
+        click.hdr.code = LVN_COLUMNCLICK;
+        click.iItem = -1;
+        click.iSubItem = 1;
+        if (rb::ReadIntOption("details_spalte", 0) != 1)
+            SendMessageA(GetParent(list), WM_NOTIFY, IDC_LIST, reinterpret_cast<LPARAM>(&click));
+        Sleep(1500);
+        LVITEMA item = {};
+        item.stateMask = item.state = LVIS_SELECTED | LVIS_FOCUSED;
+        SendMessageA(list, LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&item));
+        SendMessageA(list, WM_KEYDOWN, VK_RETURN, 0);
+        Sleep(2500);
+        SendMessageA(list, LVM_SETITEMSTATE, 2, reinterpret_cast<LPARAM>(&item));
+    }
+    Activate(dialog);
+    Sleep(200);
+    SaveWindow(dialog, L"details-browser");
+    SetWindowPos(dialog, nullptr, 0, 0, grown.right - grown.left, grown.bottom - grown.top,
+                 SWP_NOMOVE | SWP_NOZORDER);
     // The "Info ..." popup, open below its button.
     Activate(dialog);
     PostMessageA(dialog, WM_COMMAND, ID_INFO_MENU, 0);
