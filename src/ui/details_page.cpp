@@ -888,20 +888,19 @@ LRESULT DetailsPage::DrawShare(NMLVCUSTOMDRAW& draw) {
     std::wstring text = CellText(*row, FolderSize);
     RECT textArea = cell;
     textArea.right -= ScaleTo(6, WindowDpi(list_));
-    const int saved = SaveDC(dc);
-    SetBkMode(dc, TRANSPARENT);
-    IntersectClipRect(dc, bar.right, cell.top, cell.right, cell.bottom);
-    SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
-    DrawTextW(dc, text.c_str(), -1, &textArea, DT_RIGHT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
-    RestoreDC(dc, saved);
-    if (bar.right > bar.left) {
-        const int again = SaveDC(dc);
+    // The text in two colours: over the bar and beside it, each clipped to its part.
+    auto textIn = [&](int left, int right, int colour) {
+        if (right <= left)
+            return;
+        const int saved = SaveDC(dc);
         SetBkMode(dc, TRANSPARENT);
-        IntersectClipRect(dc, bar.left, cell.top, bar.right, cell.bottom);
-        SetTextColor(dc, GetSysColor(COLOR_HIGHLIGHTTEXT));
+        IntersectClipRect(dc, left, cell.top, right, cell.bottom);
+        SetTextColor(dc, GetSysColor(colour));
         DrawTextW(dc, text.c_str(), -1, &textArea, DT_RIGHT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
-        RestoreDC(dc, again);
-    }
+        RestoreDC(dc, saved);
+    };
+    textIn(bar.right, cell.right, COLOR_WINDOWTEXT);
+    textIn(bar.left, bar.right, COLOR_HIGHLIGHTTEXT);
     return CDRF_SKIPDEFAULT;
 }
 
