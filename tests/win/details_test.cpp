@@ -3,6 +3,7 @@
 
 #include "columns/option_store.h"
 #include "common/shell_open.h"
+#include "export/export_command.h"
 #include "dialog_driver.h"
 #include "images.h"
 #include "resource_ids.h"
@@ -21,6 +22,8 @@
 #include <tlhelp32.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cstring>
 #include <map>
 #include <new>
 #include <vector>
@@ -529,6 +532,99 @@ TEST_F(DetailsPageTest, TheStateLineCountsTheBarShowsEachFoldersShareAndTypingFi
     EXPECT_NEAR(bars[0], inside * 3 / 4, 1);
     EXPECT_NEAR(bars[1], inside / 4, 1);
     EXPECT_EQ(found, (std::vector<std::wstring>{L"kaputt"}));
+}
+
+// The cells of a BIFF2 file: labels as their text, numbers as "=" and the value.
+std::map<std::pair<int, int>, std::string> XlsCells(const std::string& bytes) {
+    std::map<std::pair<int, int>, std::string> cells;
+    auto word = [&](std::size_t at) {
+        return static_cast<int>(static_cast<unsigned char>(bytes[at]) |
+                                static_cast<unsigned char>(bytes[at + 1]) << 8);
+    };
+    for (std::size_t at = 0; at + 4 <= bytes.size();) {
+        const int id = word(at), length = word(at + 2);
+        const std::size_t data = at + 4;
+        if (data + static_cast<std::size_t>(length) > bytes.size())
+            break;
+        if (id == 0x0004 && length >= 8)
+            cells[{word(data), word(data + 2)}] =
+                bytes.substr(data + 8, static_cast<unsigned char>(bytes[data + 7]));
+        if (id == 0x0003 && length == 15) {
+            double value = 0;
+            std::memcpy(&value, bytes.data() + data + 7, sizeof value);
+            char text[32];
+            snprintf(text, sizeof text, "=%.10g", value);
+            cells[{word(data), word(data + 2)}] = text;
+        }
+        at = data + static_cast<std::size_t>(length);
+    }
+    return cells;
+}
+
+std::atomic<int> shellOpens{0};
+bool CountOpen(HWND, const std::wstring&, int) {
+    ++shellOpens;
+    return true;
+}
+
+TEST_F(DetailsPageTest, ListeExportsThePagesRowsInItsOrderWithSizesAndCountsAsNumberCells) {
+    dir.MakeDir(L"gross");
+    dir.WriteFile(L"gross\\drei.bin", std::string(3000, '3'));
+    dir.MakeDir(L"klein");
+    dir.WriteFile(L"klein\\eins.bin", std::string(1000, '1'));
+    dir.WriteFile(L"c.txt", std::string(10, 'c'));
+    rb::WriteIntOption("groesse_typ", 0); // kilobytes
+    rb::WriteIntOption("datei_groesse", 1);
+    rb::WriteIntOption("details_spalte", 1);
+    rb::WriteIntOption("details_absteigend", 1);
+    rbtest::TempDir out;
+    const std::wstring target = out / L"Seite.xls";
+    shellOpens = 0;
+    rb::ShellOpenFunction previous = rb::SetShellOpenFunction(&CountOpen);
+    SelectFolder(dir.Path());
+    OpenStandalone([&](HWND dialog) {
+        HWND page = GetParent(DetailsList(dialog));
+        WaitUntil([&] {
+            wchar_t now[16] = {};
+            GetDlgItemTextW(page, IDC_DETAILS_STATE, now, 16);
+            return std::wstring(now).compare(0, 7, L"Fertig:") == 0;
+        });
+        // "Liste", the save dialog: type XLS (the fourth), the name, OK.
+        PostMessageW(dialog, WM_COMMAND, ID_EXPORT_LIST, 0);
+        HWND save = rbtest::WaitForWindow("#32770", rb::kExportTitle);
+        if (!save)
+            return;
+        HWND types = GetDlgItem(save, 0x470);
+        SendMessageA(types, CB_SETCURSEL, 3, 0);
+        for (WORD notification : {WORD(CBN_SELCHANGE), WORD(CBN_SELENDOK)})
+            SendMessageA(save, WM_COMMAND, MAKEWPARAM(0x470, notification),
+                         reinterpret_cast<LPARAM>(types));
+        SetDlgItemTextW(save, GetDlgItem(save, 0x47c) ? 0x47c : 0x480, target.c_str());
+        PostMessageA(save, WM_COMMAND, IDOK, 0);
+        WaitUntil([] { return shellOpens > 0; });
+    });
+    rb::SetShellOpenFunction(previous);
+    auto cells = XlsCells(rbtest::ReadBytes(target));
+    // The header holds all thirteen titles; the rows come in the page's order, largest
+    // first, sizes in kilobytes and counts as numbers, the other cells as text.
+    EXPECT_EQ(cells[std::make_pair(0, 0)], "Name");
+    EXPECT_FALSE(cells[std::make_pair(0, 12)].empty());
+    struct Expected {
+        int row;
+        std::vector<std::string> first, ninth; // columns 0 to 3; column 8
+    } rows[] = {
+        {1, {"gross", "=2.9296875", "=0", "=1"}, {"[Ordner]"}},
+        {2, {"klein", "=0.9765625", "=0", "=1"}, {"[Ordner]"}},
+        {3, {"c.txt", "=0.009765625", "", ""}, {"txt"}},
+    };
+    for (const Expected& row : rows) {
+        std::vector<std::string> seen;
+        for (int column = 0; column < 4; ++column)
+            seen.push_back(cells[std::make_pair(row.row, column)]);
+        EXPECT_EQ(seen, row.first) << row.row;
+        EXPECT_EQ(std::vector<std::string>{cells[std::make_pair(row.row, 8)]}, row.ninth);
+    }
+    EXPECT_EQ(shellOpens, 1);
 }
 
 TEST_F(DetailsPageTest, TheDialogAnswersWhileAHugeFolderIsWalkedAndClosingEndsTheWalk) {

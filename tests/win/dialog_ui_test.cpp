@@ -388,6 +388,50 @@ TEST_F(DialogAsSeen, NothingOverlapsNoTextIsCutAndThePicturesGrowWithTheTextScal
     EXPECT_EQ(bannerPicture.bottom, bannerRect.bottom);
 }
 
+TEST_F(DialogAsSeen, TheDialogOpensAgainAtItsLastSizeNeverBelowItsSmallestAndMaximisedIfItWas) {
+    // Each opening checks what the one before left, then leaves its own: wider by 120 and
+    // taller by 60 pixels (width and height apart, so that the two kept values cannot be
+    // swapped unseen), then smaller than the smallest, then maximised.
+    struct Step {
+        int dx, dy;
+        bool maximise;
+    } steps[] = {{120, 60, false}, {-80, -40, false}, {0, 0, true}, {0, 0, false}};
+    const Step* last = &steps[3]; // only looks
+    SIZE smallest = {};
+    std::vector<std::string> seen, expected;
+    for (const Step& step : steps) {
+        OpenStandalone([&](HWND dialog) {
+            RECT r;
+            if (&step == &steps[0]) {
+                GetWindowRect(dialog, &r);
+                smallest = {r.right - r.left, r.bottom - r.top};
+            }
+            // A maximised opening is maximised once the dialog shows.
+            if (&step == &steps[3])
+                rbtest::WaitUntil([&] { return IsZoomed(dialog) != FALSE; });
+            GetWindowRect(dialog, &r);
+            seen.push_back(std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top) +
+                           (IsZoomed(dialog) ? " maximised" : ""));
+            if (&step == last)
+                return;
+            if (step.maximise)
+                SendMessageW(dialog, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+            else
+                SetWindowPos(dialog, nullptr, 0, 0, smallest.cx + step.dx, smallest.cy + step.dy,
+                             SWP_NOMOVE | SWP_NOZORDER);
+        });
+    }
+    auto size = [](LONG cx, LONG cy, bool zoomed) {
+        return std::to_string(cx) + "x" + std::to_string(cy) + (zoomed ? " maximised" : "");
+    };
+    expected = {size(smallest.cx, smallest.cy, false), size(smallest.cx + 120, smallest.cy + 60, false),
+                size(smallest.cx, smallest.cy, false), seen.size() > 3 ? seen[3] : ""};
+    EXPECT_EQ(seen, expected);
+    ASSERT_EQ(seen.size(), 4u);
+    EXPECT_NE(seen[3].find(" maximised"), std::string::npos) << seen[3];
+    EXPECT_EQ(rb::ReadIntOption("dialog_maximiert", -1), 1);
+}
+
 TEST_F(DialogAsSeen, MovedToAMonitorOfAnotherScaleTheIconsAndColumnsFollow) {
     struct Seen {
         int dpi, toolbarImage, nameColumn, lastColumn;
