@@ -118,12 +118,15 @@ int wmain(int argc, wchar_t** argv) {
 
     if (argc > 3) {
         LPITEMIDLIST big = Parse(argv[3]);
-        for (int run = 0; run < 2; ++run) {
+        // The smallest of five runs each, interleaved: the machine's noise only ever adds.
+        double shellBest = 1e9, fillBest = 1e9;
+        int enumerated = 0;
+        for (int run = 0; run < 5; ++run) {
             double start = Now();
             IShellFolder* desktop = nullptr;
             IShellFolder* folder = nullptr;
             IEnumIDList* children = nullptr;
-            int enumerated = 0;
+            enumerated = 0;
             SHGetDesktopFolder(&desktop);
             if (desktop &&
                 SUCCEEDED(desktop->BindToObject(big, nullptr, IID_IShellFolder,
@@ -146,10 +149,12 @@ int wmain(int argc, wchar_t** argv) {
             start = Now();
             page.Fill(big);
             double filled = Now() - start;
-            std::printf("folder of %d entries: the shell's enumeration %7.1f ms; the page's listing "
-                        "%7.1f ms, of it its own work %7.1f ms (target 100)\n",
-                        enumerated, shell * 1e3, filled * 1e3, (filled - shell) * 1e3);
+            shellBest = shell < shellBest ? shell : shellBest;
+            fillBest = filled < fillBest ? filled : fillBest;
         }
+        std::printf("folder of %d entries (best of 5): the shell's enumeration %7.1f ms; the page's "
+                    "listing %7.1f ms, of it its own work %7.1f ms (target 100)\n",
+                    enumerated, shellBest * 1e3, fillBest * 1e3, (fillBest - shellBest) * 1e3);
         const int sortedBy[] = {0, 1, 8, 10, 0};
         const char* kinds[] = {"name", "size", "extension", "time", "name again"};
         for (int k = 0; k < 5; ++k) {

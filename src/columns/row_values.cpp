@@ -93,37 +93,55 @@ int CompareSortValues(const SortValue& a, const SortValue& b) {
     return 0;
 }
 
-std::string LogicalSortKey(const std::wstring& text) {
-    // Digit runs padded to one width, so that their value decides; the system's sort key
-    // of the result, which compares byte by byte as the language compares the texts.
-    constexpr std::size_t kWidth = 20;
-    std::wstring padded;
-    padded.reserve(text.size() + kWidth);
-    for (std::size_t at = 0; at < text.size();) {
-        if (text[at] < L'0' || text[at] > L'9') {
-            padded += text[at++];
+std::wstring LowerForSort(const std::wstring& text) {
+    std::wstring lower(text);
+    if (!lower.empty())
+        CharLowerBuffW(&lower[0], static_cast<DWORD>(lower.size()));
+    return lower;
+}
+
+int CompareLogical(const std::wstring& a, const std::wstring& b) {
+    auto digit = [](wchar_t c) { return c >= L'0' && c <= L'9'; };
+    auto letter = [](wchar_t c) { return c >= L'a' && c <= L'z'; };
+    std::size_t i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        const wchar_t x = a[i], y = b[j];
+        if (digit(x) && digit(y)) {
+            // By value: without leading zeros the longer run is the larger number.
+            std::size_t endA = i, endB = j;
+            while (endA < a.size() && digit(a[endA]))
+                ++endA;
+            while (endB < b.size() && digit(b[endB]))
+                ++endB;
+            while (i + 1 < endA && a[i] == L'0')
+                ++i;
+            while (j + 1 < endB && b[j] == L'0')
+                ++j;
+            if (endA - i != endB - j)
+                return endA - i < endB - j ? -1 : 1;
+            const int order = a.compare(i, endA - i, b, j, endB - j);
+            if (order != 0)
+                return order < 0 ? -1 : 1;
+            i = endA;
+            j = endB;
             continue;
         }
-        std::size_t end = at;
-        while (end < text.size() && text[end] >= L'0' && text[end] <= L'9')
-            ++end;
-        std::size_t first = at;
-        while (first + 1 < end && text[first] == L'0')
-            ++first;
-        if (end - first < kWidth)
-            padded.append(kWidth - (end - first), L'0');
-        padded.append(text, first, end - first);
-        at = end;
+        if (x == y) {
+            ++i;
+            ++j;
+            continue;
+        }
+        if (letter(x) && letter(y))
+            return x < y ? -1 : 1;
+        if ((digit(x) && letter(y)) || (letter(x) && digit(y)))
+            return digit(x) ? -1 : 1; // numbers before letters
+        const int order = CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.c_str() + i,
+                                         static_cast<int>(a.size() - i), b.c_str() + j,
+                                         static_cast<int>(b.size() - j));
+        return order == CSTR_LESS_THAN ? -1 : order == CSTR_GREATER_THAN ? 1 : 0;
     }
-    const int length = static_cast<int>(padded.size());
-    const DWORD flags = LCMAP_SORTKEY | NORM_IGNORECASE;
-    int bytes = LCMapStringW(LOCALE_USER_DEFAULT, flags, padded.c_str(), length, nullptr, 0);
-    if (bytes <= 0)
-        return std::string();
-    std::string key(static_cast<std::size_t>(bytes), '\0');
-    LCMapStringW(LOCALE_USER_DEFAULT, flags, padded.c_str(), length,
-                 reinterpret_cast<LPWSTR>(&key[0]), bytes);
-    return key;
+    const std::size_t restA = a.size() - i, restB = b.size() - j;
+    return restA == restB ? 0 : restA < restB ? -1 : 1;
 }
 
 bool SortsDescendingFirst(unsigned column) {

@@ -354,7 +354,7 @@ bool DetailsPage::OpenFocused() {
 
 void DetailsPage::Open(int index) {
     Row* row = RowAt(index);
-    if (!row || !folder_ || !row->child || !row->full)
+    if (!row || !folder_ || !row->child || !FullOf(*row))
         return;
     LPCITEMIDLIST child = row->child.get();
     SFGAOF attributes = SFGAO_FOLDER | SFGAO_FILESYSTEM | SFGAO_STREAM;
@@ -421,8 +421,8 @@ void DetailsPage::Fill(LPCITEMIDLIST folder) {
             Enumerate(children.get());
     }
     order_.reserve(items_.size());
-    for (const auto& item : items_)
-        order_.push_back(item.get());
+    for (Row& item : items_)
+        order_.push_back(&item);
     // The page keeps the rows; the list asks only for those it shows.
     SendMessageW(list_, LVM_SETITEMCOUNT, static_cast<WPARAM>(order_.size()), 0);
     Sort();
@@ -435,11 +435,8 @@ void DetailsPage::Enumerate(IEnumIDList* children) {
         ULONG fetched = 0;
         if (children->Next(1, &childList, &fetched) != S_OK || !childList)
             break;
-        auto item = std::make_unique<Row>();
-        item->child.reset(childList);
-        item->full.reset(ILCombine(folderIdList_.get(), childList));
-        if (item->full)
-            items_.push_back(std::move(item));
+        items_.emplace_back();
+        items_.back().child.reset(childList);
     }
 }
 
@@ -453,46 +450,79 @@ int DetailsPage::IconOf(Row& item) {
     return item.icon;
 }
 
-void DetailsPage::ReadRow(Row& item) {
-    if (item.read)
-        return;
-    item.read = true;
-    RowValues& values = item.values;
-    // The name the file system has, from the ID list itself: asking the shell for a
-    // display name or a path costs far more, and a folder may hold 100,000 items.
+bool DetailsPage::FindDataOf(const Row& item, WIN32_FIND_DATAW& found) const {
+    // Attributes and size of a file-system item are in its ID list: asking the file system
+    // costs far more, and a folder may hold 100,000 items. (The name there may have lost
+    // what the ANSI code page lacks: it comes from ParsingNameOf.)
+    return folder_ && item.child && !folderPath_.empty() &&
+           SUCCEEDED(SHGetDataFromIDListW(folder_.get(), item.child.get(), SHGDFIL_FINDDATA, &found,
+                                          sizeof found));
+}
+
+std::wstring DetailsPage::ParsingNameOf(const Row& item) const {
+    // The file-system name within the folder, read from the ID list; "::{...}" for items
+    // outside the file system.
     STRRET parsing = {};
     wchar_t name[MAX_PATH] = {};
     if (folder_ && item.child &&
         SUCCEEDED(folder_->GetDisplayNameOf(item.child.get(), SHGDN_INFOLDER | SHGDN_FORPARSING,
                                             &parsing)))
         StrRetToBufW(&parsing, item.child.get(), name, MAX_PATH);
-    item.fileName = name;
-    const bool plain = name[0] && !wcschr(name, L'\\') && !wcschr(name, L':');
-    if (plain && !folderPath_.empty()) {
-        values.path = folderPath_;
-        if (values.path.back() != L'\\')
-            values.path += L'\\';
-        values.path += name;
-    } else { // the desktop's own items and those outside the file system
-        wchar_t path[MAX_PATH + 1] = {};
-        if (item.full && SHGetPathFromIDListW(item.full.get(), path))
-            values.path = path;
-    }
+    return name;
+}
+
+LPCITEMIDLIST DetailsPage::FullOf(Row& item) {
+    if (!item.full && item.child && folderIdList_)
+        item.full.reset(ILCombine(folderIdList_.get(), item.child.get()));
+    return item.full.get();
+}
+
+void DetailsPage::ReadRow(Row& item) {
+    if (item.read)
+        return;
+    item.read = true;
+    RowValues& values = item.values;
+    std::wstring name = ParsingNameOf(item);
+    const bool plain = !name.empty() && name.find_first_of(L"\\:") == std::wstring::npos;
     WIN32_FIND_DATAW found = {};
-    if (!values.path.empty() && folder_ && item.child &&
-        SUCCEEDED(SHGetDataFromIDListW(folder_.get(), item.child.get(), SHGDFIL_FINDDATA, &found,
-                                       sizeof found))) {
+    if (plain && FindDataOf(item, found)) {
+        item.nameLower.swap(name);
+        CharLowerBuffW(&item.nameLower[0], static_cast<DWORD>(item.nameLower.size()));
         item.attributes = found.dwFileAttributes;
         values.fileSize = (static_cast<std::uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
         values.isFolder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         values.sizeRead = true;
         return;
     }
+    // The desktop's own items and those outside the file system ("::{...}") sort by the
+    // name the shell shows.
+    if (name.empty() || name.compare(0, 2, L"::") == 0) {
+        ReadName(item);
+        item.nameLower = LowerForSort(item.name);
+    } else {
+        item.nameLower = LowerForSort(name);
+    }
+    item.pathRead = true;
+    wchar_t path[MAX_PATH + 1] = {};
+    if (FullOf(item) && SHGetPathFromIDListW(item.full.get(), path))
+        values.path = path;
     ReadTimes(item);
 }
 
-void DetailsPage::ReadTimes(Row& item) {
+void DetailsPage::ReadPath(Row& item) {
     ReadRow(item);
+    if (item.pathRead)
+        return;
+    item.pathRead = true;
+    std::wstring& path = item.values.path;
+    path = folderPath_;
+    if (path.back() != L'\\')
+        path += L'\\';
+    path += ParsingNameOf(item);
+}
+
+void DetailsPage::ReadTimes(Row& item) {
+    ReadPath(item);
     RowValues& values = item.values;
     if (values.timesRead || item.timesAsked)
         return;
@@ -514,8 +544,8 @@ void DetailsPage::ReadAllTimes() {
     std::unordered_map<std::wstring, Row*> byName;
     for (Row* row : order_) {
         ReadRow(*row);
-        if (!row->values.timesRead && !row->fileName.empty())
-            byName.emplace(row->fileName, row);
+        if (!row->values.timesRead && !row->timesAsked && !row->nameLower.empty())
+            byName.emplace(row->nameLower, row);
     }
     std::wstring extended = ExtendedPath(folderPath_);
     if (byName.size() > 16 && !extended.empty()) {
@@ -528,14 +558,14 @@ void DetailsPage::ReadAllTimes() {
             find = FindFirstFileW((extended + L"*").c_str(), &data);
         if (find != INVALID_HANDLE_VALUE) {
             do {
-                auto found = byName.find(data.cFileName);
+                auto found = byName.find(LowerForSort(data.cFileName));
                 if (found == byName.end())
                     continue;
-                RowValues& values = found->second->values;
-                values.timesRead = found->second->timesAsked = true;
-                values.written = data.ftLastWriteTime;
-                values.created = data.ftCreationTime;
-                values.accessed = data.ftLastAccessTime;
+                Row& row = *found->second;
+                row.values.timesRead = row.timesAsked = true;
+                row.values.written = data.ftLastWriteTime;
+                row.values.created = data.ftCreationTime;
+                row.values.accessed = data.ftLastAccessTime;
             } while (FindNextFileW(find, &data));
             FindClose(find);
         }
@@ -546,12 +576,7 @@ void DetailsPage::ReadAllTimes() {
 
 const std::wstring& DetailsPage::SortName(Row& row) {
     ReadRow(row);
-    // Items outside the file system ("::{...}") by the name the shell shows.
-    if (row.fileName.empty() || row.fileName.compare(0, 2, L"::") == 0) {
-        ReadName(row);
-        return row.name;
-    }
-    return row.fileName;
+    return row.nameLower;
 }
 
 void DetailsPage::ReadImage(Row& item) {
@@ -564,7 +589,7 @@ void DetailsPage::ReadImage(Row& item) {
 }
 
 std::wstring DetailsPage::CellText(Row& item, int column) {
-    ReadRow(item);
+    ReadPath(item);
     const RowValues& values = item.values;
     const ImageFacts& image = values.image;
     const std::wstring noGdiplus = L"gdiplus.dll ?";
@@ -630,6 +655,7 @@ bool DetailsPage::AskStatistics(Row& item) {
     if (item.statisticsAsked)
         return item.walkRunning;
     item.statisticsAsked = true;
+    ReadPath(item);
     std::wstring extended = ExtendedPath(item.values.path);
     if (extended.empty() || !Window())
         return false;
@@ -656,10 +682,10 @@ void DetailsPage::ShowStatistics() {
     }
     // A worker that broke down answers nothing more: its rows are done, without numbers.
     if (worker_->Failed()) {
-        for (const auto& row : items_)
-            if (row->walkRunning) {
-                row->walkRunning = false;
-                row->values.totals = RowValues::Totals::None;
+        for (Row& row : items_)
+            if (row.walkRunning) {
+                row.walkRunning = false;
+                row.values.totals = RowValues::Totals::None;
             }
         pending_ = 0;
     }
@@ -679,7 +705,7 @@ void DetailsPage::ShowState() {
     for (const Row* row : order_) {
         const RowValues& values = row->values;
         if (!values.isFolder) {
-            files += values.sizeRead && !values.path.empty() ? 1 : 0;
+            files += values.sizeRead ? 1 : 0;
             bytes += values.fileSize;
         } else if (values.totals == RowValues::Totals::Known) {
             files += static_cast<std::uint64_t>(values.folder.files);
@@ -728,16 +754,17 @@ void DetailsPage::Sort() {
     const bool fileSizes = Options().dateiGroesse.load() != 0;
     // Each row's value read once, then the order of the rows by those values.
     std::vector<SortValue> keys(order_.size());
-    std::vector<std::string> textKeys;
+    std::vector<std::wstring> textKeys;
     if (column == ModifiedSeconds || column == CreatedSeconds || column == AccessedSeconds)
         ReadAllTimes();
     for (std::size_t index = 0; index < order_.size(); ++index) {
         Row& row = *order_[index];
-        if (row.nameKey.empty())
-            row.nameKey = LogicalSortKey(SortName(row));
+        ReadRow(row);
         if (sortColumn_ == 0)
             continue;
-        if (column == Dpi || column == BitDepth || column == ImageSize)
+        if (column == FullPath || column == Extension)
+            ReadPath(row);
+        else if (column == Dpi || column == BitDepth || column == ImageSize)
             ReadImage(row);
         else if (column == ContentType)
             CellText(row, ContentType);
@@ -746,7 +773,7 @@ void DetailsPage::Sort() {
         keys[index] = SortValueOf(row.values, column, fileSizes);
         if (!keys[index].text.empty()) {
             textKeys.resize(order_.size());
-            textKeys[index] = LogicalSortKey(keys[index].text);
+            textKeys[index] = LowerForSort(keys[index].text);
         }
     }
     // The selection and the focus go with their rows.
@@ -772,7 +799,7 @@ void DetailsPage::Sort() {
         // As Explorer orders names: folders first, numbers inside names by value.
         if (one.values.isFolder != other.values.isFolder)
             return one.values.isFolder ? -1 : 1;
-        return one.nameKey.compare(other.nameKey);
+        return CompareLogical(one.nameLower, other.nameLower);
     };
     std::stable_sort(places.begin(), places.end(), [&](std::size_t a, std::size_t b) {
         if (byName)
@@ -782,7 +809,7 @@ void DetailsPage::Sort() {
         if (keys[a].has != keys[b].has)
             return keys[a].has;
         int order = textKeys.empty() ? CompareSortValues(keys[a], keys[b])
-                                     : textKeys[a].compare(textKeys[b]);
+                                     : CompareLogical(textKeys[a], textKeys[b]);
         if (order != 0)
             return (descending ? -order : order) < 0;
         return names(a, b) < 0;
@@ -792,10 +819,10 @@ void DetailsPage::Sort() {
         sorted[index] = order_[places[index]];
     order_.swap(sorted);
 
-    LVITEMW clear = {};
-    clear.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-    SendMessageW(list_, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&clear));
     if (!selected.empty() || focusedRow) {
+        LVITEMW clear = {};
+        clear.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+        SendMessageW(list_, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&clear));
         for (std::size_t index = 0; index < order_.size(); ++index) {
             Row* row = order_[index];
             LVITEMW state = {};

@@ -12,6 +12,7 @@
 
 #include <shlobj.h>
 
+#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -69,14 +70,14 @@ protected:
 private:
     struct Row {
         UniqueIdList child; // relative to the listed folder
-        UniqueIdList full;
+        UniqueIdList full;     // made when asked for
         bool read = false; // path, attributes and times below are known
         DWORD attributes = 0;
         RowValues values;
         bool nameRead = false;
         std::wstring name;     // as the shell shows it, read when shown
-        std::wstring fileName; // as the file system has it: what the rows sort by
-        std::string nameKey;   // LogicalSortKey of the sort name, once made
+        std::wstring nameLower; // what the rows sort by: the file-system name, lower-cased
+        bool pathRead = false;
         int icon = -1;
         bool timesAsked = false;
         bool contentTypeRead = false;
@@ -92,6 +93,10 @@ private:
     // The times of every row, from one listing of the folder where it has a path.
     void ReadAllTimes();
     const std::wstring& SortName(Row& row);
+    void ReadPath(Row& item);
+    bool FindDataOf(const Row& item, WIN32_FIND_DATAW& found) const;
+    std::wstring ParsingNameOf(const Row& item) const;
+    LPCITEMIDLIST FullOf(Row& item);
     void ReadImage(Row& item);
     std::wstring CellText(Row& item, int column);
     // True when a walk for the row is now under way.
@@ -124,7 +129,7 @@ private:
     ImageLibrary images_;
     ComPtr<IShellFolder> folder_;
     UniqueIdList folderIdList_;
-    std::vector<std::unique_ptr<Row>> items_; // as enumerated
+    std::deque<Row> items_;                   // as enumerated
     std::vector<Row*> order_;                 // as shown
     std::uint64_t totalBytes_ = 0;            // of the rows whose bytes are known
     std::wstring folderName_;
