@@ -149,6 +149,14 @@ INT_PTR MainDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SIZE:
         layout_.Follow();
         return FALSE;
+    case WM_SHOWWINDOW:
+        // The dialog box shows itself with SW_SHOWNORMAL, which would undo a maximise
+        // made before; this one comes after.
+        if (wParam && maximiseWhenShown_) {
+            maximiseWhenShown_ = false;
+            PostMessageW(window_, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+        }
+        return FALSE;
     case WM_GETMINMAXINFO:
         if (smallest_.cx > 0) {
             auto* limits = reinterpret_cast<MINMAXINFO*>(lParam);
@@ -196,8 +204,7 @@ BOOL MainDialog::OnInitDialog() {
     StartLayout();
     RestoreSize();
     CenterOverOwner();
-    if (ReadIntOption(kOptDialogMaximiert, 0) == 1)
-        PostMessageW(window_, WM_SYSCOMMAND, SC_MAXIMIZE, 0); // once the dialog is shown
+    maximiseWhenShown_ = ReadIntOption(kOptDialogMaximiert, 0) == 1;
 
     UINT command = tab >= 0 && tab < 4 ? kPageCommands[tab] : ID_SHOW_COLUMNS;
     SendMessageA(window_, WM_COMMAND, command, 0);

@@ -89,6 +89,7 @@ private:
     int dpi_ = 96;             // of the monitor that shows the dialog
     ControlLayout layout_;
     SIZE smallest_ = {};       // the window's size as the template makes it
+    bool maximiseWhenShown_ = false; // the dialog was maximised when it last closed
 };
 
 // The help page written out for browsers that cannot read module resources.

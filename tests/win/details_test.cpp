@@ -355,7 +355,7 @@ TEST_F(DetailsPageTest, FoldersOpenInThePageAndBackspaceOrAltUpGoBackWithTheFold
             LVITEMW state = {};
             state.stateMask = state.state = LVIS_FOCUSED | LVIS_SELECTED;
             SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&state));
-            RECT rect = {LVIR_LABEL};
+            RECT rect = {LVIR_LABEL, 0, 0, 0};
             SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&rect));
             LPARAM at = MAKELPARAM(rect.left + 2, (rect.top + rect.bottom) / 2);
             const std::string action = step.action;
@@ -387,8 +387,9 @@ TEST_F(DetailsPageTest, FoldersOpenInThePageAndBackspaceOrAltUpGoBackWithTheFold
     ASSERT_EQ(seen.size(), 5u);
     for (std::size_t i = 0; i < 5; ++i) {
         EXPECT_EQ(seen[i].first, steps[i].path) << i;
-        if (!steps[i].focused.empty())
+        if (!steps[i].focused.empty()) {
             EXPECT_EQ(seen[i].second, steps[i].focused) << i;
+        }
     }
     EXPECT_EQ(openedItems, std::vector<std::wstring>{dir / L"b9.bin"});
 }

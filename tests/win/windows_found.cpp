@@ -101,4 +101,37 @@ void RunDriven(const std::function<void()>& open, const std::function<void()>& d
     finished = true;
 }
 
+namespace {
+
+const std::function<void()>* g_work = nullptr;
+HANDLE g_workDone = nullptr;
+UINT g_runMessage = RegisterWindowMessageA("rbtest.run");
+
+LRESULT CALLBACK RunOnGetMessage(int code, WPARAM removed, LPARAM message) {
+    auto* msg = reinterpret_cast<MSG*>(message);
+    if (code == HC_ACTION && removed == PM_REMOVE && msg->message == g_runMessage && g_work) {
+        (*g_work)();
+        g_work = nullptr;
+        SetEvent(g_workDone);
+    }
+    return CallNextHookEx(nullptr, code, removed, message);
+}
+
+} // namespace
+
+void RunInThreadOf(HWND window, const std::function<void()>& work) {
+    HHOOK hook = SetWindowsHookExW(WH_GETMESSAGE, &RunOnGetMessage, nullptr,
+                                   GetWindowThreadProcessId(window, nullptr));
+    if (!hook)
+        return;
+    g_workDone = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    g_work = &work;
+    PostMessageW(window, g_runMessage, 0, 0);
+    WaitForSingleObject(g_workDone, 60000);
+    UnhookWindowsHookEx(hook);
+    CloseHandle(g_workDone);
+    g_workDone = nullptr;
+    g_work = nullptr;
+}
+
 } // namespace rbtest

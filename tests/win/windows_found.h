@@ -28,4 +28,8 @@ HWND FocusOf(HWND window);
 // `drive` works the window from another thread. What `drive` leaves open is closed.
 void RunDriven(const std::function<void()>& open, const std::function<void()>& drive);
 
+// Runs `work` on the thread of `window` between two of its messages, so that nothing the
+// thread would process while waiting (the display's events under Wine) comes in between.
+void RunInThreadOf(HWND window, const std::function<void()>& work);
+
 } // namespace rbtest
