@@ -12,6 +12,7 @@
 #include "resource_ids.h"
 #include "ui/details_page.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdint>
 #include <cstring>
@@ -119,7 +120,7 @@ int wmain(int argc, wchar_t** argv) {
     if (argc > 3) {
         LPITEMIDLIST big = Parse(argv[3]);
         // The smallest of five runs each, interleaved: the machine's noise only ever adds.
-        double shellBest = 1e9, fillBest = 1e9;
+        double shellBest = 1e9, fillBest = 1e9, timesBest = 1e9;
         int enumerated = 0;
         for (int run = 0; run < 5; ++run) {
             double start = Now();
@@ -149,12 +150,21 @@ int wmain(int argc, wchar_t** argv) {
             start = Now();
             page.Fill(big);
             double filled = Now() - start;
+            // The times read beside it, before the next run: the runs do not overlap.
+            double listed = Now();
+            while (page.TimesPending() && Now() - listed < 60) {
+                Pump();
+                Sleep(1);
+            }
+            timesBest = std::min(timesBest, Now() - listed);
             shellBest = shell < shellBest ? shell : shellBest;
             fillBest = filled < fillBest ? filled : fillBest;
         }
         std::printf("folder of %d entries (best of 5): the shell's enumeration %7.1f ms; the page's "
                     "listing %7.1f ms, of it its own work %7.1f ms (target 100)\n",
                     enumerated, shellBest * 1e3, fillBest * 1e3, (fillBest - shellBest) * 1e3);
+        std::printf("  the rows' times, read on their own thread, there %7.1f ms after the listing\n",
+                    timesBest * 1e3);
         const int sortedBy[] = {0, 1, 8, 10, 0};
         const char* kinds[] = {"name", "size", "extension", "time", "name again"};
         for (int k = 0; k < 5; ++k) {

@@ -69,6 +69,7 @@ DetailsPage::DetailsPage() : Page(IDD_DETAILS_PAGE) {}
 
 DetailsPage::~DetailsPage() {
     StopWalks();
+    StopReader();
 }
 
 void DetailsPage::SetScale(int dpi) {
@@ -170,6 +171,9 @@ INT_PTR DetailsPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     case kStatisticsReady:
         ShowStatistics();
+        return TRUE;
+    case kTimesRead:
+        TakeTimes();
         return TRUE;
     case WM_TIMER:
         if (wParam == kStateTimer)
@@ -407,9 +411,16 @@ void DetailsPage::ShowPath() {
 
 void DetailsPage::Fill(LPCITEMIDLIST folder) {
     StopWalks();
+    StopReader();
     SendMessageW(list_, LVM_SETITEMCOUNT, 0, 0);
     order_.clear();
-    items_.clear(); // the rows' ID lists go with them
+    // The rows' ID lists go with them; many rows go on the times' thread, if one starts.
+    std::shared_ptr<std::deque<Row>> old;
+    if (items_.size() >= kReadTimesBesideFrom) {
+        old = std::make_shared<std::deque<Row>>();
+        old->swap(items_);
+    }
+    items_.clear();
     folder_.reset();
     folderIdList_.reset(folder ? ILClone(folder) : nullptr);
     ShowPath();
@@ -425,7 +436,14 @@ void DetailsPage::Fill(LPCITEMIDLIST folder) {
         order_.push_back(&item);
     // The page keeps the rows; the list asks only for those it shows.
     SendMessageW(list_, LVM_SETITEMCOUNT, static_cast<WPARAM>(order_.size()), 0);
-    Sort();
+    Sort(); // reads every row's name
+    if (items_.size() >= kReadTimesBesideFrom && !folderPath_.empty()) {
+        std::vector<const std::wstring*> names(items_.size());
+        for (std::size_t row = 0; row < items_.size(); ++row)
+            names[row] = &items_[row].nameLower;
+        reader_ = TimesReader::Start(names, ExtendedPath(folderPath_), Window(), kTimesRead,
+                                     std::move(old));
+    }
     ShowState();
 }
 
@@ -438,6 +456,30 @@ void DetailsPage::Enumerate(IEnumIDList* children) {
         items_.emplace_back();
         items_.back().child.reset(childList);
     }
+}
+
+void DetailsPage::TakeTimes() {
+    if (!reader_)
+        return;
+    std::vector<TimesReader::Times> read;
+    if (!reader_->Take(read))
+        return; // a message of the reader before
+    for (const TimesReader::Times& times : read) {
+        if (times.row >= items_.size() || items_[times.row].values.timesRead)
+            continue;
+        RowValues& values = items_[times.row].values;
+        items_[times.row].timesAsked = values.timesRead = true;
+        values.created = times.created;
+        values.accessed = times.accessed;
+        values.written = times.written;
+    }
+    StopReader();
+}
+
+void DetailsPage::StopReader() {
+    if (reader_)
+        reader_->Stop(kStopWaitMilliseconds);
+    reader_.reset();
 }
 
 int DetailsPage::IconOf(Row& item) {
@@ -522,10 +564,10 @@ void DetailsPage::ReadPath(Row& item) {
 }
 
 void DetailsPage::ReadTimes(Row& item) {
-    ReadPath(item);
     RowValues& values = item.values;
     if (values.timesRead || item.timesAsked)
         return;
+    ReadPath(item);
     item.timesAsked = true;
     std::wstring extended = ExtendedPath(values.path);
     WIN32_FILE_ATTRIBUTE_DATA a = {};
@@ -584,6 +626,7 @@ void DetailsPage::ReadImage(Row& item) {
         return;
     // Loading the picture reads the file and may set its last access: the times first.
     ReadTimes(item);
+    ReadPath(item);
     item.values.imageRead = true;
     item.values.image = ReadImageFacts(images_, item.values.path.c_str(), item.attributes);
 }
@@ -762,18 +805,26 @@ void DetailsPage::Sort() {
         ReadRow(row);
         if (sortColumn_ == 0)
             continue;
-        if (column == FullPath || column == Extension)
+        if (column == Extension && !row.pathRead) {
+            // A file-system row's name is its file's: the extension from it, no path needed.
+            keys[index].text = row.values.isFolder ? L"[Ordner]" : ExtensionOfName(row.nameLower);
+            keys[index].has = !keys[index].text.empty();
+        } else if (column == FullPath || column == Extension) {
             ReadPath(row);
+        }
         else if (column == Dpi || column == BitDepth || column == ImageSize)
             ReadImage(row);
         else if (column == ContentType)
             CellText(row, ContentType);
         else if (column <= FileCount && row.values.isFolder && !row.statisticsAsked)
             AskStatistics(row);
-        keys[index] = SortValueOf(row.values, column, fileSizes);
+        if (!(column == Extension && !row.pathRead))
+            keys[index] = SortValueOf(row.values, column, fileSizes);
         if (!keys[index].text.empty()) {
             textKeys.resize(order_.size());
-            textKeys[index] = LowerForSort(keys[index].text);
+            std::wstring& text = textKeys[index];
+            text.swap(keys[index].text);
+            CharLowerBuffW(&text[0], static_cast<DWORD>(text.size()));
         }
     }
     // The selection and the focus go with their rows.
@@ -949,6 +1000,7 @@ void DetailsPage::StopWalks() {
 
 void DetailsPage::OnClosing() {
     StopWalks();
+    StopReader();
 }
 
 unsigned DetailsPage::AnchorsOf(HWND control, const RECT& place) {

@@ -8,6 +8,7 @@
 #include "common/win_handles.h"
 #include "shell/shell_selection.h"
 #include "ui/page.h"
+#include "ui/times_reader.h"
 #include "ui/walk_worker.h"
 
 #include <shlobj.h>
@@ -58,6 +59,12 @@ public:
 
     // Sent to the page when walks have finished.
     static constexpr UINT kStatisticsReady = WM_APP + 1;
+    // Sent to the page when the rows' times have been read beside a large listing.
+    static constexpr UINT kTimesRead = WM_APP + 2;
+    // From this many entries on, the rows' times are read on a thread after the listing.
+    static constexpr std::size_t kReadTimesBesideFrom = 1024;
+    // Whether the times of a large listing are still being read (for tests).
+    bool TimesPending() const { return reader_ != nullptr; }
     // How long closing or refilling waits for a walk to stop; one stuck in a listing is
     // left to end by itself.
     static constexpr DWORD kStopWaitMilliseconds = 200;
@@ -138,6 +145,10 @@ private:
 
     // The walks of this filling's folder rows; a new worker for each filling.
     std::shared_ptr<WalkWorker> worker_;
+    // Reads the times of a large listing; kept until they arrive.
+    std::shared_ptr<TimesReader> reader_;
+    void StopReader();
+    void TakeTimes();
     int pending_ = 0;
     int sortColumn_ = 0; // list column
     bool descending_ = false;

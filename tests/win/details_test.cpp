@@ -678,6 +678,43 @@ TEST_F(DetailsPageTest, TheDialogAnswersWhileAHugeFolderIsWalkedAndClosingEndsTh
     CloseHandle(CountedWalks::release);
 }
 
+TEST_F(DetailsPageTest, TheTimesOfALargeFolderAreReadOnTheirOwnThreadAndLandOnTheirOwnRows) {
+    // Written and accessed times that differ for every file and run against each other
+    // and against the names, past the size from which a thread reads them.
+    const int files = static_cast<int>(rb::DetailsPage::kReadTimesBesideFrom) + 76;
+    auto time = [](int i) {
+        return rbtest::TimeAt(static_cast<WORD>(i % 60), static_cast<WORD>(i % 1000),
+                              static_cast<WORD>(i / 60));
+    };
+    auto text = [](int i) {
+        wchar_t cell[16];
+        wsprintfW(cell, L"%02d.%03d", i % 60, i % 1000);
+        return std::wstring(cell);
+    };
+    std::vector<std::wstring> expected, seen;
+    for (int i = 0; i < files; ++i) {
+        wchar_t name[16];
+        wsprintfW(name, L"z%04d.txt", i);
+        const int accessed = files - 1 - i, written = (i * 7) % files;
+        ASSERT_TRUE(rbtest::SetTimes(dir.WriteFile(name, ""), time(accessed), time(written)));
+        expected.insert(expected.begin(), name + (L" " + text(written)) + L" " + text(accessed));
+    }
+    // Names descending: rows shown in another order than the shell enumerates them.
+    rb::WriteIntOption("details_absteigend", 1);
+    SelectFolder(dir.Path());
+    OpenStandalone([&](HWND dialog) {
+        HWND list = DetailsList(dialog);
+        ASSERT_TRUE(WaitUntil([] { return rb::TimesReader::LiveThreads() == 0; }));
+        // Posted after the times: run once the page has taken them.
+        rbtest::RunInThreadOf(dialog, [&] {
+            for (int row = 0; row < files; ++row)
+                seen.push_back(Cell(list, row, 0) + L" " + Cell(list, row, 10) + L" " +
+                               Cell(list, row, 12));
+        });
+    });
+    EXPECT_EQ(seen, expected);
+}
+
 // Listings of a folder named "held" wait for `release`; those of one named "broken" fail
 // as a walk out of memory does.
 struct HeldWalks {
