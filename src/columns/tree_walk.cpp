@@ -1,5 +1,7 @@
 #include "columns/tree_walk.h"
 
+#include "columns/kept_tree.h"
+
 #include <vector>
 
 namespace rb {
@@ -146,6 +148,9 @@ struct Frame {
     std::vector<std::uint64_t> ids;
     std::size_t nextName = 0;
     std::size_t nextIndex = 0;
+    FolderTotals subtree;        // its own and those of its subfolders walked so far
+    KeptFolder* kept = nullptr;  // its place in the kept tree
+    bool listed = true;
 };
 
 class Collector : public EntrySink {
@@ -214,7 +219,7 @@ void Add(FolderTotals& totals, const FolderTotals& more) {
 
 } // namespace
 
-FolderTotals WalkTree(const std::wstring& root, DirectoryLister& lister) {
+FolderTotals WalkTree(const std::wstring& root, DirectoryLister& lister, KeptTree* keep) {
     FolderTotals totals;
     if (root.empty())
         return totals;
@@ -228,15 +233,31 @@ FolderTotals WalkTree(const std::wstring& root, DirectoryLister& lister) {
     // whose depth the tree would choose.
     std::vector<Frame> stack(1);
     stack.back().pathLength = path.size();
+    if (keep)
+        stack.back().kept = keep->AddFolder(nullptr, L"", 0);
+    // A walk without numbers keeps its root as a folder without a value.
+    auto failed = [keep] {
+        if (keep) {
+            *keep = KeptTree();
+            keep->SetWalked(keep->AddFolder(nullptr, L"", 0), FolderTotals(), false);
+        }
+        return FolderTotals();
+    };
     {
         Collector collector(stack.back());
         if (lister.List(path, collector) != Listing::Whole)
-            return FolderTotals();
+            return failed();
         Add(totals, stack.back().own);
+        stack.back().subtree = stack.back().own;
     }
     while (!stack.empty()) {
         Frame& top = stack.back();
         if (top.nextIndex >= top.ids.size()) {
+            // Its subtree is whole: it counts in its parent's.
+            if (keep)
+                keep->SetWalked(top.kept, top.subtree, top.listed);
+            if (stack.size() > 1)
+                Add(stack[stack.size() - 2].subtree, top.subtree);
             stack.pop_back();
             continue;
         }
@@ -251,23 +272,30 @@ FolderTotals WalkTree(const std::wstring& root, DirectoryLister& lister) {
         path.push_back(L'\\');
         if (!FitsTheSystem(path) || IsOwnAncestor(stack, id, path, lister))
             continue;
+        KeptFolder* kept = keep ? keep->AddFolder(top.kept, name, nameLength) : nullptr;
         stack.emplace_back();
         Frame& child = stack.back();
         child.pathLength = path.size();
         child.id = id;
+        child.kept = kept;
         bool again = false;
         {
             Collector collector(child);
             Listing listing = lister.List(path, collector);
             if (listing == Listing::BrokeOff)
-                return FolderTotals(); // some numbers are missing: none are given
+                return failed(); // some numbers are missing: none are given
             if (listing == Listing::Whole)
                 again = ListedAsAnAncestor(stack, path, lister);
+            child.listed = listing == Listing::Whole;
         }
-        if (again)
+        if (again) {
+            if (keep)
+                keep->DropFolder(kept);
             stack.pop_back();
-        else
+        } else {
             Add(totals, child.own);
+            child.subtree = child.own;
+        }
     }
     totals.whole = true;
     return totals;

@@ -8,6 +8,8 @@
 
 namespace rb {
 
+class KeptTree;
+
 // The system's longest path, terminator included.
 constexpr std::size_t kMaxPathCharacters = 32767;
 
@@ -82,6 +84,8 @@ struct FolderTotals {
 // - a folder whose path would pass the system's limit is counted only.
 // A folder that cannot be listed adds nothing but its count in the parent. A listing that
 // breaks off ends the walk: its numbers are not whole.
-FolderTotals WalkTree(const std::wstring& root, DirectoryLister& lister);
+// With `keep`, every folder listed is kept there with its own numbers, under one root
+// for `root` (a folder that could not be listed as one without a value).
+FolderTotals WalkTree(const std::wstring& root, DirectoryLister& lister, KeptTree* keep = nullptr);
 
 } // namespace rb

@@ -1,0 +1,142 @@
+#include "columns/kept_tree.h"
+#include "fake_lister.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace rb {
+namespace {
+
+const std::wstring kR = L"\\\\?\\C:\\R";
+
+// "size/folders/files" of a kept folder, or "-" where it has no value.
+std::string Shown(const KeptTree& tree, const std::wstring& path) {
+    FolderTotals t;
+    if (!tree.Totals(path, t))
+        return "-";
+    return std::to_string(t.size) + "/" + std::to_string(t.folders) + "/" + std::to_string(t.files);
+}
+
+KeptTree Walked(FakeLister& fs, const std::wstring& root) {
+    KeptTree walked;
+    WalkTree(root, fs, &walked);
+    return walked;
+}
+
+FolderTotals Own(std::uint64_t size, std::int64_t folders, std::int64_t files) {
+    FolderTotals own;
+    own.size = size;
+    own.folders = folders;
+    own.files = files;
+    return own;
+}
+
+// R holds a.txt (1000), sub, a link and a folder that cannot be listed; sub holds b (500)
+// and deep, deep holds c (30). Each listed folder adds 18 for "." and "..".
+class KeptTreeTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fs.Folder(kR + L"\\", 1, {{L"a.txt", 0x20, 1000, 2, 0}, {L"sub", kDir, 0, 3, 0},
+                                 {L"link", kLink, 0, 4, 0x20000000}, {L"bad", kDir, 0, 5, 0}});
+        fs.Folder(kR + L"\\sub\\", 3, {{L"b", 0x20, 500, 6, 0}, {L"deep", kDir, 0, 7, 0}});
+        fs.Folder(kR + L"\\sub\\deep\\", 7, {{L"c", 0x20, 30, 8, 0}});
+    }
+    FakeLister fs;
+    KeptTree tree;
+};
+
+TEST_F(KeptTreeTest, AWalkKeepsEveryLevelWithItsOwnTotals) {
+    tree.Graft(kR, Walked(fs, kR));
+    const struct {
+        std::wstring path;
+        std::string shown;
+    } rows[] = {
+        {kR, "1584/4/3"},           // links and unlistable folders count in their parent
+        {kR + L"\\sub", "566/1/2"}, // b, c and two folders' dots
+        {kR + L"\\SUB\\Deep", "48/0/1"},
+        {kR + L"\\bad", "-"},  // listed, failed: no value
+        {kR + L"\\link", "-"}, // not entered
+        {L"\\\\?\\C:", "-"},   // only a place above
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(Shown(tree, row.path), row.shown) << std::string(row.path.begin(), row.path.end());
+    EXPECT_EQ(tree.Folders(), 5u);
+}
+
+TEST_F(KeptTreeTest, AFolderListedAgainMovesEveryTotalAboveItAndNamesWhatToWalk) {
+    tree.Graft(kR, Walked(fs, kR));
+    fs.Folder(kR + L"\\sub\\neu\\", 9, {{L"n", 0x20, 7, 10, 0}});
+    struct Step {
+        const char* what;
+        std::function<void()> run;
+        std::string r, sub;
+    };
+    std::vector<std::wstring> walks;
+    const Step steps[] = {
+        {"c grows 30 -> 99", [&] { tree.Relisted(kR + L"\\sub\\deep", true, Own(117, 0, 1), {}); },
+         "1653/4/3", "635/1/2"},
+        {"neu comes into sub: counted, its walk awaited",
+         [&] { walks = tree.Relisted(kR + L"\\sub", true, Own(518, 2, 1), {L"deep", L"neu"}).walks; },
+         "1653/5/3", "635/2/2"},
+        {"neu's walk arrives", [&] { tree.Graft(walks.at(0), Walked(fs, walks.at(0))); },
+         "1678/5/4", "660/2/3"},
+        {"deep and neu go", [&] { tree.Relisted(kR + L"\\sub", true, Own(518, 0, 1), {}); },
+         "1536/3/2", "518/0/1"},
+        {"sub cannot be listed", [&] { tree.Relisted(kR + L"\\sub", false, {}, {}); }, "1018/3/1", "-"},
+    };
+    for (const Step& step : steps) {
+        step.run();
+        EXPECT_EQ(Shown(tree, kR) + " " + Shown(tree, kR + L"\\sub"), step.r + " " + step.sub)
+            << step.what;
+    }
+    EXPECT_EQ(walks, std::vector<std::wstring>{kR + L"\\sub\\neu"});
+    EXPECT_EQ(tree.Folders(), 4u); // C:, R, sub, bad
+}
+
+TEST_F(KeptTreeTest, GoingUpListsOnlyTheFoldersNotKnownAndAddsTheKnownOnes) {
+    tree.Graft(kR + L"\\sub\\deep", Walked(fs, kR + L"\\sub\\deep"));
+    fs.listed.clear();
+    std::vector<std::string> seen;
+    auto next = [&](const KeptTree::Next& n) {
+        std::string text;
+        for (const auto& w : n.walks)
+            text += "walk " + std::string(w.begin() + kR.size(), w.end()) + ";";
+        for (const auto& l : n.listings)
+            text += "list " + std::string(l.begin() + kR.size(), l.end()) + ";";
+        seen.push_back(text + " " + Shown(tree, kR) + " " + Shown(tree, kR + L"\\sub"));
+    };
+    next(tree.Resolve(kR + L"\\sub"));
+    next(tree.Relisted(kR + L"\\sub", true, Own(518, 1, 1), {L"deep"}));
+    next(tree.Resolve(kR));
+    next(tree.Relisted(kR, true, Own(1018, 3, 1), {L"sub", L"bad"}));
+    tree.Graft(kR + L"\\bad", Walked(fs, kR + L"\\bad"));
+    next(tree.Resolve(kR));
+    EXPECT_EQ(seen, (std::vector<std::string>{"list \\sub; - -", " - 566/1/2", "list ; - 566/1/2",
+                                              "walk \\bad; - 566/1/2", " 1584/4/3 566/1/2"}));
+    EXPECT_EQ(fs.listed, (std::vector<std::wstring>{kR + L"\\bad\\"})); // by the walk of bad only
+}
+
+TEST_F(KeptTreeTest, ARenameKeepsTheNumbersAndTheLeastRecentlyShownTreesGoFirst) {
+    tree.Graft(kR, Walked(fs, kR));
+    EXPECT_TRUE(tree.Rename(kR + L"\\sub", kR + L"\\Unter"));
+    EXPECT_FALSE(tree.Rename(kR + L"\\Unter\\deep", kR + L"\\tief")); // another parent
+    EXPECT_EQ(Shown(tree, kR + L"\\sub") + " " + Shown(tree, kR + L"\\unter\\deep"), "- 48/0/1");
+    const std::wstring b = L"\\\\?\\C:\\B";
+    fs.Folder(b + L"\\", 11, {{L"x", kDir, 0, 12, 0}});
+    fs.Folder(b + L"\\x\\", 12, {{L"y", kDir, 0, 13, 0}});
+    fs.Folder(b + L"\\x\\y\\", 13, {});
+    tree.Graft(b, Walked(fs, b));
+    tree.Touch(kR);
+    tree.Touch(b);
+    ASSERT_EQ(tree.Folders(), 8u);
+    tree.Trim(8, b); // at the limit: all stay
+    EXPECT_EQ(tree.Folders(), 8u);
+    tree.Trim(7, b); // one past: R, shown longest ago, gives up its subfolders
+    EXPECT_EQ(tree.Folders(), 5u);
+    EXPECT_EQ(Shown(tree, kR) + " " + Shown(tree, kR + L"\\unter") + " " + Shown(tree, b + L"\\x\\y"),
+              "1584/4/3 - 18/0/0");
+}
+
+} // namespace
+} // namespace rb
