@@ -176,12 +176,18 @@ private:
 } // namespace
 
 FolderTotals WalkFolderStoppable(const std::wstring& extendedPath, const std::atomic<bool>& stop,
-                                 WalkProgress* progress) {
+                                 WalkProgress* progress, KeptTree* keep) {
     SystemLister lister(&stop);
     if (!progress)
-        return WalkTree(extendedPath, lister);
+        return WalkTree(extendedPath, lister, keep);
     CountingLister counting(lister, extendedPath, *progress);
-    return WalkTree(extendedPath, counting);
+    return WalkTree(extendedPath, counting, keep);
+}
+
+Listing ListFolderOwn(const std::wstring& extendedPath, const std::atomic<bool>& stop,
+                      FolderTotals& own, std::vector<std::wstring>& subfolders) {
+    SystemLister lister(&stop);
+    return ListOwn(extendedPath, lister, own, subfolders);
 }
 
 ListingHook SetListingHook(ListingHook hook) {

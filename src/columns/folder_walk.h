@@ -24,8 +24,12 @@ struct WalkProgress {
     std::atomic<std::uint64_t> bytes{0};
     std::atomic<std::uint32_t> unreadable{0};
 };
+// With `keep`, every folder listed is kept there (see WalkTree).
 FolderTotals WalkFolderStoppable(const std::wstring& extendedPath, const std::atomic<bool>& stop,
-                                 WalkProgress* progress = nullptr);
+                                 WalkProgress* progress = nullptr, KeptTree* keep = nullptr);
+// One listing of the folder by itself, stoppable as a walk (see ListOwn).
+Listing ListFolderOwn(const std::wstring& extendedPath, const std::atomic<bool>& stop,
+                      FolderTotals& own, std::vector<std::wstring>& subfolders);
 
 // The three numbers of the folder `extendedPath` for the columns; false (no value) when
 // the folder itself cannot be listed or its walk failed (out of memory, say). Explorer

@@ -271,6 +271,30 @@ bool KeptTree::Totals(const std::wstring& path, FolderTotals& totals) const {
     return true;
 }
 
+KeptTree::Value KeptTree::Of(const std::wstring& path, FolderTotals& totals) const {
+    if (Totals(path, totals))
+        return Value::Known;
+    const KeptFolder* folder = Find(path);
+    return folder && folder->Whole() && (folder->flags & KeptFolder::kUnlistable) ? Value::Failed
+                                                                                 : Value::Unknown;
+}
+
+void KeptTree::Forget(const std::wstring& path) {
+    KeptFolder* folder = Find(path);
+    if (!folder)
+        return;
+    const bool wasWhole = folder->Whole();
+    const FolderTotals before = folder->Totals();
+    while (KeptFolder* child = folder->child) {
+        Unlink(child);
+        Free(child);
+    }
+    folder->size = 0;
+    folder->folders = folder->files = folder->pending = 0;
+    folder->flags = 0;
+    Propagate(folder, wasWhole, before);
+}
+
 bool KeptTree::Awaited(const std::wstring& path) const {
     const KeptFolder* folder = Find(path);
     return folder && (folder->flags & KeptFolder::kAwaited);

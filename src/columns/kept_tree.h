@@ -13,6 +13,9 @@ namespace rb {
 
 struct KeptFolder;
 
+// How many folders a tree keeps before it gives up those least recently shown.
+constexpr std::size_t kKeptFoldersLimit = 2000000;
+
 // Folders by their extended path ("\\?\C:\a\b", no trailing "\"), names compared without
 // regard to the case of A to Z. Every folder's numbers are its own listing plus those of
 // its whole subfolders; a folder is whole once its own listing and every subfolder are.
@@ -28,6 +31,13 @@ public:
 
     // The folder's numbers; false unless it is whole and could be listed.
     bool Totals(const std::wstring& path, FolderTotals& totals) const;
+    // Known: `totals` are its numbers. Failed: it could not be listed (no value).
+    // Unknown: not kept, or not whole yet.
+    enum class Value { Known, Failed, Unknown };
+    Value Of(const std::wstring& path, FolderTotals& totals) const;
+    // F5: the folder and everything below it are walked again when asked for; the
+    // folders above it are not whole until then.
+    void Forget(const std::wstring& path);
     // Whether a walk or a listing of it is awaited (a folder that came in since).
     bool Awaited(const std::wstring& path) const;
 

@@ -219,6 +219,25 @@ void Add(FolderTotals& totals, const FolderTotals& more) {
 
 } // namespace
 
+Listing ListOwn(const std::wstring& folder, DirectoryLister& lister, FolderTotals& own,
+                std::vector<std::wstring>& subfolders) {
+    Frame frame;
+    std::wstring path = folder;
+    if (path.empty() || path.back() != L'\\')
+        path.push_back(L'\\');
+    Collector collector(frame);
+    Listing listing = lister.List(path, collector);
+    own = listing == Listing::Whole ? frame.own : FolderTotals();
+    own.whole = listing == Listing::Whole;
+    subfolders.clear();
+    for (std::size_t at = 0; listing == Listing::Whole && at < frame.names.size();) {
+        std::size_t end = frame.names.find(L'\0', at);
+        subfolders.push_back(frame.names.substr(at, end - at));
+        at = end + 1;
+    }
+    return listing;
+}
+
 FolderTotals WalkTree(const std::wstring& root, DirectoryLister& lister, KeptTree* keep) {
     FolderTotals totals;
     if (root.empty())

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace rb {
 
@@ -87,5 +88,10 @@ struct FolderTotals {
 // With `keep`, every folder listed is kept there with its own numbers, under one root
 // for `root` (a folder that could not be listed as one without a value).
 FolderTotals WalkTree(const std::wstring& root, DirectoryLister& lister, KeptTree* keep = nullptr);
+
+// One listing of `folder` by itself: its own numbers as a walk counts them ("." and ".."
+// and files summed, files and folders counted) and the subfolders a walk would enter.
+Listing ListOwn(const std::wstring& folder, DirectoryLister& lister, FolderTotals& own,
+                std::vector<std::wstring>& subfolders);
 
 } // namespace rb

@@ -238,6 +238,7 @@ void DetailsPage::Refresh() {
     UniqueIdList again(ILClone(folderIdList_.get()));
     if (!again)
         return;
+    kept_.Forget(ExtendedPath(folderPath_));
     Fill(again.get());
     for (std::size_t index = 0; !focusedName.empty() && index < order_.size(); ++index)
         if (SortName(*order_[index]) == focusedName) {
@@ -436,6 +437,9 @@ void DetailsPage::Fill(LPCITEMIDLIST folder) {
         order_.push_back(&item);
     // The page keeps the rows; the list asks only for those it shows.
     SendMessageW(list_, LVM_SETITEMCOUNT, static_cast<WPARAM>(order_.size()), 0);
+    // The kept numbers of the folders least recently shown go first, past the limit.
+    kept_.Touch(ExtendedPath(folderPath_));
+    kept_.Trim(kKeptFoldersLimit, ExtendedPath(folderPath_));
     Sort(); // reads every row's name
     if (items_.size() >= kReadTimesBesideFrom && !folderPath_.empty()) {
         std::vector<const std::wstring*> names(items_.size());
@@ -699,39 +703,83 @@ bool DetailsPage::AskStatistics(Row& item) {
         return item.walkRunning;
     item.statisticsAsked = true;
     ReadPath(item);
-    std::wstring extended = ExtendedPath(item.values.path);
-    if (extended.empty() || !Window())
+    if (ExtendedPath(item.values.path).empty() || !Window())
         return false;
-    if (!worker_)
-        worker_ = WalkWorker::Create(Window(), kStatisticsReady);
-    if (!worker_->Ask(reinterpret_cast<LPARAM>(&item), extended))
+    // A folder below one walked before shows its numbers at once.
+    if (TakeKept(item))
+        return false;
+    if (!AskNext(kept_.Resolve(ExtendedPath(item.values.path))))
         return false;
     item.walkRunning = true;
-    if (pending_++ == 0)
-        SetTimer(Window(), kStateTimer, kStateMilliseconds, nullptr);
     return true;
+}
+
+bool DetailsPage::TakeKept(Row& row) {
+    FolderTotals totals;
+    switch (kept_.Of(ExtendedPath(row.values.path), totals)) {
+    case KeptTree::Value::Known:
+        row.values.totals = RowValues::Totals::Known;
+        row.values.folder = totals;
+        return true;
+    case KeptTree::Value::Failed:
+        row.values.totals = RowValues::Totals::None;
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool DetailsPage::AskNext(const KeptTree::Next& next) {
+    if (!worker_)
+        worker_ = WalkWorker::Create(Window(), kStatisticsReady);
+    bool asked = true;
+    auto ask = [&](const std::wstring& path, WalkWorker::Kind kind) {
+        if (!asked_.insert(path).second)
+            return; // asked already: one walk serves every row that waits for it
+        if (!worker_->Ask(0, path, kind)) {
+            asked_.erase(path);
+            asked = false;
+            return;
+        }
+        if (pending_++ == 0)
+            SetTimer(Window(), kStateTimer, kStateMilliseconds, nullptr);
+    };
+    for (const std::wstring& path : next.walks)
+        ask(path, WalkWorker::Kind::Walk);
+    for (const std::wstring& path : next.listings)
+        ask(path, WalkWorker::Kind::Listing);
+    return asked;
 }
 
 void DetailsPage::ShowStatistics() {
     if (!worker_)
         return;
-    for (const WalkWorker::Result& result : worker_->TakeResults()) {
+    for (WalkWorker::Result& result : worker_->TakeResults()) {
         --pending_;
-        // Keys of an earlier filling never come: each filling has its own worker.
-        Row& row = *reinterpret_cast<Row*>(result.key);
-        row.walkRunning = false;
-        row.values.totals = result.ok ? RowValues::Totals::Known : RowValues::Totals::None;
-        row.values.folder = result.totals;
+        asked_.erase(result.path);
+        if (result.kind == WalkWorker::Kind::Listing)
+            AskNext(kept_.Relisted(result.path, result.ok && result.totals.whole, result.totals,
+                                   result.subfolders));
+        else if (result.kept.Folders() > 0)
+            kept_.Graft(result.path, std::move(result.kept));
+        else // broke down: no value
+            kept_.Relisted(result.path, false, FolderTotals(), {});
     }
-    // A worker that broke down answers nothing more: its rows are done, without numbers.
-    if (worker_->Failed()) {
-        for (Row& row : items_)
-            if (row.walkRunning) {
-                row.walkRunning = false;
-                row.values.totals = RowValues::Totals::None;
-            }
+    // Rows whose folders are whole now show their numbers; a worker that broke down
+    // answers nothing more: its rows are done, without numbers.
+    const bool failed = worker_->Failed();
+    for (Row& row : items_) {
+        if (!row.walkRunning)
+            continue;
+        if (TakeKept(row)) {
+            row.walkRunning = false;
+        } else if (failed || pending_ == 0) {
+            row.walkRunning = false;
+            row.values.totals = RowValues::Totals::None;
+        }
+    }
+    if (failed)
         pending_ = 0;
-    }
     InvalidateRect(list_, nullptr, FALSE);
     ShowState();
     // Sorted by a folder number: the rows stayed where they were while the walks ran; now
@@ -994,6 +1042,7 @@ void DetailsPage::StopWalks() {
         worker_->Stop(kStopWaitMilliseconds);
     worker_.reset();
     pending_ = 0;
+    asked_.clear();
     if (Window())
         KillTimer(Window(), kStateTimer);
 }
@@ -1001,6 +1050,7 @@ void DetailsPage::StopWalks() {
 void DetailsPage::OnClosing() {
     StopWalks();
     StopReader();
+    kept_ = KeptTree();
 }
 
 unsigned DetailsPage::AnchorsOf(HWND control, const RECT& place) {

@@ -14,6 +14,7 @@
 #include <shlobj.h>
 
 #include <deque>
+#include <unordered_set>
 #include <memory>
 #include <string>
 #include <vector>
@@ -108,6 +109,11 @@ private:
     std::wstring CellText(Row& item, int column);
     // True when a walk for the row is now under way.
     bool AskStatistics(Row& item);
+    // The row's numbers from the kept tree, when it has them (or knows it failed).
+    bool TakeKept(Row& row);
+    // Asks the worker for the walks and listings the kept tree needs; false when it
+    // could not.
+    bool AskNext(const KeptTree::Next& next);
     void ShowStatistics();
     // The line under the list: what the walks have counted so far, or that they are done.
     void ShowState();
@@ -145,6 +151,9 @@ private:
 
     // The walks of this filling's folder rows; a new worker for each filling.
     std::shared_ptr<WalkWorker> worker_;
+    std::unordered_set<std::wstring> asked_; // paths asked of the worker, not yet answered
+    // The numbers of every folder walked while the dialog is open.
+    KeptTree kept_;
     // Reads the times of a large listing; kept until they arrive.
     std::shared_ptr<TimesReader> reader_;
     void StopReader();

@@ -26,14 +26,14 @@ LONG WalkWorker::LiveThreads() {
     return InterlockedCompareExchange(&liveThreads, 0, 0);
 }
 
-bool WalkWorker::Ask(LPARAM key, const std::wstring& extendedPath) {
+bool WalkWorker::Ask(LPARAM key, const std::wstring& extendedPath, Kind kind) {
     {
         WaitLockGuard lock(lock_);
         if (stopping_ || failed_)
             return false;
         if (!thread_ && !StartThread())
             return false;
-        jobs_.push_back({key, extendedPath});
+        jobs_.push_back({key, extendedPath, kind});
     }
     lock_.WakeAll();
     return true;
@@ -75,7 +75,7 @@ DWORD WINAPI WalkWorker::ThreadMain(void* argument) {
 
 void WalkWorker::Run() {
     for (;;) {
-        Job job;
+        Job job = {};
         {
             WaitLockGuard lock(lock_);
             while (!stopping_ && jobs_.empty())
@@ -85,22 +85,33 @@ void WalkWorker::Run() {
             job = std::move(jobs_.front());
             jobs_.pop_front();
         }
-        // One walk gives all three numbers of the folder.
-        Result result = {job.key, FolderTotals(), false};
+        // One walk gives all three numbers of the folder, and those of every folder below.
+        Result result;
+        result.key = job.key;
+        result.ok = false;
+        result.kind = job.kind;
+        result.path = job.path;
         try {
             progress_.files = 0;
             progress_.bytes = 0;
-            result.totals = WalkFolderStoppable(job.path, stop_, &progress_);
-            result.ok = result.totals.whole;
+            if (job.kind == Kind::Listing) {
+                result.ok = ListFolderOwn(job.path, stop_, result.totals, result.subfolders) !=
+                            Listing::BrokeOff;
+                result.totals.whole = result.ok && result.totals.whole;
+            } else {
+                result.totals = WalkFolderStoppable(job.path, stop_, &progress_, &result.kept);
+                result.ok = result.totals.whole;
+            }
         } catch (...) { // out of memory, or a failure inside a listing: no numbers
             result.ok = false;
+            result.kept = KeptTree();
         }
         HWND notify;
         {
             WaitLockGuard lock(lock_);
             if (stopping_)
                 return;
-            results_.push_back(result);
+            results_.push_back(std::move(result));
             notify = notify_;
             // Counted in the result from now on.
             progress_.files = 0;

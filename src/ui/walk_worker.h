@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "columns/folder_walk.h"
+#include "columns/kept_tree.h"
 #include "common/win_lock.h"
 
 #include <atomic>
@@ -21,10 +22,16 @@ namespace rb {
 // no pointer into the page; results name their rows by an opaque key.
 class WalkWorker : public std::enable_shared_from_this<WalkWorker> {
 public:
+    // A walk keeps every folder it lists; a listing lists the folder by itself.
+    enum class Kind { Walk, Listing };
     struct Result {
         LPARAM key;
-        FolderTotals totals;
+        FolderTotals totals; // of the walk, or the folder's own of the listing
         bool ok; // false: the folder could not be listed or the walk failed
+        Kind kind = Kind::Walk;
+        std::wstring path;
+        KeptTree kept;                      // of the walk
+        std::vector<std::wstring> subfolders; // of the listing
     };
 
     // `message` is posted to `notify` whenever results are ready.
@@ -35,7 +42,7 @@ public:
 
     // Queues a walk; the thread starts with the first. False when no thread can be
     // started, or the worker has stopped or failed.
-    bool Ask(LPARAM key, const std::wstring& extendedPath);
+    bool Ask(LPARAM key, const std::wstring& extendedPath, Kind kind = Kind::Walk);
     std::vector<Result> TakeResults();
     // Whether the worker broke down (out of memory outside a walk): what it was asked
     // and did not answer gets no answer.
@@ -57,6 +64,7 @@ private:
     struct Job {
         LPARAM key;
         std::wstring path;
+        Kind kind;
     };
     struct Start;
 
