@@ -1,6 +1,7 @@
 // The details page and the "I-net ?!" search menu inside the real main dialog.
 #include <gtest/gtest.h>
 
+#include "columns/folder_walk.h"
 #include "columns/option_store.h"
 #include "common/shell_open.h"
 #include "export/export_command.h"
@@ -392,6 +393,67 @@ TEST_F(DetailsPageTest, FoldersOpenInThePageAndBackspaceOrAltUpGoBackWithTheFold
         }
     }
     EXPECT_EQ(openedItems, std::vector<std::wstring>{dir / L"b9.bin"});
+}
+
+TEST_F(DetailsPageTest, AWalkedTreeIsBrowsedWithoutListingAgainAndGoingUpListsOnlyWhatIsNotKnown) {
+    dir.MakeDir(L"a");
+    dir.MakeDir(L"a\\x");
+    dir.MakeDir(L"a\\y");
+    dir.MakeDir(L"a\\y\\z");
+    dir.MakeDir(L"b");
+    dir.WriteFile(L"a\\x\\1", "1");
+    dir.WriteFile(L"a\\y\\z\\2", "2");
+    dir.WriteFile(L"a\\y\\z\\3", "3");
+    dir.WriteFile(L"b\\4", "4");
+    SelectFolder(dir / L"a");
+    const struct {
+        UINT key;          // on the row named `row`; 0: none (the first listing)
+        const wchar_t* row;
+        std::wstring path; // listed after it
+        std::wstring seen; // each folder row's file count, and the folders listed for it
+    } steps[] = {
+        {0, L"", dir / L"a", L"x 1, y 2; 3 listed"},             // x, y and y\z
+        {VK_BACK, L"", dir.Path(), L"a 3, b 1; 2 listed"},       // a by itself, and b
+        {VK_RETURN, L"a", dir / L"a", L"x 1, y 2; 0 listed"},
+        {VK_RETURN, L"y", dir / L"a\\y", L"z 2; 0 listed"},
+        {VK_BACK, L"", dir / L"a", L"x 1, y 2; 0 listed"},
+    };
+    std::vector<std::wstring> seen;
+    OpenStandalone([&](HWND dialog) {
+        HWND list = DetailsList(dialog);
+        HWND page = GetParent(list);
+        for (const auto& step : steps) {
+            const std::uint64_t before = rb::FolderListingCount();
+            if (step.key) {
+                std::vector<std::wstring> names = Names(list);
+                LVITEMW state = {};
+                state.stateMask = state.state = LVIS_FOCUSED | LVIS_SELECTED;
+                SendMessageW(list, LVM_SETITEMSTATE,
+                             std::find(names.begin(), names.end(), step.row) - names.begin(),
+                             reinterpret_cast<LPARAM>(&state));
+                PostMessageW(list, WM_KEYDOWN, step.key, 0);
+            }
+            std::wstring text;
+            WaitUntil([&] {
+                wchar_t path[MAX_PATH] = {};
+                GetDlgItemTextW(page, IDC_DETAILS_PATH, path, MAX_PATH);
+                if (path != step.path)
+                    return false;
+                text.clear();
+                for (const auto& cells : ReadRows(list)) {
+                    if (cells[3] == rb::DetailsPage::kWalkRunningText)
+                        return false;
+                    text += (text.empty() ? L"" : L", ") + cells[0] + L" " +
+                            cells[3].substr(cells[3].find_first_not_of(L' '));
+                }
+                return true;
+            });
+            seen.push_back(text + L"; " + std::to_wstring(rb::FolderListingCount() - before) + L" listed");
+        }
+    });
+    ASSERT_EQ(seen.size(), 5u);
+    for (std::size_t i = 0; i < 5; ++i)
+        EXPECT_EQ(seen[i], steps[i].seen) << i;
 }
 
 TEST_F(DetailsPageTest, F5ListsTheFolderAnewAndCtrlCCopiesTheSelectedRowsWithTheirTitles) {
