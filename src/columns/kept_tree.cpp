@@ -271,6 +271,19 @@ bool KeptTree::Totals(const std::wstring& path, FolderTotals& totals) const {
     return true;
 }
 
+std::wstring KeptTree::Nearest(const std::wstring& path) const {
+    const KeptFolder* folder = nullptr;
+    std::size_t end = 0;
+    for (const Part& part : Split(path)) {
+        const KeptFolder* child = Child(folder, part.first, part.second);
+        if (!child)
+            break;
+        folder = child;
+        end = static_cast<std::size_t>(part.first - path.c_str()) + part.second;
+    }
+    return path.substr(0, end);
+}
+
 KeptTree::Value KeptTree::Of(const std::wstring& path, FolderTotals& totals) const {
     if (Totals(path, totals))
         return Value::Known;

@@ -68,6 +68,8 @@ std::wstring ContentTypeOf(const std::wstring& extension) {
 DetailsPage::DetailsPage() : Page(IDD_DETAILS_PAGE) {}
 
 DetailsPage::~DetailsPage() {
+    if (followId_)
+        SHChangeNotifyDeregister(followId_);
     StopWalks();
     StopReader();
 }
@@ -175,9 +177,14 @@ INT_PTR DetailsPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case kTimesRead:
         TakeTimes();
         return TRUE;
+    case kShellChanged:
+        OnShellChanged(wParam, lParam);
+        return TRUE;
     case WM_TIMER:
         if (wParam == kStateTimer)
             ShowState();
+        else if (wParam == kChangeTimer)
+            TakeChanges();
         return TRUE;
     default:
         return Page::OnMessage(message, wParam, lParam);
@@ -229,7 +236,15 @@ LRESULT CALLBACK DetailsPage::ListKeys(HWND list, UINT message, WPARAM wParam, L
 void DetailsPage::Refresh() {
     if (!folderIdList_)
         return;
-    // The same folder listed and walked anew, the focused row still focused.
+    // The same folder listed and walked anew.
+    kept_.Forget(ExtendedPath(folderPath_));
+    GetLocalTime(&valuesTime_);
+    Refill();
+}
+
+void DetailsPage::Refill() {
+    if (!folderIdList_)
+        return;
     std::wstring focusedName;
     int focused = static_cast<int>(
         SendMessageW(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
@@ -238,7 +253,6 @@ void DetailsPage::Refresh() {
     UniqueIdList again(ILClone(folderIdList_.get()));
     if (!again)
         return;
-    kept_.Forget(ExtendedPath(folderPath_));
     Fill(again.get());
     for (std::size_t index = 0; !focusedName.empty() && index < order_.size(); ++index)
         if (SortName(*order_[index]) == focusedName) {
@@ -440,6 +454,7 @@ void DetailsPage::Fill(LPCITEMIDLIST folder) {
     // The kept numbers of the folders least recently shown go first, past the limit.
     kept_.Touch(ExtendedPath(folderPath_));
     kept_.Trim(kKeptFoldersLimit, ExtendedPath(folderPath_));
+    Follow();
     Sort(); // reads every row's name
     if (items_.size() >= kReadTimesBesideFrom && !folderPath_.empty()) {
         std::vector<const std::wstring*> names(items_.size());
@@ -754,9 +769,16 @@ bool DetailsPage::AskNext(const KeptTree::Next& next) {
 void DetailsPage::ShowStatistics() {
     if (!worker_)
         return;
+    KeptTree::Next again;
     for (WalkWorker::Result& result : worker_->TakeResults()) {
         --pending_;
         asked_.erase(result.path);
+        auto changed = again_.find(result.path);
+        if (changed != again_.end()) {
+            (changed->second == WalkWorker::Kind::Walk ? again.walks : again.listings)
+                .push_back(result.path);
+            again_.erase(changed);
+        }
         if (result.kind == WalkWorker::Kind::Listing)
             AskNext(kept_.Relisted(result.path, result.ok && result.totals.whole, result.totals,
                                    result.subfolders));
@@ -768,7 +790,11 @@ void DetailsPage::ShowStatistics() {
     // Rows whose folders are whole now show their numbers; a worker that broke down
     // answers nothing more: its rows are done, without numbers.
     const bool failed = worker_->Failed();
+    AskNext(again);
     for (Row& row : items_) {
+        // Numbers shown before follow the changes below them.
+        if (!row.walkRunning && row.statisticsAsked && row.values.isFolder)
+            TakeKept(row);
         if (!row.walkRunning)
             continue;
         if (TakeKept(row)) {
@@ -825,6 +851,12 @@ void DetailsPage::ShowState() {
         if (unreadable)
             text += L", " + std::to_wstring(unreadable) + L" Ordner nicht lesbar";
         KillTimer(Window(), kStateTimer);
+    }
+    // Where no changes come (a share), the values say when they were counted.
+    if (!followable_ && !followRoot_.empty()) {
+        wchar_t time[16];
+        wsprintfW(time, L", Stand %02u:%02u", valuesTime_.wHour, valuesTime_.wMinute);
+        text += time;
     }
     SetDlgItemTextW(Window(), IDC_DETAILS_STATE, order_.empty() && !folder_ ? L"" : text.c_str());
 }
@@ -1043,14 +1075,17 @@ void DetailsPage::StopWalks() {
     worker_.reset();
     pending_ = 0;
     asked_.clear();
+    again_.clear();
     if (Window())
         KillTimer(Window(), kStateTimer);
 }
 
 void DetailsPage::OnClosing() {
+    StopFollowing();
     StopWalks();
     StopReader();
     kept_ = KeptTree();
+    followRoot_.clear();
 }
 
 unsigned DetailsPage::AnchorsOf(HWND control, const RECT& place) {

@@ -14,6 +14,8 @@
 #include <shlobj.h>
 
 #include <deque>
+#include <map>
+#include <set>
 #include <unordered_set>
 #include <memory>
 #include <string>
@@ -62,6 +64,10 @@ public:
     static constexpr UINT kStatisticsReady = WM_APP + 1;
     // Sent to the page when the rows' times have been read beside a large listing.
     static constexpr UINT kTimesRead = WM_APP + 2;
+    // The shell's notification of a change below the followed folder.
+    static constexpr UINT kShellChanged = WM_APP + 3;
+    // How long the page gathers changes before it lists the changed folders again.
+    static constexpr UINT kChangeMilliseconds = 200;
     // From this many entries on, the rows' times are read on a thread after the listing.
     static constexpr std::size_t kReadTimesBesideFrom = 1024;
     // Whether the times of a large listing are still being read (for tests).
@@ -136,6 +142,7 @@ private:
     static LRESULT CALLBACK ListKeys(HWND list, UINT message, WPARAM wParam, LPARAM lParam);
 
     static constexpr UINT_PTR kStateTimer = 1;
+    static constexpr UINT_PTR kChangeTimer = 2;
     static constexpr UINT kStateMilliseconds = 250;
 
     HWND list_ = nullptr;
@@ -152,6 +159,21 @@ private:
     // The walks of this filling's folder rows; a new worker for each filling.
     std::shared_ptr<WalkWorker> worker_;
     std::unordered_set<std::wstring> asked_; // paths asked of the worker, not yet answered
+    // Asked again once answered: a change came while they were under way.
+    std::map<std::wstring, WalkWorker::Kind> again_;
+    // Following the disk's changes (details_follow.cpp).
+    void Follow();
+    void StopFollowing();
+    void OnShellChanged(WPARAM wParam, LPARAM lParam);
+    void TakeChanges();
+    // The listed folder listed again, the focused row still focused; numbers kept.
+    void Refill();
+    ULONG followId_ = 0;
+    std::wstring followRoot_; // the highest folder listed, whose tree is followed
+    bool followable_ = true;  // false: the state line says how old the values are
+    SYSTEMTIME valuesTime_ = {};
+    std::set<std::wstring> changed_, rewalk_; // gathered until the change timer
+    std::wstring renamedTo_; // the listed folder's new path after a rename above it
     // The numbers of every folder walked while the dialog is open.
     KeptTree kept_;
     // Reads the times of a large listing; kept until they arrive.
