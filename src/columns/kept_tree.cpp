@@ -281,7 +281,7 @@ std::wstring KeptTree::Nearest(const std::wstring& path) const {
         folder = child;
         end = static_cast<std::size_t>(part.first - path.c_str()) + part.second;
     }
-    return path.substr(0, end);
+    return folder && (folder->flags & KeptFolder::kOwnListed) ? path.substr(0, end) : std::wstring();
 }
 
 KeptTree::Value KeptTree::Of(const std::wstring& path, FolderTotals& totals) const {

@@ -58,7 +58,8 @@ public:
                   const std::vector<std::wstring>& subfolders);
     // A folder renamed within its parent keeps its numbers under the new name.
     bool Rename(const std::wstring& from, const std::wstring& to);
-    // The deepest folder kept at or above `path`; empty when none is.
+    // The deepest folder kept at or above `path`, when its own listing is counted (a
+    // change there moves numbers); empty otherwise.
     std::wstring Nearest(const std::wstring& path) const;
     // What a folder's own listing and its parts would need to become whole.
     Next Resolve(const std::wstring& path) const;

@@ -84,27 +84,42 @@ void DetailsPage::Follow() {
     // Kept numbers no registration follows any more would grow old unseen: they go.
     if (!followRoot_.empty() && !AtOrBelow(followRoot_, shown))
         kept_.Forget(followRoot_);
+    FollowFrom(shown, folderIdList_.get());
+}
+
+void DetailsPage::FollowFrom(const std::wstring& root, LPCITEMIDLIST rootList) {
     StopFollowing();
-    followRoot_ = shown;
+    followRoot_ = root;
     GetLocalTime(&valuesTime_);
-    followable_ = Followable(shown);
-    if (!followable_)
+    followable_ = Followable(root);
+    if (!followable_ || !rootList)
         return;
-    SHChangeNotifyEntry entry = {folderIdList_.get(), TRUE};
-    followId_ = SHChangeNotifyRegister(Window(),
-                                       SHCNRF_ShellLevel | SHCNRF_InterruptLevel | SHCNRF_NewDelivery,
-                                       kFollowedEvents, kShellChanged, 1, &entry);
+    const int sources = SHCNRF_ShellLevel | SHCNRF_InterruptLevel | SHCNRF_NewDelivery;
+    SHChangeNotifyEntry entry = {rootList, TRUE};
+    followId_ = SHChangeNotifyRegister(Window(), sources, kFollowedEvents, kShellChanged, 1, &entry);
     followable_ = followId_ != 0;
+    // The shell tells a folder's listeners what happens below it, not what happens to the
+    // folders above it: those renames and removals come through the drive's root.
+    LPITEMIDLIST drive = nullptr;
+    std::wstring driveRoot = root.substr(4, 2) + L"\\";
+    if (followable_ && SUCCEEDED(SHParseDisplayName(driveRoot.c_str(), nullptr, &drive, 0, nullptr))) {
+        SHChangeNotifyEntry whole = {drive, TRUE};
+        aboveId_ = SHChangeNotifyRegister(Window(), sources, SHCNE_RENAMEFOLDER | SHCNE_RMDIR,
+                                          kAboveChanged, 1, &whole);
+        CoTaskMemFree(drive);
+    }
 }
 
 void DetailsPage::StopFollowing() {
-    if (followId_)
-        SHChangeNotifyDeregister(followId_);
-    followId_ = 0;
+    for (ULONG* id : {&followId_, &aboveId_}) {
+        if (*id)
+            SHChangeNotifyDeregister(*id);
+        *id = 0;
+    }
     KillTimer(Window(), kChangeTimer);
 }
 
-void DetailsPage::OnShellChanged(WPARAM wParam, LPARAM lParam) {
+void DetailsPage::OnShellChanged(WPARAM wParam, LPARAM lParam, bool above) {
     PIDLIST_ABSOLUTE* lists = nullptr;
     LONG event = 0;
     HANDLE lock = SHChangeNotification_Lock(reinterpret_cast<HANDLE>(wParam),
@@ -117,7 +132,21 @@ void DetailsPage::OnShellChanged(WPARAM wParam, LPARAM lParam) {
     if (first.empty() || !followId_)
         return;
     event &= ~SHCNE_INTERRUPT;
-    if (event == SHCNE_UPDATEDIR) {
+    const std::wstring shown = ExtendedPath(folderPath_);
+    if (above || AtOrBelow(followRoot_, first)) {
+        // The followed folder or one above it was renamed, moved or removed: the rest of
+        // the drive is no concern of the page's.
+        if (!above || !AtOrBelow(followRoot_, first))
+            return;
+        if (event == SHCNE_RENAMEFOLDER && !second.empty()) {
+            kept_.Rename(first, second);
+            newRoot_ = second + followRoot_.substr(first.size());
+            if (AtOrBelow(shown, first))
+                renamedTo_ = second + shown.substr(first.size());
+        } else {
+            gone_ = true;
+        }
+    } else if (event == SHCNE_UPDATEDIR) {
         // The shell lost track of what changed in it: its tree is walked again, and the
         // values shown stay until the walk is done.
         rewalk_.insert(first);
@@ -126,7 +155,6 @@ void DetailsPage::OnShellChanged(WPARAM wParam, LPARAM lParam) {
                kept_.Rename(first, second)) {
         // The numbers go with the name; the listing above it changed.
         changed_.insert(ParentOf(first));
-        std::wstring shown = ExtendedPath(folderPath_);
         if (AtOrBelow(shown, first))
             renamedTo_ = second + shown.substr(first.size());
     } else {
@@ -138,19 +166,42 @@ void DetailsPage::OnShellChanged(WPARAM wParam, LPARAM lParam) {
     SetTimer(Window(), kChangeTimer, kChangeMilliseconds, nullptr);
 }
 
+namespace {
+
+LPITEMIDLIST IdListOf(const std::wstring& extended) {
+    std::wstring plain = extended.compare(0, 4, L"\\\\?\\") == 0 ? extended.substr(4) : extended;
+    if (plain.size() == 2)
+        plain += L'\\'; // a drive's root
+    LPITEMIDLIST list = nullptr;
+    return SUCCEEDED(SHParseDisplayName(plain.c_str(), nullptr, &list, 0, nullptr)) ? list : nullptr;
+}
+
+} // namespace
+
 void DetailsPage::TakeChanges() {
     KillTimer(Window(), kChangeTimer);
+    if (!newRoot_.empty()) {
+        // The followed folder has a new name: followed there, its numbers kept.
+        UniqueIdList root(IdListOf(newRoot_));
+        FollowFrom(newRoot_, root.get());
+        newRoot_.clear();
+    }
     if (!renamedTo_.empty()) {
         // The listed folder, or one above it, has a new name: it is listed there.
-        UniqueIdList renamed;
-        std::wstring plain = renamedTo_.compare(0, 4, L"\\\\?\\") == 0 ? renamedTo_.substr(4)
-                                                                       : renamedTo_;
+        UniqueIdList renamed(IdListOf(renamedTo_));
         renamedTo_.clear();
-        LPITEMIDLIST list = nullptr;
-        if (SUCCEEDED(SHParseDisplayName(plain.c_str(), nullptr, &list, 0, nullptr)))
-            renamed.reset(list);
         if (renamed)
             Fill(renamed.get());
+    }
+    if (gone_) {
+        // The listed folder went: the nearest folder above it that is still there.
+        gone_ = false;
+        std::wstring up = ExtendedPath(folderPath_);
+        while (up.size() > 7 && GetFileAttributesW(up.c_str()) == INVALID_FILE_ATTRIBUTES)
+            up = ParentOf(up);
+        if (CompareStringOrdinalFold(up, ExtendedPath(folderPath_)) != 0)
+            if (UniqueIdList there{IdListOf(up)})
+                Fill(there.get());
     }
     std::wstring shown = ExtendedPath(folderPath_);
     if (!shown.empty() && shown.back() == L'\\')
@@ -168,6 +219,10 @@ void DetailsPage::TakeChanges() {
     }
     rewalk_.clear();
     changed_.clear();
+    // Items came or went in the listed folder itself: it is listed anew (its rows'
+    // numbers from the kept tree) before anything is asked, as listing ends the walks.
+    if (listedChanged)
+        Refill();
     for (auto* paths : {&next.walks, &next.listings})
         for (auto at = paths->begin(); at != paths->end();)
             // One under way may have listed before the change: it is asked again after.
@@ -180,12 +235,7 @@ void DetailsPage::TakeChanges() {
             }
     AskNext(next);
     GetLocalTime(&valuesTime_);
-    // Items came or went in the listed folder itself: it is listed anew, its rows'
-    // numbers from the kept tree.
-    if (listedChanged)
-        Refill();
-    else
-        ShowStatistics();
+    ShowStatistics();
 }
 
 } // namespace rb

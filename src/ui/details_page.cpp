@@ -68,8 +68,9 @@ std::wstring ContentTypeOf(const std::wstring& extension) {
 DetailsPage::DetailsPage() : Page(IDD_DETAILS_PAGE) {}
 
 DetailsPage::~DetailsPage() {
-    if (followId_)
-        SHChangeNotifyDeregister(followId_);
+    for (ULONG id : {followId_, aboveId_})
+        if (id)
+            SHChangeNotifyDeregister(id);
     StopWalks();
     StopReader();
 }
@@ -178,7 +179,8 @@ INT_PTR DetailsPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         TakeTimes();
         return TRUE;
     case kShellChanged:
-        OnShellChanged(wParam, lParam);
+    case kAboveChanged:
+        OnShellChanged(wParam, lParam, message == kAboveChanged);
         return TRUE;
     case WM_TIMER:
         if (wParam == kStateTimer)

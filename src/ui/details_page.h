@@ -66,6 +66,8 @@ public:
     static constexpr UINT kTimesRead = WM_APP + 2;
     // The shell's notification of a change below the followed folder.
     static constexpr UINT kShellChanged = WM_APP + 3;
+    // The shell's notification of a folder renamed or removed on the followed drive.
+    static constexpr UINT kAboveChanged = WM_APP + 4;
     // How long the page gathers changes before it lists the changed folders again.
     static constexpr UINT kChangeMilliseconds = 200;
     // From this many entries on, the rows' times are read on a thread after the listing.
@@ -164,16 +166,20 @@ private:
     // Following the disk's changes (details_follow.cpp).
     void Follow();
     void StopFollowing();
-    void OnShellChanged(WPARAM wParam, LPARAM lParam);
+    void FollowFrom(const std::wstring& root, LPCITEMIDLIST rootList);
+    void OnShellChanged(WPARAM wParam, LPARAM lParam, bool above);
     void TakeChanges();
     // The listed folder listed again, the focused row still focused; numbers kept.
     void Refill();
     ULONG followId_ = 0;
+    ULONG aboveId_ = 0;
     std::wstring followRoot_; // the highest folder listed, whose tree is followed
     bool followable_ = true;  // false: the state line says how old the values are
     SYSTEMTIME valuesTime_ = {};
     std::set<std::wstring> changed_, rewalk_; // gathered until the change timer
     std::wstring renamedTo_; // the listed folder's new path after a rename above it
+    std::wstring newRoot_;   // the followed folder's, after a rename of it or above it
+    bool gone_ = false;      // the followed folder or one above it was removed
     // The numbers of every folder walked while the dialog is open.
     KeptTree kept_;
     // Reads the times of a large listing; kept until they arrive.

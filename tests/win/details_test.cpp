@@ -23,6 +23,7 @@
 #include <tlhelp32.h>
 
 #include <algorithm>
+#include <functional>
 #include <atomic>
 #include <cstring>
 #include <map>
@@ -72,6 +73,15 @@ HWND DetailsList(HWND dialog) {
         if (GetDlgItem(child, IDC_LIST) && !GetDlgItem(child, IDC_UNIT))
             return GetDlgItem(child, IDC_LIST);
     return nullptr;
+}
+
+// The digits of a number cell, without its spaces and thousands' points.
+std::wstring Digits(const std::wstring& cell) {
+    std::wstring digits;
+    for (wchar_t c : cell)
+        if (c >= L'0' && c <= L'9')
+            digits += c;
+    return digits;
 }
 
 bool WalkRunsOrUnasked(const std::wstring& cell) {
@@ -456,6 +466,104 @@ TEST_F(DetailsPageTest, AWalkedTreeIsBrowsedWithoutListingAgainAndGoingUpListsOn
     ASSERT_EQ(seen.size(), 5u);
     for (std::size_t i = 0; i < 5; ++i)
         EXPECT_EQ(seen[i], steps[i].seen) << i;
+}
+
+// What the shell tells its listeners after a change (under Wine, programs that change
+// files do not make it tell them).
+void Notify(LONG event, const std::wstring& path, const std::wstring& to = L"") {
+    SHChangeNotify(event, SHCNF_PATHW | SHCNF_FLUSH, path.c_str(), to.empty() ? nullptr : to.c_str());
+}
+
+TEST_F(DetailsPageTest, ChangesAtDepthFiveShowInTheTotalsAboveWithOnlyTheChangedFoldersListedAgain) {
+    const std::wstring d4 = L"top\\d1\\d2\\d3\\d4", d5 = d4 + L"\\d5";
+    dir.MakeDir(L"top");
+    for (const wchar_t* d : {L"top\\d1", L"top\\d1\\d2", L"top\\d1\\d2\\d3", d4.c_str(), d5.c_str()})
+        dir.MakeDir(d);
+    dir.WriteFile(d5 + L"\\alt", std::string(1000, 'a'));
+    rb::WriteIntOption("groesse_typ", 2); // bytes
+    SelectFolder(dir.Path());
+    const struct {
+        const char* what;
+        std::function<void()> change;
+        std::wstring top;  // the row's size, folders and files after it
+        std::uint64_t listed;
+    } steps[] = {
+        {"nothing yet", [] {}, L"1000 5 1", 6},
+        {"a file comes", [&] { Notify(SHCNE_CREATE, dir.WriteFile(d5 + L"\\neu", std::string(100, 'n'))); },
+         L"1100 5 2", 1},
+        {"it grows", [&] { Notify(SHCNE_UPDATEITEM, dir.WriteFile(d5 + L"\\neu", std::string(5000, 'n'))); },
+         L"6000 5 2", 1},
+        {"it goes", [&] { DeleteFileW((dir / (d5 + L"\\neu")).c_str()); Notify(SHCNE_DELETE, dir / (d5 + L"\\neu")); },
+         L"1000 5 1", 1},
+        {"d5 moves out of top", [&] {
+             MoveFileW((dir / d5).c_str(), (dir / L"raus").c_str());
+             Notify(SHCNE_RENAMEFOLDER, dir / d5, dir / L"raus");
+         }, L"0 4 0", 2}, // d4, and the walk of raus
+        {"and back in", [&] {
+             MoveFileW((dir / L"raus").c_str(), (dir / d5).c_str());
+             Notify(SHCNE_RENAMEFOLDER, dir / L"raus", dir / d5);
+         }, L"1000 5 1", 2},
+        {"the shell lost track below d1", [&] {
+             dir.WriteFile(L"top\\d1\\d2\\x", std::string(7, 'x'));
+             Notify(SHCNE_UPDATEDIR, dir / L"top\\d1");
+         }, L"1007 5 2", 5}, // d1 and the four below walked again
+    };
+    std::vector<std::wstring> seen;
+    std::uint64_t before = rb::FolderListingCount();
+    OpenStandalone([&](HWND dialog) {
+        HWND list = DetailsList(dialog);
+        HWND page = GetParent(list);
+        for (const auto& step : steps) {
+            step.change();
+            std::wstring top;
+            WaitUntil([&] {
+                wchar_t state[256] = {};
+                GetDlgItemTextW(page, IDC_DETAILS_STATE, state, 256);
+                top.clear();
+                for (const auto& cells : ReadRows(list))
+                    if (cells[0] == L"top")
+                        for (int column : {1, 2, 3})
+                            top += (column > 1 ? L" " : L"") + Digits(cells[column]);
+                return rb::FolderListingCount() - before >= step.listed && top == step.top &&
+                       std::wstring(state).compare(0, 7, L"Fertig:") == 0;
+            }, 20000);
+            const std::uint64_t now = rb::FolderListingCount();
+            seen.push_back(top + L"; " + std::to_wstring(now - before) + L" listed");
+            before = now;
+        }
+    });
+    ASSERT_EQ(seen.size(), std::size(steps));
+    for (std::size_t i = 0; i < std::size(steps); ++i)
+        EXPECT_EQ(seen[i], steps[i].top + L"; " + std::to_wstring(steps[i].listed) + L" listed")
+            << steps[i].what;
+}
+
+TEST_F(DetailsPageTest, TheShownFoldersParentRenamedShowsItUnderItsNewPathWithItsNumbersKept) {
+    dir.MakeDir(L"top");
+    dir.MakeDir(L"top\\d1");
+    dir.MakeDir(L"top\\d1\\d2");
+    dir.WriteFile(L"top\\d1\\d2\\f", "f");
+    SelectFolder(dir / L"top\\d1");
+    std::wstring path, cells;
+    std::uint64_t listed = 0;
+    OpenStandalone([&](HWND dialog) {
+        HWND list = DetailsList(dialog);
+        HWND page = GetParent(list);
+        WaitUntil([&] { return Cell(list, 0, 3) == L" 1"; });
+        const std::uint64_t before = rb::FolderListingCount();
+        ASSERT_TRUE(MoveFileW((dir / L"top").c_str(), (dir / L"oben").c_str()));
+        Notify(SHCNE_RENAMEFOLDER, dir / L"top", dir / L"oben");
+        WaitUntil([&] {
+            wchar_t text[MAX_PATH] = {};
+            GetDlgItemTextW(page, IDC_DETAILS_PATH, text, MAX_PATH);
+            return (path = text) == dir / L"oben\\d1";
+        }, 20000);
+        cells = Cell(list, 0, 0) + L" " + Cell(list, 0, 3);
+        listed = rb::FolderListingCount() - before;
+    });
+    EXPECT_EQ(path, dir / L"oben\\d1");
+    EXPECT_EQ(cells, L"d2  1");
+    EXPECT_EQ(listed, 0u);
 }
 
 TEST_F(DetailsPageTest, F5ListsTheFolderAnewAndCtrlCCopiesTheSelectedRowsWithTheirTitles) {
