@@ -7,6 +7,7 @@
 #include "export/export_command.h"
 #include "dialog_driver.h"
 #include "images.h"
+#include "process_counts.h"
 #include "resource_ids.h"
 #include "shell/shell_selection.h"
 #include "shell_objects.h"
@@ -564,6 +565,41 @@ TEST_F(DetailsPageTest, TheShownFoldersParentRenamedShowsItUnderItsNewPathWithIt
     EXPECT_EQ(path, dir / L"oben\\d1");
     EXPECT_EQ(cells, L"d2  1");
     EXPECT_EQ(listed, 0u);
+}
+
+TEST_F(DetailsPageTest, FiveHundredPagesThatFollowedChangesLeaveNoThreadHandleOrMemoryBehind) {
+    dir.MakeDir(L"a");
+    dir.MakeDir(L"a\\b");
+    dir.WriteFile(L"a\\b\\f", "f");
+    rb::UniqueIdList folder(rbtest::Parse(dir.Path()));
+    // One page window (its picture library starts once); each round lists, walks,
+    // follows and closes as the dialog does.
+    rb::DetailsPage page;
+    ASSERT_TRUE(page.Create(nullptr));
+    auto cycle = [&](int times) {
+        for (int i = 0; i < times; ++i) {
+            page.Fill(folder.get());
+            page.CellOf(0, 3); // a walk starts
+            // A change below, followed while the walk may still run.
+            Notify(SHCNE_CREATE, dir / L"a\\b\\f");
+            MSG message;
+            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+                DispatchMessageW(&message);
+            page.OnClosing();
+        }
+        WaitUntil([] { return rb::WalkWorker::LiveThreads() == 0; });
+    };
+    cycle(20);
+    const int threads = ThreadsOfThisProcess(), handles = rbtest::OpenHandleCount();
+    const int blocks = rbtest::ProcessHeapBlocks();
+    const std::size_t bytes = rbtest::CommittedPrivateBytes();
+    cycle(500);
+    // The system ends a thread a moment after the thread says so.
+    EXPECT_TRUE(WaitUntil([&] { return ThreadsOfThisProcess() == threads; })) << ThreadsOfThisProcess();
+    EXPECT_TRUE(WaitUntil([&] { return rbtest::OpenHandleCount() == handles; })) << rbtest::OpenHandleCount();
+    EXPECT_LE(rbtest::ProcessHeapBlocks(), blocks + 50);
+    EXPECT_LE(rbtest::CommittedPrivateBytes(), bytes + 256 * 1024);
+    DestroyWindow(page.Window());
 }
 
 TEST_F(DetailsPageTest, F5ListsTheFolderAnewAndCtrlCCopiesTheSelectedRowsWithTheirTitles) {
