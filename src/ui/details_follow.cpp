@@ -99,12 +99,14 @@ void DetailsPage::FollowFrom(const std::wstring& root, LPCITEMIDLIST rootList) {
     followId_ = SHChangeNotifyRegister(Window(), sources, kFollowedEvents, kShellChanged, 1, &entry);
     followable_ = followId_ != 0;
     // The shell tells a folder's listeners what happens below it, not what happens to the
-    // folders above it: those renames and removals come through the drive's root.
+    // folders above it: those renames and removals come through the drive's root (as the
+    // shell makes them: watching a whole drive for every program would cost Explorer).
     LPITEMIDLIST drive = nullptr;
     std::wstring driveRoot = root.substr(4, 2) + L"\\";
     if (followable_ && SUCCEEDED(SHParseDisplayName(driveRoot.c_str(), nullptr, &drive, 0, nullptr))) {
         SHChangeNotifyEntry whole = {drive, TRUE};
-        aboveId_ = SHChangeNotifyRegister(Window(), sources, SHCNE_RENAMEFOLDER | SHCNE_RMDIR,
+        aboveId_ = SHChangeNotifyRegister(Window(), SHCNRF_ShellLevel | SHCNRF_NewDelivery,
+                                          SHCNE_RENAMEFOLDER | SHCNE_RMDIR,
                                           kAboveChanged, 1, &whole);
         CoTaskMemFree(drive);
     }
@@ -162,8 +164,10 @@ void DetailsPage::OnShellChanged(WPARAM wParam, LPARAM lParam, bool above) {
         if (!second.empty())
             changed_.insert(ParentOf(second));
     }
-    // A moment for the changes that come together (a copy of many files).
-    SetTimer(Window(), kChangeTimer, kChangeMilliseconds, nullptr);
+    // A moment for the changes that come together (a copy of many files); a large folder,
+    // listed anew when its own items change, is listed at most about once a second.
+    SetTimer(Window(), kChangeTimer,
+             items_.size() >= kLargeFolder ? 5 * kChangeMilliseconds : kChangeMilliseconds, nullptr);
 }
 
 namespace {

@@ -789,6 +789,7 @@ void DetailsPage::ShowStatistics() {
         else // broke down: no value
             kept_.Relisted(result.path, false, FolderTotals(), {});
     }
+    kept_.Trim(kKeptFoldersLimit, ExtendedPath(folderPath_));
     // Rows whose folders are whole now show their numbers; a worker that broke down
     // answers nothing more: its rows are done, without numbers.
     const bool failed = worker_->Failed();

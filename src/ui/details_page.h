@@ -68,8 +68,10 @@ public:
     static constexpr UINT kShellChanged = WM_APP + 3;
     // The shell's notification of a folder renamed or removed on the followed drive.
     static constexpr UINT kAboveChanged = WM_APP + 4;
-    // How long the page gathers changes before it lists the changed folders again.
+    // How long the page gathers changes before it lists the changed folders again (five
+    // times as long in a folder of kLargeFolder items or more).
     static constexpr UINT kChangeMilliseconds = 200;
+    static constexpr std::size_t kLargeFolder = 10000;
     // From this many entries on, the rows' times are read on a thread after the listing.
     static constexpr std::size_t kReadTimesBesideFrom = 1024;
     // Whether the times of a large listing are still being read (for tests).

@@ -557,9 +557,9 @@ TEST_F(DetailsPageTest, TheShownFoldersParentRenamedShowsItUnderItsNewPathWithIt
         WaitUntil([&] {
             wchar_t text[MAX_PATH] = {};
             GetDlgItemTextW(page, IDC_DETAILS_PATH, text, MAX_PATH);
-            return (path = text) == dir / L"oben\\d1";
+            cells = Cell(list, 0, 0) + L" " + Cell(list, 0, 3);
+            return (path = text) == dir / L"oben\\d1" && cells == L"d2  1";
         }, 20000);
-        cells = Cell(list, 0, 0) + L" " + Cell(list, 0, 3);
         listed = rb::FolderListingCount() - before;
     });
     EXPECT_EQ(path, dir / L"oben\\d1");
