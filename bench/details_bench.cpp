@@ -11,6 +11,7 @@
 
 #include "resource_ids.h"
 #include "columns/folder_walk.h"
+#include "process_counts.h"
 #include "columns/kept_tree.h"
 #include "ui/details_page.h"
 
@@ -72,22 +73,6 @@ LPITEMIDLIST Parse(const std::wstring& path) {
     LPITEMIDLIST list = nullptr;
     SHParseDisplayName(path.c_str(), nullptr, &list, 0, nullptr);
     return list;
-}
-
-// Committed private memory of the process (Wine's counters leave heap growth out).
-std::size_t CommittedPrivateBytes() {
-    std::size_t total = 0;
-    MEMORY_BASIC_INFORMATION region;
-    const char* at = nullptr;
-    while (VirtualQuery(at, &region, sizeof region)) {
-        if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE)
-            total += region.RegionSize;
-        const char* next = static_cast<const char*>(region.BaseAddress) + region.RegionSize;
-        if (next <= at)
-            break;
-        at = next;
-    }
-    return total;
 }
 
 // The row of `name` in the list, or -1.
@@ -291,7 +276,7 @@ int wmain(int argc, wchar_t** argv) {
     // Bytes of a kept folder beside its name: a million folders kept, the process's
     // committed bytes before and after, less the names' own.
     {
-        const std::size_t before = CommittedPrivateBytes();
+        const std::size_t before = rbtest::CommittedPrivateBytes();
         rb::KeptTree kept;
         const int count = 1000000;
         rb::KeptFolder* root = kept.AddFolder(nullptr, L"root", 4);
@@ -304,7 +289,7 @@ int wmain(int argc, wchar_t** argv) {
                 kept.AddFolder(parent, folderName, 7);
             }
         }
-        const double perFolder = static_cast<double>(CommittedPrivateBytes() - before) / count;
+        const double perFolder = static_cast<double>(rbtest::CommittedPrivateBytes() - before) / count;
         const double name = 8 * sizeof(wchar_t); // seven characters and the end
         std::printf("kept folders: %zu bytes each beside the name by their layout; measured %.1f "
                     "bytes each with the allocator's, %.1f beside the name (target about 64)\n",
