@@ -526,11 +526,17 @@ std::wstring DetailsPage::ParsingNameOf(const Row& item) const {
     // The file-system name within the folder, read from the ID list; "::{...}" for items
     // outside the file system.
     STRRET parsing = {};
+    if (!folder_ || !item.child ||
+        FAILED(folder_->GetDisplayNameOf(item.child.get(), SHGDN_INFOLDER | SHGDN_FORPARSING,
+                                         &parsing)))
+        return std::wstring();
+    if (parsing.uType == STRRET_WSTR) { // the usual answer: taken as it is
+        std::wstring name(parsing.pOleStr ? parsing.pOleStr : L"");
+        CoTaskMemFree(parsing.pOleStr);
+        return name;
+    }
     wchar_t name[MAX_PATH] = {};
-    if (folder_ && item.child &&
-        SUCCEEDED(folder_->GetDisplayNameOf(item.child.get(), SHGDN_INFOLDER | SHGDN_FORPARSING,
-                                            &parsing)))
-        StrRetToBufW(&parsing, item.child.get(), name, MAX_PATH);
+    StrRetToBufW(&parsing, item.child.get(), name, MAX_PATH);
     return name;
 }
 
@@ -550,7 +556,15 @@ void DetailsPage::ReadRow(Row& item) {
     WIN32_FIND_DATAW found = {};
     if (plain && FindDataOf(item, found)) {
         item.nameLower.swap(name);
-        CharLowerBuffW(&item.nameLower[0], static_cast<DWORD>(item.nameLower.size()));
+        // Most names are plain ASCII: lower-cased here, the rest by the system.
+        bool plainAscii = true;
+        for (wchar_t& c : item.nameLower) {
+            if (c >= L'A' && c <= L'Z')
+                c = static_cast<wchar_t>(c - L'A' + L'a');
+            plainAscii = plainAscii && c < 0x80;
+        }
+        if (!plainAscii)
+            CharLowerBuffW(&item.nameLower[0], static_cast<DWORD>(item.nameLower.size()));
         item.attributes = found.dwFileAttributes;
         values.fileSize = (static_cast<std::uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
         values.isFolder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
