@@ -427,6 +427,14 @@ void DetailsPage::ShowPath() {
 }
 
 void DetailsPage::Fill(LPCITEMIDLIST folder) {
+    // The walks of the rows shown before end; what changes asked for (listings of changed
+    // folders, walks of folders that came in) is asked again of the new worker.
+    KeptTree::Next changes;
+    for (const auto& asked : asked_)
+        if (asked.second == WalkWorker::Kind::Listing)
+            changes.listings.push_back(asked.first);
+        else if (kept_.Awaited(asked.first))
+            changes.walks.push_back(asked.first);
     StopWalks();
     StopReader();
     SendMessageW(list_, LVM_SETITEMCOUNT, 0, 0);
@@ -457,6 +465,7 @@ void DetailsPage::Fill(LPCITEMIDLIST folder) {
     kept_.Touch(ExtendedPath(folderPath_));
     kept_.Trim(kKeptFoldersLimit, ExtendedPath(folderPath_));
     Follow();
+    AskNext(changes);
     Sort(); // reads every row's name
     if (items_.size() >= kReadTimesBesideFrom && !folderPath_.empty()) {
         std::vector<const std::wstring*> names(items_.size());
@@ -761,11 +770,13 @@ bool DetailsPage::TakeKept(Row& row) {
 }
 
 bool DetailsPage::AskNext(const KeptTree::Next& next) {
+    if (next.walks.empty() && next.listings.empty())
+        return true;
     if (!worker_)
         worker_ = WalkWorker::Create(Window(), kStatisticsReady);
     bool asked = true;
     auto ask = [&](const std::wstring& path, WalkWorker::Kind kind) {
-        if (!asked_.insert(path).second)
+        if (!asked_.emplace(path, kind).second)
             return; // asked already: one walk serves every row that waits for it
         if (!worker_->Ask(0, path, kind)) {
             asked_.erase(path);

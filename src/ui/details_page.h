@@ -16,6 +16,7 @@
 #include <deque>
 #include <map>
 #include <set>
+#include <unordered_map>
 #include <unordered_set>
 #include <memory>
 #include <string>
@@ -162,7 +163,8 @@ private:
 
     // The walks of this filling's folder rows; a new worker for each filling.
     std::shared_ptr<WalkWorker> worker_;
-    std::unordered_set<std::wstring> asked_; // paths asked of the worker, not yet answered
+    // Paths asked of the worker, not yet answered.
+    std::unordered_map<std::wstring, WalkWorker::Kind> asked_;
     // Asked again once answered: a change came while they were under way.
     std::map<std::wstring, WalkWorker::Kind> again_;
     // Following the disk's changes (details_follow.cpp).
