@@ -315,21 +315,17 @@ bool KeptTree::Awaited(const std::wstring& path) const {
 
 void KeptTree::Graft(const std::wstring& path, KeptTree&& walked) {
     KeptFolder* root = walked.roots_;
-    if (!root || root->next)
-        return;
-    walked.roots_ = nullptr;
-    count_ += walked.count_;
-    walked.count_ = 0;
-
     std::vector<Part> parts = Split(path);
-    if (parts.empty()) {
-        Free(root);
+    if (!root || root->next || parts.empty())
         return;
-    }
+    // What can fail to allocate first: until then the walked tree keeps its folders.
     KeptFolder* old = FindOrMake(path);
     KeptFolder* parent = old->parent;
     // The walked root takes the old folder's name and place.
     KeptFolder* named = Make(parts.back().first, parts.back().second);
+    walked.roots_ = nullptr;
+    count_ += walked.count_;
+    walked.count_ = 0;
     const std::uint16_t length = named->length;
     std::memcpy(named, root, offsetof(KeptFolder, name));
     named->length = length;

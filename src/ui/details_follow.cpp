@@ -239,7 +239,7 @@ void DetailsPage::TakeChanges() {
             }
     AskNext(next);
     GetLocalTime(&valuesTime_);
-    ShowStatistics();
+    ShowStatistics(true);
 }
 
 } // namespace rb

@@ -793,12 +793,24 @@ bool DetailsPage::AskNext(const KeptTree::Next& next) {
     return asked;
 }
 
-void DetailsPage::ShowStatistics() {
+void DetailsPage::ShowStatistics(bool changed) {
     if (!worker_)
         return;
     KeptTree::Next again;
+    // The rows to look at again: those whose own walk answered, unless something else
+    // moved numbers (a listing, a walk below a row), which may touch any row. A folder of
+    // thousands of subfolders is not gone through for each walk that ends.
+    std::wstring listed = ExtendedPath(folderPath_);
+    if (!listed.empty() && listed.back() == L'\\')
+        listed.pop_back();
+    std::unordered_set<std::wstring> answered;
     for (WalkWorker::Result& result : worker_->TakeResults()) {
         --pending_;
+        const std::size_t slash = result.path.find_last_of(L'\\');
+        if (result.kind == WalkWorker::Kind::Listing || slash == std::wstring::npos ||
+            result.path.compare(0, slash, listed) != 0 || slash != listed.size())
+            changed = true;
+        answered.insert(result.path);
         asked_.erase(result.path);
         auto changed = again_.find(result.path);
         if (changed != again_.end()) {
@@ -820,12 +832,15 @@ void DetailsPage::ShowStatistics() {
     const bool failed = worker_->Failed();
     AskNext(again);
     for (Row& row : items_) {
-        // Numbers shown before follow the changes below them.
-        if (!row.walkRunning && row.statisticsAsked && row.values.isFolder)
-            TakeKept(row);
-        if (!row.walkRunning)
+        if (!row.statisticsAsked || !row.values.isFolder)
             continue;
-        if (TakeKept(row)) {
+        // Numbers shown before follow the changes below them.
+        if (!row.walkRunning) {
+            if (changed)
+                TakeKept(row);
+            continue;
+        }
+        if ((changed || answered.count(ExtendedPath(row.values.path))) && TakeKept(row)) {
             row.walkRunning = false;
         } else if (failed || pending_ == 0) {
             row.walkRunning = false;

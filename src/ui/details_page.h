@@ -125,7 +125,8 @@ private:
     // Asks the worker for the walks and listings the kept tree needs; false when it
     // could not.
     bool AskNext(const KeptTree::Next& next);
-    void ShowStatistics();
+    // `changed`: changes came, and every row's numbers are looked at again.
+    void ShowStatistics(bool changed = false);
     // The line under the list: what the walks have counted so far, or that they are done.
     void ShowState();
     void StopWalks();
