@@ -5,7 +5,7 @@ import os
 import re
 import sys
 
-RANKS = {"common": 0, "com": 1, "columns": 2, "web": 2, "shell": 2, "export": 3, "ui": 4,
+RANKS = {"common": 0, "com": 1, "columns": 2, "web": 2, "shell": 2, "export": 3, "browse": 3, "ui": 4,
          "module": 5}
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([a-z0-9_]+)/')
 

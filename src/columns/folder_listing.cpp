@@ -33,7 +33,13 @@ DirectoryEntry FromFindData(const WIN32_FIND_DATAW& data) {
     return entry;
 }
 
-bool Identify(const std::wstring& path, BY_HANDLE_FILE_INFORMATION& info) {
+// The folder is not there (as against there and refused).
+bool Missing(DWORD error) {
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+           error == ERROR_INVALID_NAME || error == ERROR_BAD_NETPATH;
+}
+
+bool IdentifyFolder(const std::wstring& path, BY_HANDLE_FILE_INFORMATION& info) {
     UniqueFile file(CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                 nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     return file && GetFileInformationByHandle(file.get(), &info) &&
@@ -55,7 +61,7 @@ Listing SystemLister::List(const std::wstring& path, EntrySink& sink) {
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!folder)
-        return Listing::NotListable;
+        return Missing(GetLastError()) ? Listing::Gone : Listing::NotListable;
     if (buffer_.empty())
         buffer_.resize(kBufferBytes / sizeof(LONGLONG));
     for (bool first = true;; first = false) {
@@ -95,11 +101,18 @@ Listing SystemLister::List(const std::wstring& path, EntrySink& sink) {
 
 bool SystemLister::SameFolder(const std::wstring& a, const std::wstring& b) {
     BY_HANDLE_FILE_INFORMATION first, second;
-    if (!Identify(a, first) || !Identify(b, second))
+    if (!IdentifyFolder(a, first) || !IdentifyFolder(b, second))
         return false; // cannot tell: taken as two folders
     return first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
            first.nFileIndexHigh == second.nFileIndexHigh &&
            first.nFileIndexLow == second.nFileIndexLow;
+}
+
+std::uint64_t SystemLister::Identify(const std::wstring& path) {
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!IdentifyFolder(path, info))
+        return 0;
+    return (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
 }
 
 Listing SystemLister::ListByFind(const std::wstring& path, EntrySink& sink) {
@@ -119,8 +132,9 @@ Listing SystemLister::ListByFind(const std::wstring& path, EntrySink& sink) {
     if (!find) {
         // An empty drive's root has not even "." and "..": no file matches.
         DWORD error = GetLastError();
-        return error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES ? Listing::Whole
-                                                                             : Listing::NotListable;
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES)
+            return Listing::Whole;
+        return Missing(error) ? Listing::Gone : Listing::NotListable;
     }
     unsigned sinceCheck = 0;
     do {
@@ -166,6 +180,9 @@ public:
     bool SameFolder(const std::wstring& a, const std::wstring& b) override {
         return lister_.SameFolder(a, b);
     }
+    std::uint64_t Identify(const std::wstring& path) override {
+        return lister_.Identify(path);
+    }
 
 private:
     DirectoryLister& lister_;
@@ -176,12 +193,12 @@ private:
 } // namespace
 
 FolderTotals WalkFolderStoppable(const std::wstring& extendedPath, const std::atomic<bool>& stop,
-                                 WalkProgress* progress, KeptTree* keep) {
+                                 WalkProgress* progress, WalkSink* keep, WalkOutcome* outcome) {
     SystemLister lister(&stop);
     if (!progress)
-        return WalkTree(extendedPath, lister, keep);
+        return WalkTree(extendedPath, lister, keep, outcome);
     CountingLister counting(lister, extendedPath, *progress);
-    return WalkTree(extendedPath, counting, keep);
+    return WalkTree(extendedPath, counting, keep, outcome);
 }
 
 Listing ListFolderOwn(const std::wstring& extendedPath, const std::atomic<bool>& stop,

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdint>
 #include <vector>
 
 namespace rb {
@@ -25,6 +26,8 @@ public:
     // The same volume and the same file index, both known; false when either folder
     // cannot be identified (a share that refuses the query) or has no index (0).
     bool SameFolder(const std::wstring& a, const std::wstring& b) override;
+    // The file index of the folder, where the file system gives one.
+    std::uint64_t Identify(const std::wstring& path) override;
 
 private:
     static constexpr DWORD kBufferBytes = 64 * 1024;

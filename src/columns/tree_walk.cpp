@@ -1,7 +1,5 @@
 #include "columns/tree_walk.h"
 
-#include "columns/kept_tree.h"
-
 #include <vector>
 
 namespace rb {
@@ -149,7 +147,7 @@ struct Frame {
     std::size_t nextName = 0;
     std::size_t nextIndex = 0;
     FolderTotals subtree;        // its own and those of its subfolders walked so far
-    KeptFolder* kept = nullptr;  // its place in the kept tree
+    WalkSink::Handle kept = 0;   // its place in the kept tree
     bool listed = true;
 };
 
@@ -187,10 +185,38 @@ bool FitsTheSystem(const std::wstring& folderPath) {
     return folderPath.size() + 2 <= kMaxPathCharacters;
 }
 
-bool IsOwnAncestor(const std::vector<Frame>& stack, std::uint64_t id, const std::wstring& path,
-                   DirectoryLister& lister) {
+// A folder above the walk's root, with its path's length (its trailing "\" included).
+struct Outer {
+    std::size_t pathLength;
+    std::uint64_t id;
+};
+
+// The folders above `path` (ending in "\") up to the drive's or share's root, by the ids
+// the lister gives them; those without one are left out.
+std::vector<Outer> OuterFolders(const std::wstring& path, DirectoryLister& lister) {
+    std::vector<Outer> outer;
+    std::size_t at = 4; // "\\?\"
+    if (path.compare(0, 8, L"\\\\?\\UNC\\") == 0) {
+        at = path.find(L'\\', 8);
+        at = at == std::wstring::npos ? at : path.find(L'\\', at + 1);
+    } else {
+        at = path.find(L'\\', at);
+    }
+    for (; at != std::wstring::npos && at + 1 < path.size(); at = path.find(L'\\', at + 1)) {
+        const std::uint64_t id = lister.Identify(path.substr(0, at + 1));
+        if (IsKnownId(id))
+            outer.push_back({at + 1, id});
+    }
+    return outer;
+}
+
+bool IsOwnAncestor(const std::vector<Outer>& outer, const std::vector<Frame>& stack,
+                   std::uint64_t id, const std::wstring& path, DirectoryLister& lister) {
     if (!IsKnownId(id))
         return false;
+    for (const Outer& above : outer)
+        if (above.id == id && lister.SameFolder(path.substr(0, above.pathLength), path))
+            return true;
     for (const Frame& frame : stack)
         if (frame.id == id && lister.SameFolder(path.substr(0, frame.pathLength), path))
             return true;
@@ -221,25 +247,39 @@ void Add(FolderTotals& totals, const FolderTotals& more) {
 
 Listing ListOwn(const std::wstring& folder, DirectoryLister& lister, FolderTotals& own,
                 std::vector<std::wstring>& subfolders) {
-    Frame frame;
+    std::vector<Frame> stack(1);
+    Frame& frame = stack.back();
     std::wstring path = folder;
     if (path.empty() || path.back() != L'\\')
         path.push_back(L'\\');
+    frame.pathLength = path.size();
     Collector collector(frame);
     Listing listing = lister.List(path, collector);
     own = listing == Listing::Whole ? frame.own : FolderTotals();
     own.whole = listing == Listing::Whole;
     subfolders.clear();
-    for (std::size_t at = 0; listing == Listing::Whole && at < frame.names.size();) {
+    if (listing != Listing::Whole)
+        return listing;
+    // A subfolder that is the folder itself or one above it is counted, not entered.
+    const std::vector<Outer> outer = frame.ids.empty() ? std::vector<Outer>() : OuterFolders(path, lister);
+    std::size_t index = 0;
+    for (std::size_t at = 0; at < frame.names.size(); ++index) {
         std::size_t end = frame.names.find(L'\0', at);
-        subfolders.push_back(frame.names.substr(at, end - at));
+        std::wstring name = frame.names.substr(at, end - at);
         at = end + 1;
+        if (!IsOwnAncestor(outer, stack, frame.ids[index], path + name + L'\\', lister))
+            subfolders.push_back(std::move(name));
     }
     return listing;
 }
 
-FolderTotals WalkTree(const std::wstring& root, DirectoryLister& lister, KeptTree* keep) {
+FolderTotals WalkTree(const std::wstring& root, DirectoryLister& lister, WalkSink* keep,
+                      WalkOutcome* outcome) {
     FolderTotals totals;
+    WalkOutcome ignored;
+    WalkOutcome& result = outcome ? *outcome : ignored;
+    result = WalkOutcome();
+    Listing& how = result.listing;
     if (root.empty())
         return totals;
     std::wstring path = root;
@@ -253,28 +293,28 @@ FolderTotals WalkTree(const std::wstring& root, DirectoryLister& lister, KeptTre
     std::vector<Frame> stack(1);
     stack.back().pathLength = path.size();
     if (keep)
-        stack.back().kept = keep->AddFolder(nullptr, L"", 0);
-    // A walk without numbers keeps its root as a folder without a value.
-    auto failed = [keep] {
-        if (keep) {
-            *keep = KeptTree();
-            keep->SetWalked(keep->AddFolder(nullptr, L"", 0), FolderTotals(), false);
-        }
-        return FolderTotals();
-    };
+        stack.back().kept = keep->Enter(0, L"", 0);
     {
         Collector collector(stack.back());
-        if (lister.List(path, collector) != Listing::Whole)
-            return failed();
+        how = lister.List(path, collector);
+        if (how != Listing::Whole) {
+            if (keep && how == Listing::NotListable)
+                keep->Done(stack.back().kept, FolderTotals(), false);
+            return totals;
+        }
         Add(totals, stack.back().own);
         stack.back().subtree = stack.back().own;
     }
+    const std::vector<Outer> outer = OuterFolders(path, lister);
+    for (const Outer& above : outer)
+        result.loop = result.loop || (above.id == stack.back().id &&
+                                      lister.SameFolder(path.substr(0, above.pathLength), path));
     while (!stack.empty()) {
         Frame& top = stack.back();
         if (top.nextIndex >= top.ids.size()) {
             // Its subtree is whole: it counts in its parent's.
             if (keep)
-                keep->SetWalked(top.kept, top.subtree, top.listed);
+                keep->Done(top.kept, top.subtree, top.listed);
             if (stack.size() > 1)
                 Add(stack[stack.size() - 2].subtree, top.subtree);
             stack.pop_back();
@@ -289,9 +329,9 @@ FolderTotals WalkTree(const std::wstring& root, DirectoryLister& lister, KeptTre
         path.resize(top.pathLength);
         path.append(name, nameLength);
         path.push_back(L'\\');
-        if (!FitsTheSystem(path) || IsOwnAncestor(stack, id, path, lister))
+        if (!FitsTheSystem(path) || IsOwnAncestor(outer, stack, id, path, lister))
             continue;
-        KeptFolder* kept = keep ? keep->AddFolder(top.kept, name, nameLength) : nullptr;
+        const WalkSink::Handle kept = keep && top.kept ? keep->Enter(top.kept, name, nameLength) : 0;
         stack.emplace_back();
         Frame& child = stack.back();
         child.pathLength = path.size();
@@ -301,15 +341,17 @@ FolderTotals WalkTree(const std::wstring& root, DirectoryLister& lister, KeptTre
         {
             Collector collector(child);
             Listing listing = lister.List(path, collector);
-            if (listing == Listing::BrokeOff)
-                return failed(); // some numbers are missing: none are given
+            if (listing == Listing::BrokeOff || listing == Listing::Gone) {
+                how = Listing::BrokeOff; // some numbers are missing: none are given
+                return FolderTotals();
+            }
             if (listing == Listing::Whole)
                 again = ListedAsAnAncestor(stack, path, lister);
             child.listed = listing == Listing::Whole;
         }
         if (again) {
-            if (keep)
-                keep->DropFolder(kept);
+            if (keep && kept)
+                keep->Drop(kept);
             stack.pop_back();
         } else {
             Add(totals, child.own);

@@ -9,7 +9,6 @@
 
 namespace rb {
 
-class KeptTree;
 
 // The system's longest path, terminator included.
 constexpr std::size_t kMaxPathCharacters = 32767;
@@ -44,11 +43,21 @@ protected:
     ~EntrySink() = default;
 };
 
+struct FolderTotals {
+    std::uint64_t size = 0;
+    std::int64_t files = 0;
+    std::int64_t folders = 0;
+    // The folder itself was listed and no listing below it broke off: only then are the
+    // numbers its own.
+    bool whole = false;
+};
+
 // How a listing ended.
 enum class Listing {
     Whole,       // every entry was handed over
     NotListable, // refused at the start (access denied, gone): no entry was handed over
     BrokeOff,    // ended partway (a share that dropped, a stop): some entries are missing
+    Gone,        // not there (removed, or renamed since its path was known)
 };
 
 class DirectoryLister {
@@ -61,16 +70,28 @@ public:
     // they are surely one folder (same volume, same known index). When this cannot be told,
     // false: a folder is left out only when it surely was counted already.
     virtual bool SameFolder(const std::wstring& a, const std::wstring& b) = 0;
+    // The file id of the folder `path` (extended form, ending in "\"); 0 when it cannot be
+    // told. Asked for the folders above a walk's root, so that a link back to one of them
+    // is not entered.
+    virtual std::uint64_t Identify(const std::wstring& path) = 0;
 };
 
-struct FolderTotals {
-    std::uint64_t size = 0;
-    std::int64_t files = 0;
-    std::int64_t folders = 0;
-    // The folder itself was listed and no listing below it broke off: only then are the
-    // numbers its own.
-    bool whole = false;
+// Takes each folder a walk lists, to keep it with its numbers. Folders are named by
+// handles the sink gives; 0 is none (a folder below one that keeps no subfolders).
+class WalkSink {
+public:
+    using Handle = std::uint32_t;
+    // A folder met below `parent` (0 with an empty name: the walk's root).
+    virtual Handle Enter(Handle parent, const wchar_t* name, std::size_t length) = 0;
+    // Its subtree is walked: its numbers, or `listed` false when it could not be listed.
+    virtual void Done(Handle folder, const FolderTotals& totals, bool listed) = 0;
+    // It was listed as one of its own ancestors: it counts nowhere.
+    virtual void Drop(Handle folder) = 0;
+
+protected:
+    ~WalkSink() = default;
 };
+
 
 // Sums and counts everything below `root` (extended form). Every entry's size is added,
 // folders and "." and ".." included. A folder is counted in its parent and then listed,
@@ -83,14 +104,23 @@ struct FolderTotals {
 //   a listing equal to an ancestor's that SameFolder confirms (its entries then count
 //   nowhere);
 // - a folder whose path would pass the system's limit is counted only.
+// The folders above `root` count as its ancestors too (by their ids from Identify), so
+// that a walk of a folder deep down counts what the walk of its drive counts for it.
 // A folder that cannot be listed adds nothing but its count in the parent. A listing that
 // breaks off ends the walk: its numbers are not whole.
-// With `keep`, every folder listed is kept there with its own numbers, under one root
-// for `root` (a folder that could not be listed as one without a value).
-FolderTotals WalkTree(const std::wstring& root, DirectoryLister& lister, KeptTree* keep = nullptr);
+// With `keep`, every folder listed is handed to it with its own numbers.
+struct WalkOutcome {
+    // Whole; NotListable or Gone (the root itself); BrokeOff (a listing below it broke off
+    // or a folder below it went while it was walked: its numbers would be of no one time).
+    Listing listing = Listing::NotListable;
+    bool loop = false; // the root is one of the folders above it (reached through a link)
+};
+FolderTotals WalkTree(const std::wstring& root, DirectoryLister& lister, WalkSink* keep = nullptr,
+                      WalkOutcome* outcome = nullptr);
 
 // One listing of `folder` by itself: its own numbers as a walk counts them ("." and ".."
-// and files summed, files and folders counted) and the subfolders a walk would enter.
+// and files summed, files and folders counted) and the subfolders a walk would enter
+// (not those that are the folder itself or one above it).
 Listing ListOwn(const std::wstring& folder, DirectoryLister& lister, FolderTotals& own,
                 std::vector<std::wstring>& subfolders);
 

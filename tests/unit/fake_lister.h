@@ -53,6 +53,11 @@ public:
         ++sameFolderQuestions;
         return sameFolderAnswer;
     }
+    // The id of its "." entry.
+    std::uint64_t Identify(const std::wstring& path) override {
+        auto it = folders.find(path);
+        return it == folders.end() || it->second.empty() ? 0 : it->second.front().id;
+    }
 };
 
 const std::uint32_t kDir = kAttributeDirectory;

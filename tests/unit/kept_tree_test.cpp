@@ -1,4 +1,4 @@
-#include "columns/kept_tree.h"
+#include "browse/kept_tree.h"
 #include "fake_lister.h"
 
 #include <gtest/gtest.h>
@@ -130,9 +130,9 @@ TEST_F(KeptTreeTest, ARenameKeepsTheNumbersAndTheLeastRecentlyShownTreesGoFirst)
     tree.Touch(kR);
     tree.Touch(b);
     ASSERT_EQ(tree.Folders(), 8u);
-    tree.Trim(8, b); // at the limit: all stay
+    tree.Trim(tree.Bytes(), b); // at the limit: all stay
     EXPECT_EQ(tree.Folders(), 8u);
-    tree.Trim(7, b); // one past: R, shown longest ago, gives up its subfolders
+    tree.Trim(tree.Bytes() - 1, b); // one past: R, shown longest ago, gives up its subfolders
     EXPECT_EQ(tree.Folders(), 5u);
     EXPECT_EQ(Shown(tree, kR) + " " + Shown(tree, kR + L"\\unter") + " " + Shown(tree, b + L"\\x\\y"),
               "1584/4/3 - 18/0/0");

@@ -1,0 +1,527 @@
+#include "browse/browser.h"
+
+#include "columns/number_format.h"
+#include "common/name_fold.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace rb {
+
+namespace {
+
+// `path` moved from `from` to `to`: the same place below the new one.
+std::wstring MovedPath(const std::wstring& path, const std::wstring& from, const std::wstring& to) {
+    return to + path.substr(from.size());
+}
+
+std::wstring Widened(const std::string& ascii) {
+    return std::wstring(ascii.begin(), ascii.end());
+}
+
+// "\\?\C:" and "\\?\UNC\server\share" have nothing above them that can be listed.
+bool IsVolumeRoot(const std::wstring& path) {
+    if (path.compare(0, 8, L"\\\\?\\UNC\\") == 0)
+        return std::count(path.begin() + 8, path.end(), L'\\') <= 1;
+    return path.find(L'\\', 4) == std::wstring::npos;
+}
+
+} // namespace
+
+Browser::Browser(Jobs& jobs, Disk& disk, std::size_t keptBytes)
+    : worker_(jobs), disk_(disk), budget_(std::make_shared<KeptBudget>(keptBytes)),
+      tree_(budget_) {}
+
+bool Browser::Show(const std::wstring& folder, std::size_t rows, bool followable,
+                   std::uint32_t now) {
+    bool follow = refollow_;
+    refollow_ = false;
+    broken_.clear();
+    rows_.assign(rows, Row());
+    if (folder.empty() || root_.empty() ||
+        !(AtOrBelow(folder, root_) || AtOrBelow(root_, folder))) {
+        // Another tree: what was kept of the one before goes, as nothing follows it any
+        // more (coming back walks it anew rather than show old values as current).
+        CancelAll();
+        tree_.Clear();
+        loops_.clear();
+        changed_.clear();
+        rewalk_.clear();
+        gathering_ = false;
+        listedTo_.clear();
+        follow = follow || root_ != folder;
+        root_ = folder;
+        countedAt_ = now;
+    } else if (!SameName(folder, root_) && AtOrBelow(root_, folder)) {
+        root_ = folder; // gone up: followed from there
+        follow = true;
+    }
+    listed_ = folder;
+    followable_ = followable && !folder.empty();
+    // Reached through a link, the folder's changes are told under the target's paths:
+    // what is kept below the link counts nowhere else, and is not followed.
+    std::wstring link;
+    for (std::wstring at = folder; !at.empty() && !IsVolumeRoot(at); at = ParentPath(at))
+        if (disk_.IsLink(at))
+            link = at;
+    if (!link.empty()) {
+        followable_ = false;
+        tree_.KeepApart(link);
+    } else {
+        // Out of it: what was kept and asked below a link goes.
+        for (const std::wstring& apart : tree_.ForgetApart())
+            Gone(apart);
+    }
+    // The walks for the rows of the folder before end where they serve this one nothing.
+    std::vector<std::uint32_t> unwanted;
+    for (const auto& entry : jobs_)
+        if (entry.second.fromRow && !AtOrBelow(entry.second.path, folder) &&
+            !AtOrBelow(folder, entry.second.path))
+            unwanted.push_back(entry.first);
+    for (std::uint32_t id : unwanted)
+        Cancel(id);
+    tree_.Touch(folder);
+    Trim();
+    return follow;
+}
+
+void Browser::Refresh(std::uint32_t now) {
+    if (listed_.empty())
+        return;
+    std::vector<std::uint32_t> below;
+    for (const auto& entry : jobs_)
+        if (AtOrBelow(entry.second.path, listed_))
+            below.push_back(entry.first);
+    for (std::uint32_t id : below)
+        Cancel(id);
+    tree_.Forget(listed_);
+    broken_.clear();
+    for (Row& row : rows_)
+        row.asked = false;
+    countedAt_ = now;
+}
+
+void Browser::Close() {
+    CancelAll();
+    tree_.Clear();
+    loops_.clear();
+    rows_.clear();
+    listed_.clear();
+    root_.clear();
+    changed_.clear();
+    rewalk_.clear();
+    gathering_ = refollow_ = false;
+    listedTo_.clear();
+}
+
+void Browser::SetFolderRow(std::size_t row, const std::wstring& path, bool link) {
+    if (row >= rows_.size())
+        return;
+    rows_[row].path = path;
+    rows_[row].folder = !path.empty();
+    rows_[row].link = link;
+}
+
+void Browser::SetFileRow(std::size_t row, std::uint64_t size) {
+    if (row >= rows_.size())
+        return;
+    rows_[row].folder = false;
+    rows_[row].file = true;
+    rows_[row].size = size;
+}
+
+Browser::Numbers Browser::RowNumbers(std::size_t index, FolderTotals& totals, bool ask) {
+    if (index >= rows_.size() || !rows_[index].folder)
+        return Numbers::None;
+    Row& row = rows_[index];
+    const bool first = ask && !row.asked;
+    row.asked = row.asked || ask;
+    if (row.link || loops_.count(FoldName(row.path)))
+        return Numbers::None;
+    switch (tree_.Of(row.path, totals)) {
+    case KeptTree::Value::Known:
+        return Numbers::Known;
+    case KeptTree::Value::Failed:
+        return Numbers::None;
+    default:
+        break;
+    }
+    if (broken_.count(FoldName(row.path)))
+        return Numbers::None; // tried again at the next showing
+    if (first)
+        LookAt(row.path, Look::Resolve, true);
+    return row.asked && !jobs_.empty() ? Numbers::Running : Numbers::None;
+}
+
+void Browser::LookAt(const std::wstring& folder, Look look, bool fromRow) {
+    if (const std::uint32_t above = WalkAbove(folder)) {
+        // The walk under way may have passed it before what is to be looked at came.
+        jobs_[above].during.push_back({folder, look, fromRow});
+        return;
+    }
+    KeptTree::Next next;
+    switch (look) {
+    case Look::Changed: {
+        // A listing of it under way may have read before the change, whatever is kept.
+        auto& listings = byPath_[static_cast<int>(JobKind::Listing)];
+        auto running = listings.find(FoldName(folder));
+        if (running != listings.end())
+            jobs_[running->second].again = true;
+        next = tree_.Changed(folder);
+        break;
+    }
+    case Look::Resolve:
+        next = tree_.Resolve(folder);
+        break;
+    case Look::Rewalk:
+        next.walks.push_back(folder);
+        break;
+    }
+    for (const std::wstring& path : next.walks)
+        AskJob(path, JobKind::Walk, fromRow, false);
+    for (const std::wstring& path : next.listings)
+        AskJob(path, JobKind::Listing, fromRow, look == Look::Changed);
+}
+
+void Browser::AskJob(const std::wstring& path, JobKind kind, bool fromRow, bool again) {
+    const std::wstring key = FoldName(path);
+    auto& byPath = byPath_[static_cast<int>(kind)];
+    auto found = byPath.find(key);
+    if (found != byPath.end()) {
+        Job& job = jobs_[found->second];
+        job.fromRow = job.fromRow && fromRow;
+        job.again = job.again || again;
+        return;
+    }
+    const std::uint32_t id = ++nextId_;
+    if (!worker_.Ask(id, path, kind)) {
+        // No worker: rather no value than an old one.
+        if (!fromRow)
+            tree_.Abandon(path);
+        broken_.insert(key);
+        return;
+    }
+    jobs_.emplace(id, Job{path, kind, fromRow, false, {}});
+    byPath[key] = id;
+}
+
+std::uint32_t Browser::WalkAbove(const std::wstring& path) const {
+    const auto& walks = byPath_[static_cast<int>(JobKind::Walk)];
+    if (walks.empty())
+        return 0;
+    for (std::wstring at = FoldName(path); !at.empty(); at = ParentPath(at)) {
+        auto found = walks.find(at);
+        if (found != walks.end())
+            return found->second;
+    }
+    return 0;
+}
+
+bool Browser::TakeJob(std::uint32_t id, Job& job) {
+    auto found = jobs_.find(id);
+    if (found == jobs_.end())
+        return false;
+    job = std::move(found->second);
+    jobs_.erase(found);
+    auto& byPath = byPath_[static_cast<int>(job.kind)];
+    auto indexed = byPath.find(FoldName(job.path));
+    if (indexed != byPath.end() && indexed->second == id)
+        byPath.erase(indexed);
+    return true;
+}
+
+void Browser::Cancel(std::uint32_t id) {
+    Job job;
+    if (!TakeJob(id, job))
+        return;
+    worker_.Cancel(id);
+    for (const Later& later : job.during)
+        if (!later.fromRow)
+            LookAt(later.path, later.look, false);
+}
+
+void Browser::CancelAll() {
+    for (const auto& entry : jobs_)
+        worker_.Cancel(entry.first);
+    jobs_.clear();
+    byPath_[0].clear();
+    byPath_[1].clear();
+}
+
+void Browser::AfterAnswer(Job& job) {
+    if (job.again)
+        AskJob(job.path, job.kind, job.fromRow, false);
+    for (const Later& later : job.during)
+        LookAt(later.path, later.look, later.fromRow);
+}
+
+void Browser::Walked(std::uint32_t id, const WalkOutcome& outcome, KeptTree&& walked) {
+    Job job;
+    if (!TakeJob(id, job))
+        return; // cancelled: not taken
+    if (outcome.listing == Listing::BrokeOff) {
+        // No value for it or above it, rather than a short one.
+        tree_.Abandon(job.path);
+        broken_.insert(FoldName(job.path));
+    } else if (outcome.listing == Listing::Gone) {
+        // Not there when walked: what the shell tells of it (a rename, a removal) comes,
+        // and its old numbers must not go along with it.
+        tree_.Forget(job.path);
+    } else if (outcome.loop) {
+        // A link not marked as one (a share's), back to a folder above it: like a link, it
+        // has no numbers of its own.
+        loops_.insert(FoldName(job.path));
+    } else {
+        const KeptTree::Next next = tree_.Graft(
+            job.path, std::move(walked), job.fromRow ? KeptTree::Place::Row : KeptTree::Place::Counted);
+        for (const std::wstring& path : next.walks)
+            AskJob(path, JobKind::Walk, job.fromRow, false);
+    }
+    AfterAnswer(job);
+    Trim();
+}
+
+void Browser::Listed(std::uint32_t id, Listing outcome, const FolderTotals& own,
+                     const std::vector<std::wstring>& subfolders) {
+    Job job;
+    if (!TakeJob(id, job))
+        return;
+    if (outcome == Listing::BrokeOff) {
+        tree_.Abandon(job.path);
+        broken_.insert(FoldName(job.path));
+    } else if (outcome == Listing::Gone) {
+        tree_.Forget(job.path);
+    } else {
+        const KeptTree::Next next =
+            tree_.Relisted(job.path, outcome == Listing::Whole, own, subfolders);
+        for (const auto* paths : {&next.walks, &next.listings})
+            for (const std::wstring& path : *paths)
+                LookAt(path, Look::Resolve, job.fromRow);
+    }
+    AfterAnswer(job);
+}
+
+void Browser::Told(Change change, const std::wstring& first, const std::wstring& second,
+                   std::uint32_t now) {
+    if (root_.empty() || first.empty())
+        return;
+    const bool moved = change == Change::FolderRenamed && !second.empty();
+    if ((change == Change::FolderRenamed || change == Change::FolderRemoved) &&
+        AtOrBelow(root_, first)) {
+        // The followed folder or one above it went to a new place, or away.
+        if (moved) {
+            if (!tree_.Rename(first, second))
+                tree_.Forget(first);
+            Moved(first, second);
+            const std::wstring current = listedTo_.empty() ? listed_ : listedTo_;
+            if (AtOrBelow(current, first))
+                listedTo_ = MovedPath(current, first, second);
+            root_ = MovedPath(root_, first, second);
+            refollow_ = true;
+        } else {
+            Gone(first); // the nearest folder that is there is listed
+        }
+        Gather(now);
+        return;
+    }
+    if (change == Change::FolderUpdated && AtOrBelow(root_, first)) {
+        rewalk_[FoldName(root_)] = root_; // lost track above it: all of it
+        Gather(now);
+        return;
+    }
+    if (!AtOrBelow(first, root_)) {
+        // Elsewhere on the drive, unless it came from there into the followed folder.
+        if (second.empty() || !AtOrBelow(second, root_))
+            return;
+        changed_[FoldName(ParentPath(second))] = ParentPath(second);
+        Gather(now);
+        return;
+    }
+    const std::wstring parent = ParentPath(first);
+    switch (change) {
+    case Change::FolderUpdated:
+        rewalk_[FoldName(first)] = first;
+        break;
+    case Change::FolderRenamed:
+        if (moved && AtOrBelow(listedTo_.empty() ? listed_ : listedTo_, first))
+            listedTo_ = MovedPath(listedTo_.empty() ? listed_ : listedTo_, first, second);
+        if (moved && AtOrBelow(second, root_)) {
+            // Its numbers go with it where no listing counts it; either way both
+            // listings are looked at again. Where they cannot, they go.
+            if (!tree_.Rename(first, second))
+                tree_.Forget(first);
+            Moved(first, second);
+            changed_[FoldName(parent)] = parent;
+            changed_[FoldName(ParentPath(second))] = ParentPath(second);
+            break;
+        }
+        [[fallthrough]]; // out of the followed folder: gone from it
+    case Change::FolderRemoved:
+        Gone(first);
+        changed_[FoldName(parent)] = parent;
+        break;
+    default:
+        changed_[FoldName(parent)] = parent;
+        if (!second.empty() && AtOrBelow(second, root_))
+            changed_[FoldName(ParentPath(second))] = ParentPath(second);
+        break;
+    }
+    Gather(now);
+}
+
+void Browser::Gone(const std::wstring& folder) {
+    // What was asked at or below it is not wanted any more, and its numbers go now: a
+    // folder of that name made later is walked anew.
+    std::vector<std::uint32_t> below;
+    for (const auto& entry : jobs_)
+        if (AtOrBelow(entry.second.path, folder))
+            below.push_back(entry.first);
+    for (std::uint32_t id : below)
+        Cancel(id);
+    tree_.Forget(folder);
+}
+
+void Browser::Moved(const std::wstring& from, const std::wstring& to) {
+    for (auto* gathered : {&changed_, &rewalk_}) {
+        std::map<std::wstring, std::wstring> renamed;
+        for (auto at = gathered->begin(); at != gathered->end();) {
+            if (AtOrBelow(at->second, from)) {
+                const std::wstring path = MovedPath(at->second, from, to);
+                renamed[FoldName(path)] = path;
+                at = gathered->erase(at);
+            } else {
+                ++at;
+            }
+        }
+        gathered->insert(renamed.begin(), renamed.end());
+    }
+    // Jobs at or below it read the old place: asked again at the new one.
+    std::vector<std::uint32_t> below;
+    for (const auto& entry : jobs_)
+        if (AtOrBelow(entry.second.path, from))
+            below.push_back(entry.first);
+    std::vector<Later> again;
+    for (std::uint32_t id : below) {
+        Job job;
+        if (!TakeJob(id, job))
+            continue;
+        worker_.Cancel(id);
+        again.push_back({MovedPath(job.path, from, to),
+                         job.kind == JobKind::Walk ? Look::Rewalk : Look::Changed, job.fromRow});
+        for (Later& later : job.during) {
+            if (AtOrBelow(later.path, from))
+                later.path = MovedPath(later.path, from, to);
+            again.push_back(later);
+        }
+    }
+    for (auto& entry : jobs_)
+        for (Later& later : entry.second.during)
+            if (AtOrBelow(later.path, from))
+                later.path = MovedPath(later.path, from, to);
+    for (const Later& later : again)
+        LookAt(later.path, later.look, later.fromRow);
+}
+
+void Browser::Gather(std::uint32_t now) {
+    // From the first change on, not from the last: a steady stream is taken as it goes.
+    if (gathering_)
+        return;
+    gathering_ = true;
+    due_ = now + (rows_.size() >= kLargeFolder ? 5 : 1) * kGatherMilliseconds;
+}
+
+bool Browser::Gathering(std::uint32_t& due) const {
+    due = due_;
+    return gathering_;
+}
+
+Browser::Action Browser::TakeChanges(std::uint32_t now) {
+    (void)now;
+    Action action;
+    gathering_ = false;
+    // The listed folder where it went, or the nearest folder above that is there: it may
+    // have gone without a word of it (the shell told only that it lost track).
+    std::wstring there = listedTo_.empty() ? listed_ : listedTo_;
+    listedTo_.clear();
+    while (!there.empty() && !IsVolumeRoot(there) && !disk_.FolderExists(there))
+        there = ParentPath(there);
+    if (!SameName(there, listed_)) {
+        action.what = Action::ListOther;
+        action.path = there;
+    }
+    const auto rewalk = std::move(rewalk_);
+    const auto changed = std::move(changed_);
+    rewalk_.clear();
+    changed_.clear();
+    if (!rewalk.empty() || !changed.empty())
+        for (Row& row : rows_)
+            row.asked = false; // a row without numbers now asks again when shown
+    for (const auto& entry : rewalk)
+        LookAt(entry.second, Look::Rewalk, false);
+    bool refill = false;
+    for (const auto& entry : changed) {
+        refill = refill || SameName(entry.second, listed_);
+        LookAt(entry.second, Look::Changed, false);
+    }
+    if (action.what == Action::None && refill)
+        action.what = Action::Refill;
+    return action;
+}
+
+void Browser::Trim() {
+    // Room for the walks under way beside the kept tree.
+    tree_.Trim(budget_->limit - budget_->limit / 5, listed_);
+}
+
+std::wstring Browser::StateLine(const std::wstring& folderName, std::uint64_t runningFiles,
+                                std::uint64_t runningBytes, std::uint32_t unreadable,
+                                const std::wstring& countedAtText) const {
+    std::uint64_t files = 0, bytes = 0;
+    for (const Row& row : rows_) {
+        FolderTotals totals;
+        if (row.file) {
+            ++files;
+            bytes += row.size;
+        } else if (tree_.Of(row.path, totals) == KeptTree::Value::Known) {
+            files += static_cast<std::uint64_t>(totals.files);
+            bytes += totals.size;
+        } else if (row.asked && jobs_.empty()) {
+            ++unreadable;
+        }
+    }
+    const bool running = !jobs_.empty();
+    if (running) {
+        files += runningFiles;
+        bytes += runningBytes;
+    }
+    const std::wstring counted = Widened(GroupThousands(files, nullptr)) +
+                                 (files == 1 ? L" Datei, " : L" Dateien, ") +
+                                 Widened(FormatShortSize(bytes));
+    std::wstring text;
+    if (running) {
+        text = L"Durchsuche " + (folderName.empty() ? std::wstring() : folderName + L" ") +
+               L"\u2026 " + counted;
+    } else {
+        text = L"Fertig: " + counted;
+        if (unreadable)
+            text += L", " + std::to_wstring(unreadable) + L" Ordner nicht lesbar";
+    }
+    // Where no changes are told (a share), the values say when they were counted.
+    if (!followable_ && !root_.empty())
+        text += L", Stand " + countedAtText;
+    return text;
+}
+
+std::uint64_t Browser::RowBytes() {
+    std::uint64_t bytes = 0;
+    for (std::size_t index = 0; index < rows_.size(); ++index) {
+        FolderTotals totals;
+        if (rows_[index].file)
+            bytes += rows_[index].size;
+        else if (RowNumbers(index, totals, false) == Numbers::Known)
+            bytes += totals.size;
+    }
+    return bytes;
+}
+
+} // namespace rb

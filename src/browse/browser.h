@@ -1,0 +1,202 @@
+// The details page's browser without its window: the listed folder and the numbers of its
+// rows, the kept tree of walked folders, what the disk's change notifications mean, and
+// the walks and listings asked of the worker for them. The page shows it and forwards
+// keys, clicks and notifications; every decision here is tested without a window.
+#pragma once
+
+#include "browse/kept_tree.h"
+#include "columns/tree_walk.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+namespace rb {
+
+enum class JobKind { Walk, Listing };
+
+// The worker as the browser sees it: jobs run one after another in the order asked; each
+// answer comes back through Browser::Walked or Browser::Listed with the job's id.
+class Jobs {
+public:
+    // False when the job cannot be taken (no thread, the worker broke down).
+    virtual bool Ask(std::uint32_t id, const std::wstring& path, JobKind kind) = 0;
+    // The job is not wanted any more: it ends early if it runs, and an answer that still
+    // comes is not taken.
+    virtual void Cancel(std::uint32_t id) = 0;
+
+protected:
+    ~Jobs() = default;
+};
+
+// What the browser asks the disk itself.
+class Disk {
+public:
+    virtual bool FolderExists(const std::wstring& path) = 0;
+    // A link (or mount point) to a folder elsewhere: changes there are told by the paths
+    // of that folder, not by those through the link.
+    virtual bool IsLink(const std::wstring& path) = 0;
+
+protected:
+    ~Disk() = default;
+};
+
+// The shell's change notifications, as they concern folder numbers.
+enum class Change {
+    Item,          // a file made, written, removed or renamed (`second`: its new path)
+    FolderMade,
+    FolderRemoved,
+    FolderRenamed, // renamed or moved (`second`: its new path)
+    FolderUpdated, // the shell lost track of what changed in it
+};
+
+class Browser {
+public:
+    explicit Browser(Jobs& jobs, Disk& disk, std::size_t keptBytes = kKeptBytesLimit);
+    Browser(const Browser&) = delete;
+    Browser& operator=(const Browser&) = delete;
+
+    // How long changes are gathered before they are taken, from the first one on: a
+    // steady stream of changes is taken at least this often.
+    static constexpr std::uint32_t kGatherMilliseconds = 200;
+    // In a listed folder of this many rows or more (which is listed anew when its own
+    // entries change), five times as long.
+    static constexpr std::size_t kLargeFolder = 10000;
+
+    // `folder` listed (extended, no trailing "\"; empty for one outside the file system),
+    // with `rows` rows. True when the followed folder changed: changes are to be told from
+    // FollowedRoot() on (unless it is empty). `followable`: changes of this folder are
+    // told (a share may send none); they are not for one reached through a link.
+    bool Show(const std::wstring& folder, std::size_t rows, bool followable, std::uint32_t now);
+    const std::wstring& ListedFolder() const { return listed_; }
+    const std::wstring& FollowedRoot() const { return root_; }
+    bool Followable() const { return followable_; }
+    // When the shown numbers were counted where no changes are told: the first showing of
+    // the tree, or the last F5 (as the caller's clock gave it).
+    std::uint32_t CountedAt() const { return countedAt_; }
+    // F5: the listed folder walked anew.
+    void Refresh(std::uint32_t now);
+    // Closing: every job cancelled, every number forgotten.
+    void Close();
+
+    // Rows, by their index in the listing: folders with their path (extended) and whether
+    // they are links, files with their size. A link is counted as an entry of its folder,
+    // as a walk counts it, and has no numbers of its own: its target's are its target's
+    // (and changes there are told under the target's paths).
+    void SetFolderRow(std::size_t row, const std::wstring& path, bool link = false);
+    void SetFileRow(std::size_t row, std::uint64_t size);
+    enum class Numbers { None, Running, Known };
+    // A folder row's numbers: Known with `totals`; Running while jobs may still bring them
+    // (with `ask`, what they need is asked once per showing); None when it has none (it
+    // cannot be listed, its walk broke off, or it is no folder).
+    Numbers RowNumbers(std::size_t row, FolderTotals& totals, bool ask);
+
+    // Answers of the worker.
+    void Walked(std::uint32_t id, const WalkOutcome& outcome, KeptTree&& walked);
+    void Listed(std::uint32_t id, Listing outcome, const FolderTotals& own,
+                const std::vector<std::wstring>& subfolders);
+    // Jobs asked and not yet answered.
+    std::size_t Running() const { return jobs_.size(); }
+
+    // A change told by the shell (paths extended, no trailing "\").
+    void Told(Change change, const std::wstring& first, const std::wstring& second,
+              std::uint32_t now);
+    // Whether changes are gathered, and when they are to be taken.
+    bool Gathering(std::uint32_t& due) const;
+    struct Action {
+        enum What { None, Refill, ListOther } what = None;
+        std::wstring path; // ListOther: the folder to list instead
+    };
+    // The gathered changes taken: the jobs they need asked, and what the page does: list
+    // its folder anew (its own entries changed), or another folder (the listed one went
+    // to a new place, or away: then the nearest one above it that is there).
+    Action TakeChanges(std::uint32_t now);
+
+    // The line under the list. `runningFiles` and `runningBytes`: what the walk under way
+    // has met so far; `unreadable`: folders below the rows that could not be listed.
+    std::wstring StateLine(const std::wstring& folderName, std::uint64_t runningFiles,
+                           std::uint64_t runningBytes, std::uint32_t unreadable,
+                           const std::wstring& countedAtText) const;
+    // The listed folder's bytes as its rows have them (the share bars' whole).
+    std::uint64_t RowBytes();
+
+    const KeptTree& Tree() const { return tree_; }
+    const std::shared_ptr<KeptBudget>& Budget() const { return budget_; }
+
+private:
+    // How a folder is looked at: what a change of its entries needs, what it needs to
+    // show its numbers, or a walk whatever is kept (the shell lost track below it).
+    enum class Look { Changed, Resolve, Rewalk };
+    struct Later {
+        std::wstring path;
+        Look look;
+        bool fromRow;
+    };
+    struct Job {
+        std::wstring path;
+        JobKind kind;
+        bool fromRow;       // for a row's numbers: cancelled when the user goes elsewhere
+        bool again = false; // a change came while it ran: asked again after its answer
+        // What was to be looked at below a walk while it ran: looked at once it is grafted.
+        std::vector<Later> during;
+    };
+    struct Row {
+        std::wstring path;
+        bool folder = false;
+        bool link = false;
+        bool file = false;
+        bool asked = false;
+        std::uint64_t size = 0;
+    };
+
+    // What `folder` needs, asked now, or once a walk at or above it is grafted.
+    void LookAt(const std::wstring& folder, Look look, bool fromRow);
+    // One job; one asked already for the path serves (`again`: it is asked once more
+    // after its answer, as it may have read before the change).
+    void AskJob(const std::wstring& path, JobKind kind, bool fromRow, bool again);
+    // The walk under way at or above `path`, or 0.
+    std::uint32_t WalkAbove(const std::wstring& path) const;
+    bool TakeJob(std::uint32_t id, Job& job);
+    // Cancelled; what changes left for it to look at is looked at now.
+    void Cancel(std::uint32_t id);
+    void CancelAll();
+    // After an answer: what came meanwhile.
+    void AfterAnswer(Job& job);
+    // A folder removed (or moved out of the followed one).
+    void Gone(const std::wstring& folder);
+    // Everything waiting at or below `from` now at or below `to`.
+    void Moved(const std::wstring& from, const std::wstring& to);
+    void Gather(std::uint32_t now);
+    void Trim();
+
+    Jobs& worker_;
+    Disk& disk_;
+    std::shared_ptr<KeptBudget> budget_;
+    KeptTree tree_;
+    std::wstring listed_;
+    std::wstring root_;
+    bool followable_ = false;
+    std::uint32_t countedAt_ = 0;
+    std::vector<Row> rows_;
+
+    std::uint32_t nextId_ = 0;
+    std::unordered_map<std::uint32_t, Job> jobs_;
+    std::unordered_map<std::wstring, std::uint32_t> byPath_[2]; // folded path, by kind
+    std::unordered_set<std::wstring> broken_; // folded paths whose walk broke off
+    std::unordered_set<std::wstring> loops_;  // folded paths of folders above themselves
+
+    bool gathering_ = false;
+    std::uint32_t due_ = 0;
+    std::map<std::wstring, std::wstring> changed_; // folded path -> path: entries changed
+    std::map<std::wstring, std::wstring> rewalk_;  // folded path -> path: lost track
+    std::wstring listedTo_; // the listed folder's new place
+    bool refollow_ = false;  // the followed folder has a new place
+};
+
+} // namespace rb

@@ -1,0 +1,170 @@
+// The totals of every folder a walk passed, kept so that any level below a walked folder
+// shows its values without a new listing, and adjusted when one folder is listed again.
+#pragma once
+
+#include "columns/tree_walk.h"
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace rb {
+
+// The bytes a dialog's kept folders may take, shared by its tree and by the walks that
+// build trees to be grafted into it: counted as the walks grow, not only after them.
+struct KeptBudget {
+    explicit KeptBudget(std::size_t limit) : limit(limit) {}
+    std::atomic<std::size_t> bytes{0};
+    const std::size_t limit;
+};
+
+// About 100 MB in a 32-bit Explorer, four times that in a 64-bit one.
+constexpr std::size_t kKeptBytesLimit = sizeof(void*) == 4 ? std::size_t{100} << 20
+                                                           : std::size_t{400} << 20;
+
+// Folders by their extended path ("\\?\C:\a\b", no trailing "\"), names compared as the
+// file system compares them. One thread at a time.
+//
+// What holds after every operation (Check verifies it):
+// - A folder's numbers are its own (what its own listing counts: its files and their
+//   bytes, its subfolder entries, "." and "..") plus those of each of its counted
+//   subfolders that is whole. Counted are all subfolders but those kept "apart" (a link's
+//   or a loop's target the parent's listing does not enter, shown for its row only).
+// - Listed: its own listing is in its numbers. Whole: listed, and every counted subfolder
+//   is whole; `pending` is the number of counted subfolders that are not. Only whole
+//   folders have a value; a folder that is not whole holds back every folder above it.
+// - A folder that is not listed owns nothing: its numbers are the sum of its whole
+//   subfolders, and it is never whole (a place above walked folders, or one whose walk
+//   broke off, to be listed when shown).
+// - Awaited: came in after its parent was listed and waits for its walk; it counts
+//   nothing and has no subfolders. Whole when its parent was whole then (the numbers
+//   above stay shown), else it holds its parent back like any part.
+// - Summed: whole, with its numbers from a walk, but its subfolders are not kept (given
+//   up to the memory bound): a change below it walks it again.
+// - Unlistable: listed but refused; whole, zero, no subfolders counted.
+// - Names are unique among siblings; Folders() and Bytes() count every folder kept.
+class KeptTree : public WalkSink {
+public:
+    explicit KeptTree(std::shared_ptr<KeptBudget> budget = nullptr);
+    ~KeptTree();
+    KeptTree(const KeptTree&) = delete;
+    KeptTree& operator=(const KeptTree&) = delete;
+    KeptTree(KeptTree&& other) noexcept;
+    KeptTree& operator=(KeptTree&& other) noexcept;
+
+    // Known: `totals` are its numbers. Failed: it could not be listed (no value).
+    // Unknown: not kept, or not whole yet.
+    enum class Value { Known, Failed, Unknown };
+    Value Of(const std::wstring& path, FolderTotals& totals) const;
+    // Whether it is kept apart (counted nowhere above it).
+    bool Apart(const std::wstring& path) const;
+    bool Totals(const std::wstring& path, FolderTotals& totals) const {
+        return Of(path, totals) == Value::Known;
+    }
+
+    // What has to be listed or walked.
+    struct Next {
+        std::vector<std::wstring> walks;    // whole walks
+        std::vector<std::wstring> listings; // listings of one folder by itself
+    };
+    // What a folder needs to show its numbers.
+    Next Resolve(const std::wstring& path) const;
+    // What a change of the entries of `folder` needs: a listing of the nearest folder
+    // whose own listing counts (it or one above it), or a walk of the summed one.
+    Next Changed(const std::wstring& folder) const;
+
+    // Where a walk's folder goes when the listing of the folder above does not count it
+    // (it came or went since): nowhere, or kept apart for its own value (a row shows it).
+    enum class Place { Counted, Row };
+    // The walk of `path` (a tree whose one folder Enter made first) takes the place of what
+    // was kept there; the folders above count it. Below a summed folder nothing is
+    // grafted: `Next` names that folder's walk.
+    Next Graft(const std::wstring& path, KeptTree&& walked, Place place = Place::Row);
+    // `path` listed again by itself: its own entries (`own`: "." and ".." and files summed,
+    // files and folders counted) and the subfolders a walk enters. Gone subfolders go; new
+    // ones are awaited (named in `walks`), those partly known named in `listings`.
+    // `listed` false: it could not be listed (it counts nothing, and has no value).
+    Next Relisted(const std::wstring& path, bool listed, const FolderTotals& own,
+                  const std::vector<std::wstring>& subfolders);
+    // A walk or listing of `path` broke off: it and every folder above it have no value
+    // until it is listed again; what was kept below it goes.
+    void Abandon(const std::wstring& path);
+    // A folder renamed within its parent keeps its numbers under the new name. False when
+    // it cannot (moved to another parent: the caller forgets it and lists both again).
+    bool Rename(const std::wstring& from, const std::wstring& to);
+    // F5: the folder's numbers and everything below it go; it is listed again when shown.
+    void Forget(const std::wstring& path);
+    // A link's place: what is kept below it counts nowhere above it.
+    void KeepApart(const std::wstring& path);
+    // Every folder kept apart goes, with all below it (looked at again when shown); their
+    // paths.
+    std::vector<std::wstring> ForgetApart();
+    // Everything goes.
+    void Clear();
+
+    // The folder is shown (it, those above it and its subfolders count as most recently
+    // shown).
+    void Touch(const std::wstring& path);
+    // Past `limit` bytes, the least recently shown whole folders give up their subfolders
+    // (they keep their numbers) until 90 % of it remain; `keep`, those above it and its own
+    // subfolders stay.
+    void Trim(std::size_t limit, const std::wstring& keep);
+
+    std::size_t Folders() const { return count_; }
+    std::size_t Bytes() const { return bytes_; }
+    // The bytes of one kept folder beside its name.
+    static std::size_t HeaderBytes();
+    // Whether everything stated above holds; `why` says what does not.
+    bool Check(std::string& why) const;
+    // Every kept folder with its path and value.
+    void ForEach(const std::function<void(const std::wstring& path, Value value,
+                                          const FolderTotals& totals)>& visit) const;
+
+    // While a walk builds a tree of its own. Past the budget, a folder two levels or more
+    // below the walk's root keeps no subfolders (it is summed).
+    Handle Enter(Handle parent, const wchar_t* name, std::size_t length) override;
+    void Done(Handle folder, const FolderTotals& totals, bool listed) override;
+    void Drop(Handle folder) override;
+
+private:
+    struct Node;
+    class Arena;
+    using Part = std::pair<const wchar_t*, std::size_t>;
+
+    Node& At(Handle folder) const;
+    std::wstring NameOf(Handle folder) const;
+    bool Named(Handle folder, const wchar_t* name, std::size_t length) const;
+    Handle Child(Handle parent, const wchar_t* name, std::size_t length) const;
+    Handle Find(const std::wstring& path) const;
+    // The deepest folder kept at or above `path` and how many of its parts it covers.
+    Handle Deepest(const std::vector<Part>& parts, std::size_t& covered) const;
+    Handle Make(const wchar_t* name, std::size_t length);
+    void Link(Handle parent, Handle folder);
+    void Unlink(Handle folder);
+    void Free(Handle folder); // and everything below it
+    void FreeChildren(Handle folder);
+    // Places for `path` down from what is kept; the first one made below a listed folder is
+    // kept apart.
+    Handle FindOrMake(const std::vector<Part>& parts);
+    void Propagate(Handle folder, bool wasWhole, const FolderTotals& before);
+    Handle CopyFrom(const KeptTree& other, Handle root, Handle parent, const Part& name);
+    void Release();
+
+    std::unique_ptr<Arena> arena_;
+    std::shared_ptr<KeptBudget> budget_;
+    Handle roots_ = 0; // drives and shares, and the roots of walks
+    std::size_t count_ = 0;
+    std::size_t bytes_ = 0;
+    std::size_t apart_ = 0; // folders kept apart
+    std::uint32_t clock_ = 0;
+    // Subfolders of folders with many, by the hash of their folded names; made when a
+    // lookup first goes through many.
+    mutable std::unordered_map<Handle, std::unordered_multimap<std::uint64_t, Handle>> index_;
+};
+
+} // namespace rb

@@ -1,0 +1,461 @@
+// The browser against a file system held in memory: random changes to the disk, told to
+// it as the shell tells them (on time, late, twice, folded into an update of their folder,
+// lost behind an update of a folder above, while a walk runs), random walks and listings
+// answered in between, and the user going about. At every quiet point each kept folder
+// and each row equals a fresh walk of the disk, and the kept tree's invariants hold.
+// RB_MODEL_SEED and RB_MODEL_RUNS run other seeds; a failure prints its steps.
+#include "browse/browser.h"
+#include "memory_fs.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <deque>
+#include <random>
+#include <set>
+
+namespace rb {
+namespace {
+
+const std::wstring kR = std::wstring(MemoryFs::kDrive) + L"\\R";
+
+std::string Narrow(const std::wstring& text) {
+    std::string narrow;
+    for (wchar_t c : text)
+        narrow += c < 0x80 ? static_cast<char>(c) : '?';
+    return narrow;
+}
+
+std::string Numbers(const FolderTotals& t) {
+    return std::to_string(t.size) + "/" + std::to_string(t.folders) + "/" + std::to_string(t.files);
+}
+
+class Model : public Jobs, public Disk {
+public:
+    Model(unsigned seed, std::size_t budget) : random_(seed), browser_(*this, *this, budget) {
+        fs_.folders[1].entries[L"R"] = {L"R", true, true, false, 0, 2};
+        fs_.folders[2];
+        for (int i = 0; i < 14; ++i)
+            Alter(Pick(2) ? 0 : 4); // files and folders to begin with, untold
+        notes_.clear();
+    }
+
+    // One sequence: random steps with a quiet point now and then; false with `log` filled
+    // at the first thing that is not right.
+    bool Run(int steps, std::string& failure) {
+        Show(Folders()[Pick(Folders().size())].first);
+        for (int step = 0; step < steps && failure_.empty(); ++step) {
+            switch (Pick(12)) {
+            case 0: case 1: case 2: Alter(Pick(12)); break;
+            case 3: case 4: Deliver(); break;
+            case 5: case 6: RunJob(); break;
+            case 7: case 8: Answer(); break;
+            case 9: Tick(Pick(400)); break;
+            case 10: User(Pick(6)); break;
+            default: if (Pick(4) == 0) Quiet(); break;
+            }
+        }
+        if (failure_.empty())
+            Quiet();
+        for (const std::string& line : log_)
+            failure += line + "\n";
+        failure += failure_;
+        return failure_.empty();
+    }
+
+    bool FolderExists(const std::wstring& path) override { return fs_.Resolve(path) != 0; }
+    bool IsLink(const std::wstring& path) override {
+        const MemoryFs::Entry* entry = fs_.Find(fs_.Resolve(ParentPath(path)), path.substr(path.find_last_of(L'\\') + 1));
+        return entry && !entry->owns;
+    }
+    bool Ask(std::uint32_t id, const std::wstring& path, JobKind kind) override {
+        Say("  asked " + std::to_string(id) + (kind == JobKind::Walk ? " walk " : " listing ") + Narrow(path));
+        queue_.push_back({id, path, kind});
+        return true;
+    }
+    void Cancel(std::uint32_t id) override {
+        Say("  cancelled " + std::to_string(id));
+        for (auto at = queue_.begin(); at != queue_.end(); ++at)
+            if (at->id == id) {
+                queue_.erase(at);
+                break;
+            }
+    }
+
+private:
+    struct Note {
+        Change change;
+        std::wstring first, second;
+    };
+    struct Asked {
+        std::uint32_t id;
+        std::wstring path;
+        JobKind kind;
+    };
+    struct Answered {
+        Asked job;
+        WalkOutcome outcome;
+        KeptTree walked;
+        FolderTotals own;
+        std::vector<std::wstring> subfolders;
+    };
+
+    std::size_t Pick(std::size_t count) { return count ? random_() % count : 0; }
+    void Say(const std::string& line) { log_.push_back(line); }
+    void Checked(const char* after) {
+        if (std::getenv("RB_MODEL_DUMP") && std::getenv("RB_MODEL_DUMP")[0] == '2')
+            browser_.Tree().ForEach([&](const std::wstring& path, KeptTree::Value value, const FolderTotals& kept) {
+                Say("      " + Narrow(path) + " " + std::to_string(static_cast<int>(value)) + " " + Numbers(kept));
+            });
+        std::string why;
+        if (failure_.empty() && !browser_.Tree().Check(why))
+            failure_ = std::string("invariant broken after ") + after + ": " + why;
+    }
+    std::vector<std::pair<std::wstring, std::uint64_t>> Folders() const { return fs_.Tree(kR); }
+    std::wstring NewName() {
+        static const wchar_t* names[] = {L"a", L"B", L"c", L"Dd", L"e\u00E9", L"f"};
+        return names[Pick(6)] + std::to_wstring(Pick(40));
+    }
+
+    // A change to the disk, and what the shell tells of it.
+    void Alter(std::size_t what) {
+        const auto folders = Folders();
+        const auto [path, id] = folders[Pick(folders.size())];
+        auto& entries = fs_.folders[id].entries;
+        const std::wstring name = NewName();
+        if (fs_.Find(id, name))
+            return;
+        std::vector<const MemoryFs::Entry*> files;
+        for (const auto& item : entries)
+            if (!item.second.folder)
+                files.push_back(&item.second);
+        const MemoryFs::Entry* file = files.empty() ? nullptr : files[Pick(files.size())];
+        const bool isRoot = id == 2;
+        switch (what) {
+        case 0: case 1: case 2: // a file made
+            entries[FoldName(name)] = {name, false, true, false, Pick(5000), fs_.nextId++};
+            return Tell({Change::Item, path + L"\\" + name, L""}, "file made");
+        case 3: // a file grows or shrinks
+            if (!file)
+                return;
+            entries[FoldName(file->name)].size = Pick(9000);
+            return Tell({Change::Item, path + L"\\" + file->name, L""}, "file sized");
+        case 4: // a folder made, one in eight not listable
+            entries[FoldName(name)] = {name, true, true, false, 0, fs_.nextId};
+            fs_.folders[fs_.nextId++].unlistable = Pick(8) == 0;
+            return Tell({Change::FolderMade, path + L"\\" + name, L""}, "folder made");
+        case 5: { // a file removed or renamed
+            if (!file)
+                return;
+            MemoryFs::Entry moved = *file;
+            entries.erase(FoldName(file->name));
+            if (Pick(2))
+                return Tell({Change::Item, path + L"\\" + moved.name, L""}, "file removed");
+            const std::wstring old = moved.name;
+            moved.name = name;
+            entries[FoldName(name)] = moved;
+            return Tell({Change::Item, path + L"\\" + old, path + L"\\" + name}, "file renamed");
+        }
+        case 6: case 7: { // a folder renamed, or moved to another
+            if (isRoot)
+                return;
+            const std::wstring parent = path.substr(0, path.find_last_of(L'\\'));
+            const std::uint64_t from = fs_.Resolve(parent);
+            auto to = folders[Pick(folders.size())];
+            if (what == 6 || AtOrBelow(to.first, path))
+                to = {parent, from};
+            if (fs_.Find(to.second, name) || (to.second != from && HoldsLoopAbove(path)))
+                return;
+            MemoryFs::Entry moved = fs_.folders[from].entries[FoldName(path.substr(parent.size() + 1))];
+            fs_.folders[from].entries.erase(FoldName(moved.name));
+            moved.name = name;
+            fs_.folders[to.second].entries[FoldName(name)] = moved;
+            return Tell({Change::FolderRenamed, path, to.first + L"\\" + name}, "folder moved");
+        }
+        case 8: { // a folder removed with all it holds
+            if (isRoot)
+                return;
+            const std::wstring parent = path.substr(0, path.find_last_of(L'\\'));
+            fs_.folders[fs_.Resolve(parent)].entries.erase(FoldName(path.substr(parent.size() + 1)));
+            fs_.Erase(id);
+            return Tell({Change::FolderRemoved, path, L""}, "folder removed");
+        }
+        case 9: { // a loop back to a folder above, or a link anywhere
+            std::vector<std::uint64_t> above;
+            for (std::wstring at = path; AtOrBelow(at, kR); at = ParentPath(at))
+                above.push_back(fs_.Resolve(at));
+            const bool link = Pick(2) == 0;
+            const std::uint64_t target = link ? folders[Pick(folders.size())].second : above[Pick(above.size())];
+            entries[FoldName(name)] = {name, true, false, link, 0, target};
+            return Tell({Change::FolderMade, path + L"\\" + name, L""}, link ? "link made" : "loop made");
+        }
+        case 10: // a folder's listing refused or allowed again
+            if (isRoot)
+                return;
+            fs_.folders[id].unlistable = !fs_.folders[id].unlistable;
+            return Tell({Change::FolderUpdated, path, L""}, "listing refused or allowed");
+        default: // the next listing of a folder breaks off
+            fs_.breakOnce.insert(id);
+            Say("  breaks off next: " + Narrow(path));
+            return;
+        }
+    }
+
+    // Whether a loop below `folder` leads above it: moved elsewhere, it would lead to a
+    // folder that is no longer above it, and be a second path to that folder (which only
+    // a share can have, where nothing is told).
+    bool HoldsLoopAbove(const std::wstring& folder) const {
+        std::set<std::uint64_t> inside;
+        const auto tree = fs_.Tree(folder);
+        for (const auto& below : tree)
+            inside.insert(below.second);
+        for (const auto& below : tree)
+            for (const auto& item : fs_.folders.at(below.second).entries)
+                if (item.second.folder && !item.second.owns && !item.second.link && !inside.count(item.second.id))
+                    return true;
+        return false;
+    }
+
+    // How the shell tells it: as it is, twice, folded into an update of its folder, or lost
+    // behind an update of a folder above (the followed one too).
+    void Tell(Note note, const char* what) {
+        Say(std::string(what) + ": " + Narrow(note.first) + (note.second.empty() ? "" : " -> " + Narrow(note.second)));
+        const std::size_t how = Pick(10);
+        if (how == 7 || how == 8) {
+            // The folder that holds both places of a rename.
+            std::wstring folder = ParentPath(note.first);
+            while (!note.second.empty() && !AtOrBelow(note.second, folder))
+                folder = ParentPath(folder);
+            if (how == 8)
+                while (Pick(2) && AtOrBelow(ParentPath(folder), kR))
+                    folder = ParentPath(folder);
+            note = {Change::FolderUpdated, folder, L""};
+        }
+        notes_.push_back(note);
+        if (how == 9)
+            notes_.push_back(note);
+    }
+
+    void Deliver() {
+        if (notes_.empty())
+            return;
+        const Note note = notes_.front();
+        notes_.pop_front();
+        Say("  told " + std::to_string(static_cast<int>(note.change)) + " " + Narrow(note.first) +
+            (note.second.empty() ? "" : " -> " + Narrow(note.second)));
+        browser_.Told(note.change, note.first, note.second, clock_);
+        Checked("a notification");
+    }
+
+    void RunJob() {
+        if (queue_.empty())
+            return;
+        Asked job = queue_.front();
+        queue_.pop_front();
+        Say("  runs " + std::string(job.kind == JobKind::Walk ? "walk " : "listing ") + Narrow(job.path));
+        // While it runs, the disk changes and the page takes what the shell tells.
+        fs_.beforeListing = [this] {
+            if (quiet_)
+                return;
+            if (Pick(12) == 0)
+                Alter(Pick(12));
+            if (Pick(10) == 0)
+                Deliver();
+        };
+        Answered answer{job, WalkOutcome(), KeptTree(browser_.Budget()), {}, {}};
+        if (job.kind == JobKind::Walk)
+            WalkTree(job.path, fs_, &answer.walked, &answer.outcome);
+        else
+            answer.outcome.listing = ListOwn(job.path, fs_, answer.own, answer.subfolders);
+        fs_.beforeListing = nullptr;
+        answers_.push_back(std::move(answer));
+    }
+
+    void Answer() {
+        if (answers_.empty())
+            return;
+        Answered answer = std::move(answers_.front());
+        answers_.pop_front();
+        Say("  answered " + Narrow(answer.job.path) + " " + std::to_string(static_cast<int>(answer.outcome.listing)));
+        if (answer.job.kind == JobKind::Walk)
+            browser_.Walked(answer.job.id, answer.outcome, std::move(answer.walked));
+        else
+            browser_.Listed(answer.job.id, answer.outcome.listing, answer.own, answer.subfolders);
+        Checked("an answer");
+    }
+
+    void Tick(std::uint32_t milliseconds) {
+        clock_ += milliseconds;
+        std::uint32_t due;
+        if (!browser_.Gathering(due) || static_cast<std::int32_t>(clock_ - due) < 0)
+            return;
+        const Browser::Action action = browser_.TakeChanges(clock_);
+        Checked("taking changes");
+        Say("  changes taken");
+        if (action.what == Browser::Action::ListOther)
+            Show(action.path);
+        else if (action.what == Browser::Action::Refill)
+            Show(browser_.ListedFolder());
+        else
+            Paint();
+    }
+
+    // The page lists a folder: its rows as the shell enumerates them, each shown.
+    void Show(const std::wstring& folder) {
+        Say("  shows " + Narrow(folder));
+        const std::uint64_t id = fs_.Resolve(folder);
+        std::vector<MemoryFs::Entry> rows;
+        if (id && !fs_.folders[id].unlistable)
+            for (const auto& item : fs_.folders[id].entries)
+                rows.push_back(item.second);
+        browser_.Show(folder, rows.size(), true, clock_);
+        for (std::size_t row = 0; row < rows.size(); ++row)
+            if (rows[row].folder)
+                browser_.SetFolderRow(row, folder + L"\\" + rows[row].name, rows[row].link);
+            else
+                browser_.SetFileRow(row, rows[row].size);
+        rows_ = rows.size();
+        Checked("showing");
+        Paint();
+    }
+    void Paint() {
+        FolderTotals totals;
+        for (std::size_t row = 0; row < rows_; ++row)
+            browser_.RowNumbers(row, totals, true);
+        Checked("painting");
+    }
+
+    void User(std::size_t what) {
+        const std::wstring listed = browser_.ListedFolder();
+        const std::uint64_t id = fs_.Resolve(listed);
+        std::vector<std::wstring> folders;
+        if (id)
+            for (const auto& item : fs_.folders[id].entries)
+                if (item.second.folder)
+                    folders.push_back(listed + L"\\" + item.second.name);
+        if (what <= 1 && !folders.empty())
+            Show(folders[Pick(folders.size())]); // a folder opened, a link or loop too
+        else if (what == 2 && listed.size() > 6 && fs_.Resolve(ParentPath(listed)))
+            Show(ParentPath(listed)); // up
+        else if (what == 3) {
+            // F5 takes what changes gathered first (the listed folder may have moved).
+            std::uint32_t due;
+            if (browser_.Gathering(due))
+                Tick(due - clock_);
+            Say("  F5");
+            browser_.Refresh(clock_);
+            Show(browser_.ListedFolder());
+        } else if (what == 4 && id) {
+            Show(L""); // away (This PC) and back
+            Show(listed);
+        } else {
+            Paint();
+        }
+    }
+
+    // Everything told, taken, asked and answered; then the rows shown once more (a
+    // broken-off walk is tried again), and everything held against a fresh walk.
+    void Quiet() {
+        fs_.breakOnce.clear();
+        quiet_ = true;
+        for (int round = 0; round < 2 && failure_.empty(); ++round) {
+            for (int guard = 0; guard < 1000 && failure_.empty(); ++guard) {
+                std::uint32_t due;
+                if (notes_.empty() && queue_.empty() && answers_.empty() && !browser_.Gathering(due))
+                    break;
+                while (!notes_.empty())
+                    Deliver();
+                Tick(5 * Browser::kGatherMilliseconds);
+                while (!queue_.empty() || !answers_.empty()) {
+                    RunJob();
+                    Answer();
+                }
+            }
+            if (round == 0)
+                Show(browser_.ListedFolder());
+        }
+        quiet_ = false;
+        if (!failure_.empty())
+            return;
+        Say("  quiet");
+        if (std::getenv("RB_MODEL_DUMP"))
+            browser_.Tree().ForEach([&](const std::wstring& path, KeptTree::Value value, const FolderTotals& kept) {
+                Say("    " + Narrow(path) + " " + std::to_string(static_cast<int>(value)) + " " + Numbers(kept));
+            });
+        // Reached through a link, nothing is told: the values say when they were counted.
+        if (!browser_.Followable())
+            return;
+        const std::wstring listed = browser_.ListedFolder();
+        if (!listed.empty() && !fs_.Resolve(listed))
+            failure_ = "the listed folder is gone: " + Narrow(listed);
+        KeptTree walked, fresh;
+        WalkTree(MemoryFs::kDrive, fs_, &walked);
+        fresh.Graft(MemoryFs::kDrive, std::move(walked));
+        auto expected = [&](const std::wstring& path, FolderTotals& totals) {
+            if (fresh.Of(path, totals) == KeptTree::Value::Known)
+                return true;
+            WalkOutcome outcome;
+            totals = WalkTree(path, fs_, nullptr, &outcome);
+            return outcome.listing == Listing::Whole;
+        };
+        browser_.Tree().ForEach([&](const std::wstring& path, KeptTree::Value value, const FolderTotals& kept) {
+            FolderTotals walked;
+            const bool whole = expected(path, walked);
+            if (value == KeptTree::Value::Known && (!whole || Numbers(walked) != Numbers(kept)))
+                failure_ += "kept " + Narrow(path) + " " + Numbers(kept) + ", walked " +
+                            (whole ? Numbers(walked) : "nothing") + "\n";
+            if (failure_.empty() && value == KeptTree::Value::Failed && whole)
+                failure_ = "kept " + Narrow(path) + " as not listable, walked " + Numbers(walked);
+        });
+        const std::uint64_t id = fs_.Resolve(listed);
+        std::size_t row = 0;
+        for (const auto& item : id && !fs_.folders[id].unlistable ? fs_.folders[id].entries
+                                                                 : std::map<std::wstring, MemoryFs::Entry>()) {
+            FolderTotals shown, walked;
+            const Browser::Numbers numbers = browser_.RowNumbers(row++, shown, false);
+            if (!item.second.folder || !failure_.empty())
+                continue;
+            // A link or loop is an entry of its folder, with no numbers of its own.
+            const std::wstring path = listed + L"\\" + item.second.name;
+            WalkOutcome outcome;
+            WalkTree(path, fs_, nullptr, &outcome);
+            const bool whole = !item.second.link && !outcome.loop && expected(path, walked);
+            if (whole ? numbers != Browser::Numbers::Known || Numbers(shown) != Numbers(walked)
+                      : numbers != Browser::Numbers::None)
+                failure_ = "row " + Narrow(item.second.name) + " shows " +
+                           (numbers == Browser::Numbers::Known ? Numbers(shown) : std::to_string(static_cast<int>(numbers))) +
+                           ", walked " + (whole ? Numbers(walked) : "nothing");
+        }
+    }
+
+    MemoryFs fs_;
+    std::mt19937 random_;
+    Browser browser_;
+    std::deque<Note> notes_;
+    std::deque<Asked> queue_;
+    std::deque<Answered> answers_;
+    std::uint32_t clock_ = 1000;
+    std::size_t rows_ = 0;
+    std::vector<std::string> log_;
+    std::string failure_;
+    bool quiet_ = false;
+};
+
+TEST(BrowserModel, EveryKeptFolderAndRowEqualsAFreshWalkAtEveryQuietPoint) {
+    const char* seed = std::getenv("RB_MODEL_SEED");
+    const char* runs = std::getenv("RB_MODEL_RUNS");
+    const unsigned first = seed ? static_cast<unsigned>(std::strtoul(seed, nullptr, 10)) : 1;
+    const unsigned count = runs ? static_cast<unsigned>(std::strtoul(runs, nullptr, 10)) : 2000;
+    for (unsigned run = first; run < first + count; ++run) {
+        // One run in four with a budget so small that trees are trimmed and walks summed.
+        Model model(run, run % 4 == 0 ? 2048 : kKeptBytesLimit);
+        std::string failure;
+        if (!model.Run(120, failure)) {
+            ADD_FAILURE() << "seed " << run << ":\n" << failure;
+            return;
+        }
+    }
+}
+
+} // namespace
+} // namespace rb
