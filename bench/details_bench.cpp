@@ -12,7 +12,7 @@
 #include "resource_ids.h"
 #include "columns/folder_walk.h"
 #include "process_counts.h"
-#include "columns/kept_tree.h"
+#include "browse/kept_tree.h"
 #include "ui/details_page.h"
 
 
@@ -279,21 +279,21 @@ int wmain(int argc, wchar_t** argv) {
         const std::size_t before = rbtest::CommittedPrivateBytes();
         rb::KeptTree kept;
         const int count = 1000000;
-        rb::KeptFolder* root = kept.AddFolder(nullptr, L"root", 4);
+        const auto root = kept.Enter(0, L"root", 4);
         wchar_t folderName[16];
         for (int group = 0; group < count / 1000; ++group) {
             wsprintfW(folderName, L"g%06d", group);
-            rb::KeptFolder* parent = kept.AddFolder(root, folderName, 7);
+            const auto parent = kept.Enter(root, folderName, 7);
             for (int i = 1; i < 1000; ++i) {
                 wsprintfW(folderName, L"d%06d", i);
-                kept.AddFolder(parent, folderName, 7);
+                kept.Enter(parent, folderName, 7);
             }
         }
         const double perFolder = static_cast<double>(rbtest::CommittedPrivateBytes() - before) / count;
         const double name = 8 * sizeof(wchar_t); // seven characters and the end
         std::printf("kept folders: %zu bytes each beside the name by their layout; measured %.1f "
                     "bytes each with the allocator's, %.1f beside the name (target about 64)\n",
-                    rb::KeptTree::BytesPerFolder(), perFolder, perFolder - name);
+                    rb::KeptTree::HeaderBytes(), perFolder, perFolder - name);
     }
     for (const wchar_t* level : {L"\\g000\\d00000\\tief1\\tief2\\tief3", L"\\g000\\d00000\\tief1\\tief2",
                                  L"\\g000\\d00000\\tief1"})

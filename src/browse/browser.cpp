@@ -248,6 +248,16 @@ void Browser::CancelAll() {
     byPath_[1].clear();
 }
 
+void Browser::Lost() {
+    for (const auto& entry : jobs_) {
+        tree_.Abandon(entry.second.path);
+        broken_.insert(FoldName(entry.second.path));
+    }
+    jobs_.clear();
+    byPath_[0].clear();
+    byPath_[1].clear();
+}
+
 void Browser::AfterAnswer(Job& job) {
     if (job.again)
         AskJob(job.path, job.kind, job.fromRow, false);

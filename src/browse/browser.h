@@ -103,6 +103,8 @@ public:
                 const std::vector<std::wstring>& subfolders);
     // Jobs asked and not yet answered.
     std::size_t Running() const { return jobs_.size(); }
+    // The worker broke down: every job not answered counts as broken off.
+    void Lost();
 
     // A change told by the shell (paths extended, no trailing "\").
     void Told(Change change, const std::wstring& first, const std::wstring& second,

@@ -115,9 +115,13 @@ std::uint64_t SystemLister::Identify(const std::wstring& path) {
     return (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
 }
 
-Listing SystemLister::ListByFind(const std::wstring& path, EntrySink& sink) {
+Listing ListByFind(const std::wstring& folder,
+                   const std::function<bool(const WIN32_FIND_DATAW&)>& entry) {
     auto findFirst = Newer().findFirstFileEx;
-    std::wstring pattern = path + L"*";
+    std::wstring pattern = folder;
+    if (pattern.empty() || pattern.back() != L'\\')
+        pattern += L'\\';
+    pattern += L'*';
     WIN32_FIND_DATAW data;
     UniqueFind find;
     if (!InterlockedCompareExchange(&basicFindRefused, 0, 0)) {
@@ -136,16 +140,22 @@ Listing SystemLister::ListByFind(const std::wstring& path, EntrySink& sink) {
             return Listing::Whole;
         return Missing(error) ? Listing::Gone : Listing::NotListable;
     }
-    unsigned sinceCheck = 0;
     do {
-        sink.Entry(FromFindData(data));
-        if (++sinceCheck == kEntriesBetweenStopChecks) {
-            sinceCheck = 0;
-            if (Stopped())
-                return Listing::BrokeOff;
-        }
+        if (!entry(data))
+            return Listing::BrokeOff;
     } while (FindNextFileW(find.get(), &data));
     return GetLastError() == ERROR_NO_MORE_FILES ? Listing::Whole : Listing::BrokeOff;
+}
+
+Listing SystemLister::ListByFind(const std::wstring& path, EntrySink& sink) {
+    unsigned sinceCheck = 0;
+    return rb::ListByFind(path, [&](const WIN32_FIND_DATAW& data) {
+        sink.Entry(FromFindData(data));
+        if (++sinceCheck < kEntriesBetweenStopChecks)
+            return true;
+        sinceCheck = 0;
+        return !Stopped();
+    });
 }
 
 namespace {

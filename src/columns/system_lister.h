@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <functional>
 #include <cstdint>
 #include <vector>
 
@@ -40,5 +41,11 @@ private:
     std::vector<LONGLONG> buffer_; // 8-byte aligned, as the information class needs
     bool withIds_ = true;
 };
+
+// Every entry of `folder` (extended form) through the find functions: the basic level with
+// the large fetch where the system knows them, else the standard one. `entry` returns
+// false to stop (the listing then broke off).
+Listing ListByFind(const std::wstring& folder,
+                   const std::function<bool(const WIN32_FIND_DATAW&)>& entry);
 
 } // namespace rb

@@ -102,6 +102,14 @@ std::wstring ExtendedPath(const std::wstring& input) {
     return result;
 }
 
+bool Entered(std::uint32_t attributes, std::uint32_t reparseTag) {
+    if (attributes & kAttributeRecallOnOpen)
+        return false;
+    // Tag 0 is no valid tag: Wine reports Unix links that way.
+    return !(attributes & kAttributeReparsePoint) ||
+           (reparseTag != 0 && (reparseTag & kReparseTagNameSurrogate) == 0);
+}
+
 namespace {
 
 bool IsDotName(const wchar_t* name, std::size_t length) {
@@ -113,12 +121,6 @@ bool IsKnownId(std::uint64_t id) {
     return id != 0 && id != ~std::uint64_t{0};
 }
 
-bool IsDirectoryLink(const DirectoryEntry& entry) {
-    if (!(entry.attributes & kAttributeReparsePoint))
-        return false;
-    // Tag 0 is no valid tag: Wine reports Unix links that way.
-    return entry.reparseTag == 0 || (entry.reparseTag & kReparseTagNameSurrogate) != 0;
-}
 
 std::uint64_t Mix(std::uint64_t value) {
     value += 0x9E3779B97F4A7C15ull;
@@ -168,7 +170,7 @@ public:
             return;
         }
         ++totals_.folders;
-        if (IsDirectoryLink(entry) || (entry.attributes & kAttributeRecallOnOpen))
+        if (!Entered(entry.attributes, entry.reparseTag))
             return;
         frame_.names.append(entry.name, entry.nameLength);
         frame_.names.push_back(L'\0');

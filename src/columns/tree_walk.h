@@ -25,6 +25,11 @@ constexpr std::uint32_t kAttributeReparsePoint = 0x400;
 constexpr std::uint32_t kAttributeRecallOnOpen = 0x40000;
 constexpr std::uint32_t kReparseTagNameSurrogate = 0x20000000;
 
+// Whether a walk enters a folder with these attributes and reparse tag: not a directory
+// link (a name-surrogate reparse point, or one without a valid tag, as which Wine shows
+// Unix links), nor a folder whose listing is not on this machine (recall on open).
+bool Entered(std::uint32_t attributes, std::uint32_t reparseTag);
+
 struct DirectoryEntry {
     const wchar_t* name;
     std::size_t nameLength;

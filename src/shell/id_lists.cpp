@@ -2,6 +2,8 @@
 
 #include "com/guids.h"
 
+#include <shlwapi.h>
+
 namespace rb {
 
 ShellAllocatorHolder::ShellAllocatorHolder() {
@@ -54,6 +56,24 @@ HRESULT BindToFolder(LPCITEMIDLIST absolute, IShellFolder** folder) {
     if (SUCCEEDED(result) && !*folder)
         result = E_FAIL;
     return result;
+}
+
+std::wstring ParsingNameOf(IShellFolder* desktop, LPCITEMIDLIST absolute) {
+    STRRET name = {};
+    wchar_t* text = nullptr;
+    if (!desktop || !absolute ||
+        FAILED(desktop->GetDisplayNameOf(absolute, SHGDN_FORPARSING, &name)) ||
+        FAILED(StrRetToStrW(&name, absolute, &text)) || !text)
+        return std::wstring();
+    std::wstring path;
+    try {
+        path = text;
+    } catch (...) {
+        CoTaskMemFree(text);
+        throw;
+    }
+    CoTaskMemFree(text);
+    return path;
 }
 
 } // namespace rb

@@ -4,6 +4,8 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <string>
+
 namespace rb {
 
 // The shell's task allocator for the life of the record (null when unavailable).
@@ -26,5 +28,9 @@ bool SplitIdList(LPCITEMIDLIST list, LPITEMIDLIST* parent, LPITEMIDLIST* item);
 // The shell folder of an absolute list: the desktop itself for the empty list, else the
 // desktop's child bound by the list.
 HRESULT BindToFolder(LPCITEMIDLIST absolute, IShellFolder** folder);
+
+// The parsing name of an absolute list as `desktop` gives it (for a file-system item its
+// whole path, of any length); empty when it gives none.
+std::wstring ParsingNameOf(IShellFolder* desktop, LPCITEMIDLIST absolute);
 
 } // namespace rb

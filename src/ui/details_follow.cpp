@@ -1,11 +1,11 @@
 // The details page follows the disk's changes below the folders it shows, through the
 // shell's own change notifications: they hold no folder open, so nothing the page does
-// keeps the user from renaming, moving or deleting a folder or ejecting a drive. A
-// change lists again only the folder it happened in; the kept tree adjusts every total
-// above it.
+// keeps the user from renaming, moving or deleting a folder or ejecting a drive. What a
+// notification means is the browser's to decide.
 #include "ui/details_page.h"
 
 #include "columns/tree_walk.h"
+#include "common/name_fold.h"
 #include "shell/id_lists.h"
 
 #include <shlobj.h>
@@ -18,98 +18,60 @@ constexpr LONG kFollowedEvents = SHCNE_CREATE | SHCNE_DELETE | SHCNE_MKDIR | SHC
                                  SHCNE_RENAMEITEM | SHCNE_RENAMEFOLDER | SHCNE_UPDATEITEM |
                                  SHCNE_UPDATEDIR;
 
-// Paths compared as the file system names them: A to Z without regard to case.
-int CompareStringOrdinalFold(const std::wstring& a, const std::wstring& b) {
-    if (a.size() != b.size())
-        return a.size() < b.size() ? -1 : 1;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        wchar_t x = a[i], y = b[i];
-        if (x >= L'A' && x <= L'Z')
-            x = static_cast<wchar_t>(x - L'A' + L'a');
-        if (y >= L'A' && y <= L'Z')
-            y = static_cast<wchar_t>(y - L'A' + L'a');
-        if (x != y)
-            return x < y ? -1 : 1;
-    }
-    return 0;
-}
-
-// Whether `path` is `folder` or lies below it (both extended, no trailing "\").
-bool AtOrBelow(const std::wstring& path, const std::wstring& folder) {
-    if (folder.empty() || path.size() < folder.size() ||
-        CompareStringOrdinalFold(path.substr(0, folder.size()), folder) != 0)
-        return false;
-    return path.size() == folder.size() || path[folder.size()] == L'\\' || folder.back() == L'\\';
-}
-
-std::wstring ParentOf(const std::wstring& path) {
-    std::size_t slash = path.find_last_of(L'\\');
-    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
-}
-
-std::wstring PathOf(LPCITEMIDLIST list) {
-    wchar_t path[MAX_PATH + 1] = {};
-    if (!list || !SHGetPathFromIDListW(list, path))
-        return std::wstring();
-    std::wstring extended = ExtendedPath(path);
+// The extended path of a notification's ID list, of any length; empty outside the file
+// system.
+std::wstring PathOf(IShellFolder* desktop, LPCITEMIDLIST list) {
+    std::wstring extended = ExtendedPath(ParsingNameOf(desktop, list));
     if (!extended.empty() && extended.back() == L'\\')
         extended.pop_back(); // a drive's root
     return extended;
 }
 
-// Shares, and drives mapped to them, may send no changes: their values say how old
-// they are.
-bool Followable(const std::wstring& extended) {
-    if (extended.compare(0, 8, L"\\\\?\\UNC\\") == 0)
-        return false;
-    std::wstring root = extended.substr(4, 2) + L"\\";
-    return GetDriveTypeW(root.c_str()) != DRIVE_REMOTE;
+LPITEMIDLIST IdListOf(const std::wstring& extended) {
+    std::wstring plain = extended.compare(0, 4, L"\\\\?\\") == 0 ? extended.substr(4) : extended;
+    if (plain.compare(0, 4, L"UNC\\") == 0)
+        plain = L"\\" + plain.substr(3);
+    if (plain.size() == 2)
+        plain += L'\\'; // a drive's root
+    LPITEMIDLIST list = nullptr;
+    return SUCCEEDED(SHParseDisplayName(plain.c_str(), nullptr, &list, 0, nullptr)) ? list : nullptr;
+}
+
+bool Local(const std::wstring& extended) {
+    return !extended.empty() && extended.compare(0, 8, L"\\\\?\\UNC\\") != 0 &&
+           GetDriveTypeW((extended.substr(4, 2) + L"\\").c_str()) != DRIVE_REMOTE;
 }
 
 } // namespace
 
 void DetailsPage::Follow() {
-    const std::wstring listed = ExtendedPath(folderPath_);
-    if (listed.empty() || !Window()) {
-        StopFollowing();
+    const std::wstring& root = browser_.FollowedRoot();
+    if (followId_ && SameName(root, registered_))
         return;
+    // The new registration first, then the old one goes: no change falls between them.
+    ULONG followId = 0, aboveId = 0;
+    UniqueIdList rootList(Local(root) && Window() ? IdListOf(root) : nullptr);
+    if (rootList) {
+        const int sources = SHCNRF_ShellLevel | SHCNRF_InterruptLevel | SHCNRF_NewDelivery;
+        SHChangeNotifyEntry entry = {rootList.get(), TRUE};
+        followId = SHChangeNotifyRegister(Window(), sources, kFollowedEvents, kShellChanged, 1, &entry);
+        // The shell tells a folder's listeners what happens below it, not what happens to
+        // the folders above it: those renames and removals come through the drive's root
+        // (as the shell makes them: watching a whole drive for every program would cost
+        // Explorer).
+        UniqueIdList drive(followId ? IdListOf(root.substr(0, 6)) : nullptr);
+        if (drive) {
+            SHChangeNotifyEntry whole = {drive.get(), TRUE};
+            aboveId = SHChangeNotifyRegister(Window(), SHCNRF_ShellLevel | SHCNRF_NewDelivery,
+                                             SHCNE_RENAMEFOLDER | SHCNE_RMDIR, kAboveChanged, 1, &whole);
+        }
     }
-    std::wstring shown = listed;
-    if (shown.back() == L'\\')
-        shown.pop_back();
-    // One registration below the highest folder listed serves every folder the page went
-    // into from there.
-    if (followId_ && AtOrBelow(shown, followRoot_))
-        return;
-    // Kept numbers no registration follows any more would grow old unseen: they go.
-    if (!followRoot_.empty() && !AtOrBelow(followRoot_, shown))
-        kept_.Forget(followRoot_);
-    FollowFrom(shown, folderIdList_.get());
-}
-
-void DetailsPage::FollowFrom(const std::wstring& root, LPCITEMIDLIST rootList) {
-    StopFollowing();
-    followRoot_ = root;
-    GetLocalTime(&valuesTime_);
-    followable_ = Followable(root);
-    if (!followable_ || !rootList)
-        return;
-    const int sources = SHCNRF_ShellLevel | SHCNRF_InterruptLevel | SHCNRF_NewDelivery;
-    SHChangeNotifyEntry entry = {rootList, TRUE};
-    followId_ = SHChangeNotifyRegister(Window(), sources, kFollowedEvents, kShellChanged, 1, &entry);
-    followable_ = followId_ != 0;
-    // The shell tells a folder's listeners what happens below it, not what happens to the
-    // folders above it: those renames and removals come through the drive's root (as the
-    // shell makes them: watching a whole drive for every program would cost Explorer).
-    LPITEMIDLIST drive = nullptr;
-    std::wstring driveRoot = root.substr(4, 2) + L"\\";
-    if (followable_ && SUCCEEDED(SHParseDisplayName(driveRoot.c_str(), nullptr, &drive, 0, nullptr))) {
-        SHChangeNotifyEntry whole = {drive, TRUE};
-        aboveId_ = SHChangeNotifyRegister(Window(), SHCNRF_ShellLevel | SHCNRF_NewDelivery,
-                                          SHCNE_RENAMEFOLDER | SHCNE_RMDIR,
-                                          kAboveChanged, 1, &whole);
-        CoTaskMemFree(drive);
-    }
+    for (ULONG id : {followId_, aboveId_})
+        if (id)
+            SHChangeNotifyDeregister(id);
+    followId_ = followId;
+    aboveId_ = aboveId;
+    registered_ = followId ? root : std::wstring();
 }
 
 void DetailsPage::StopFollowing() {
@@ -118,128 +80,94 @@ void DetailsPage::StopFollowing() {
             SHChangeNotifyDeregister(*id);
         *id = 0;
     }
+    registered_.clear();
+    if (!Window())
+        return;
     KillTimer(Window(), kChangeTimer);
+    // Notifications still queued hold the shell's shared memory until they are locked
+    // and let go.
+    MSG queued;
+    while (PeekMessageW(&queued, Window(), kShellChanged, kAboveChanged, PM_REMOVE)) {
+        PIDLIST_ABSOLUTE* lists = nullptr;
+        LONG event = 0;
+        if (HANDLE lock = SHChangeNotification_Lock(reinterpret_cast<HANDLE>(queued.wParam),
+                                                    static_cast<DWORD>(queued.lParam), &lists, &event))
+            SHChangeNotification_Unlock(lock);
+    }
 }
 
-void DetailsPage::OnShellChanged(WPARAM wParam, LPARAM lParam, bool above) {
+void DetailsPage::OnShellChanged(WPARAM wParam, LPARAM lParam) {
     PIDLIST_ABSOLUTE* lists = nullptr;
     LONG event = 0;
     HANDLE lock = SHChangeNotification_Lock(reinterpret_cast<HANDLE>(wParam),
                                             static_cast<DWORD>(lParam), &lists, &event);
     if (!lock)
         return;
-    const std::wstring first = lists ? PathOf(lists[0]) : std::wstring();
-    const std::wstring second = lists ? PathOf(lists[1]) : std::wstring();
-    SHChangeNotification_Unlock(lock);
-    if (first.empty() || !followId_)
-        return;
-    event &= ~SHCNE_INTERRUPT;
-    const std::wstring shown = ExtendedPath(folderPath_);
-    if (above || AtOrBelow(followRoot_, first)) {
-        // The followed folder or one above it was renamed, moved or removed: the rest of
-        // the drive is no concern of the page's.
-        if (!above || !AtOrBelow(followRoot_, first))
-            return;
-        if (event == SHCNE_RENAMEFOLDER && !second.empty()) {
-            kept_.Rename(first, second);
-            newRoot_ = second + followRoot_.substr(first.size());
-            if (AtOrBelow(shown, first))
-                renamedTo_ = second + shown.substr(first.size());
-        } else {
-            gone_ = true;
+    std::wstring first, second;
+    try {
+        ComPtr<IShellFolder> desktop;
+        if (lists && SUCCEEDED(SHGetDesktopFolder(desktop.put()))) {
+            first = PathOf(desktop.get(), lists[0]);
+            second = PathOf(desktop.get(), lists[1]);
         }
-    } else if (event == SHCNE_UPDATEDIR) {
-        // The shell lost track of what changed in it: its tree is walked again, and the
-        // values shown stay until the walk is done.
-        rewalk_.insert(first);
-    } else if (event == SHCNE_RENAMEFOLDER && !second.empty() &&
-               CompareStringOrdinalFold(ParentOf(first), ParentOf(second)) == 0 &&
-               kept_.Rename(first, second)) {
-        // The numbers go with the name; the listing above it changed.
-        changed_.insert(ParentOf(first));
-        if (AtOrBelow(shown, first))
-            renamedTo_ = second + shown.substr(first.size());
-    } else {
-        changed_.insert(ParentOf(first));
-        if (!second.empty())
-            changed_.insert(ParentOf(second));
+    } catch (...) {
+        SHChangeNotification_Unlock(lock);
+        throw;
     }
-    // A moment for the changes that come together (a copy of many files); a large folder,
-    // listed anew when its own items change, is listed at most about once a second.
-    SetTimer(Window(), kChangeTimer,
-             items_.size() >= kLargeFolder ? 5 * kChangeMilliseconds : kChangeMilliseconds, nullptr);
+    SHChangeNotification_Unlock(lock);
+    if (!followId_)
+        return;
+    Change change;
+    switch (event & ~SHCNE_INTERRUPT) {
+    case SHCNE_MKDIR:
+        change = Change::FolderMade;
+        break;
+    case SHCNE_RMDIR:
+        change = Change::FolderRemoved;
+        break;
+    case SHCNE_RENAMEFOLDER:
+        change = Change::FolderRenamed;
+        break;
+    case SHCNE_UPDATEDIR:
+        change = Change::FolderUpdated;
+        break;
+    case SHCNE_CREATE:
+    case SHCNE_DELETE:
+    case SHCNE_RENAMEITEM:
+    case SHCNE_UPDATEITEM:
+        change = Change::Item;
+        break;
+    default:
+        return;
+    }
+    browser_.Told(change, first, second, GetTickCount());
+    ScheduleChanges();
 }
 
-namespace {
-
-LPITEMIDLIST IdListOf(const std::wstring& extended) {
-    std::wstring plain = extended.compare(0, 4, L"\\\\?\\") == 0 ? extended.substr(4) : extended;
-    if (plain.size() == 2)
-        plain += L'\\'; // a drive's root
-    LPITEMIDLIST list = nullptr;
-    return SUCCEEDED(SHParseDisplayName(plain.c_str(), nullptr, &list, 0, nullptr)) ? list : nullptr;
+void DetailsPage::ScheduleChanges() {
+    // At the time the first change gathered sets; a stream of changes does not move it.
+    std::uint32_t due;
+    if (!browser_.Gathering(due))
+        return;
+    const std::uint32_t left = due - GetTickCount();
+    SetTimer(Window(), kChangeTimer, static_cast<std::int32_t>(left) > 0 ? left : 1, nullptr);
 }
-
-} // namespace
 
 void DetailsPage::TakeChanges() {
     KillTimer(Window(), kChangeTimer);
-    if (!newRoot_.empty()) {
-        // The followed folder has a new name: followed there, its numbers kept.
-        UniqueIdList root(IdListOf(newRoot_));
-        FollowFrom(newRoot_, root.get());
-        newRoot_.clear();
-    }
-    if (!renamedTo_.empty()) {
-        // The listed folder, or one above it, has a new name: it is listed there.
-        UniqueIdList renamed(IdListOf(renamedTo_));
-        renamedTo_.clear();
-        if (renamed)
-            Fill(renamed.get());
-    }
-    if (gone_) {
-        // The listed folder went: the nearest folder above it that is still there.
-        gone_ = false;
-        std::wstring up = ExtendedPath(folderPath_);
-        while (up.size() > 7 && GetFileAttributesW(up.c_str()) == INVALID_FILE_ATTRIBUTES)
-            up = ParentOf(up);
-        if (CompareStringOrdinalFold(up, ExtendedPath(folderPath_)) != 0)
-            if (UniqueIdList there{IdListOf(up)})
-                Fill(there.get());
-    }
-    std::wstring shown = ExtendedPath(folderPath_);
-    if (!shown.empty() && shown.back() == L'\\')
-        shown.pop_back();
-    bool listedChanged = false;
-    KeptTree::Next next;
-    for (const std::wstring& folder : rewalk_)
-        next.walks.push_back(folder);
-    for (const std::wstring& folder : changed_) {
-        listedChanged = listedChanged || CompareStringOrdinalFold(folder, shown) == 0;
-        // A folder the tree does not keep counts in the nearest one above it that it does.
-        std::wstring kept = kept_.Nearest(folder);
-        if (!kept.empty())
-            next.listings.push_back(kept);
-    }
-    rewalk_.clear();
-    changed_.clear();
-    // Items came or went in the listed folder itself: it is listed anew (its rows'
-    // numbers from the kept tree) before anything is asked, as listing ends the walks.
-    if (listedChanged)
+    const Browser::Action action = browser_.TakeChanges(GetTickCount());
+    if (action.what == Browser::Action::ListOther) {
+        // The listed folder has a new place, or went: listed there, or the nearest folder
+        // above it that is there.
+        if (UniqueIdList there{IdListOf(action.path)})
+            Fill(there.get());
+    } else if (action.what == Browser::Action::Refill) {
+        // Items came or went in the listed folder itself: listed anew, its rows' numbers
+        // from the kept tree.
         Refill();
-    for (auto* paths : {&next.walks, &next.listings})
-        for (auto at = paths->begin(); at != paths->end();)
-            // One under way may have listed before the change: it is asked again after.
-            if (asked_.count(*at)) {
-                again_[*at] = paths == &next.walks ? WalkWorker::Kind::Walk
-                                                   : WalkWorker::Kind::Listing;
-                at = paths->erase(at);
-            } else {
-                ++at;
-            }
-    AskNext(next);
-    GetLocalTime(&valuesTime_);
-    ShowStatistics(true);
+    }
+    InvalidateRect(list_, nullptr, FALSE);
+    ShowState();
 }
 
 } // namespace rb

@@ -1,25 +1,20 @@
 #include "ui/details_page.h"
 
 #include "columns/catalogue.h"
-#include "columns/number_format.h"
 #include "columns/option_store.h"
 #include "columns/options.h"
-#include "columns/producers.h"
 #include "columns/tree_walk.h"
 #include "common/shell_open.h"
-#include "common/text.h"
-#include "common/win_lock.h"
 #include "common/win_text.h"
 #include "resource_ids.h"
 #include "shell/id_lists.h"
 #include "ui/ui_scale.h"
 
 #include <commctrl.h>
-#include <shlwapi.h>
 
 #include <algorithm>
-#include <unordered_map>
 #include <cstring>
+#include <vector>
 
 namespace rb {
 
@@ -29,50 +24,18 @@ namespace {
 constexpr const wchar_t* kListProcedure = L"RubrikatorListProcedure";
 constexpr const wchar_t* kListPage = L"RubrikatorListPage";
 
-constexpr DWORD kEnumerateEverything = SHCONTF_FOLDERS | SHCONTF_NONFOLDERS | SHCONTF_INCLUDEHIDDEN;
 // A header item's space left and right of its text, at 100 %.
 constexpr int kTitleMarginsAt96Dpi = 16;
 
-// The column's time, chosen and written as the time columns do.
-std::wstring TimeText(unsigned column, const RowValues& values) {
-    FileTimes times;
-    times.created = values.created;
-    times.accessed = values.accessed;
-    times.written = values.written;
-    ValueText value;
-    PrintColumnTime(column, times, value);
-    return AnsiToWide(value.text);
-}
-
-// "Content Type" of the extension's class key, up to 255 characters.
-std::wstring ContentTypeOf(const std::wstring& extension) {
-    if (extension.empty())
-        return std::wstring();
-    UniqueKey key;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, (L"." + extension).c_str(), 0, KEY_READ, key.put()) !=
-        ERROR_SUCCESS) {
-        key.release();
-        return std::wstring();
-    }
-    wchar_t value[256] = {};
-    DWORD size = sizeof value - sizeof(wchar_t);
-    if (RegQueryValueExW(key.get(), L"Content Type", nullptr, nullptr,
-                         reinterpret_cast<BYTE*>(value), &size) != ERROR_SUCCESS)
-        return std::wstring();
-    value[size / sizeof(wchar_t) < 255 ? size / sizeof(wchar_t) : 255] = L'\0';
-    return value;
-}
-
 } // namespace
 
-DetailsPage::DetailsPage() : Page(IDD_DETAILS_PAGE) {}
+DetailsPage::DetailsPage()
+    : Page(IDD_DETAILS_PAGE), browser_(static_cast<Jobs&>(*this), static_cast<Disk&>(*this)),
+      rows_(browser_) {}
 
 DetailsPage::~DetailsPage() {
-    for (ULONG id : {followId_, aboveId_})
-        if (id)
-            SHChangeNotifyDeregister(id);
+    StopFollowing();
     StopWalks();
-    StopReader();
 }
 
 void DetailsPage::SetScale(int dpi) {
@@ -136,51 +99,63 @@ INT_PTR DetailsPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return TRUE;
     case WM_NOTIFY: {
         auto* header = reinterpret_cast<NMHDR*>(lParam);
-        if (header->hwndFrom == list_ && header->code == NM_DBLCLK) {
+        if (header->hwndFrom != list_)
+            return FALSE;
+        switch (header->code) {
+        case NM_DBLCLK: {
             int index = reinterpret_cast<NMITEMACTIVATE*>(lParam)->iItem;
             if (index >= 0)
                 Open(index);
             return TRUE;
         }
-        if (header->hwndFrom == list_ && header->code == LVN_COLUMNCLICK) {
+        case LVN_COLUMNCLICK:
             OnColumnClick(reinterpret_cast<NMLISTVIEW*>(lParam)->iSubItem);
             return TRUE;
-        }
-        if (header->hwndFrom == list_ && header->code == LVN_GETDISPINFOW) {
+        case LVN_GETDISPINFOW: {
             // The list keeps no texts: it asks for what it shows, each time it shows it.
             auto* request = reinterpret_cast<NMLVDISPINFOW*>(lParam);
-            Row* row = RowAt(request->item.iItem);
-            if (!row)
+            if (request->item.iItem < 0 || request->item.iItem >= rows_.Count())
                 return TRUE;
             if (request->item.mask & LVIF_TEXT) {
-                resultText_ = CellOf(request->item.iItem, request->item.iSubItem);
+                resultText_ = rows_.Cell(request->item.iItem, request->item.iSubItem);
                 lstrcpynW(request->item.pszText, resultText_.c_str(), request->item.cchTextMax);
             }
             if ((request->item.mask & LVIF_IMAGE) && request->item.iSubItem == 0)
-                request->item.iImage = IconOf(*row);
+                request->item.iImage = rows_.Icon(request->item.iItem);
+            // A walk asked for by a shown cell: the line below says so.
+            if (browser_.Running() > 0)
+                SetTimer(Window(), kStateTimer, kStateMilliseconds, nullptr);
             return TRUE;
         }
-        if (header->hwndFrom == list_ && header->code == LVN_ODFINDITEMW) {
+        case LVN_ODFINDITEMW: {
+            // Typing the first letters of a name: the next row from the start whose name
+            // begins with them, whatever the case, round to the top.
             auto* find = reinterpret_cast<NMLVFINDITEMW*>(lParam);
-            SetWindowLongPtrW(Window(), DWLP_MSGRESULT, FindByName(*find));
+            const bool byName = (find->lvfi.flags & (LVFI_STRING | LVFI_PARTIAL)) != 0;
+            SetWindowLongPtrW(Window(), DWLP_MSGRESULT,
+                              byName ? rows_.FindByName(find->lvfi.psz, find->iStart,
+                                                        (find->lvfi.flags & LVFI_WRAP) != 0,
+                                                        (find->lvfi.flags & LVFI_PARTIAL) != 0)
+                                     : -1);
             return TRUE;
         }
-        if (header->hwndFrom == list_ && header->code == NM_CUSTOMDRAW) {
+        case NM_CUSTOMDRAW:
             SetWindowLongPtrW(Window(), DWLP_MSGRESULT,
                               DrawShare(*reinterpret_cast<NMLVCUSTOMDRAW*>(lParam)));
             return TRUE;
+        default:
+            return FALSE;
         }
-        return FALSE;
     }
     case kStatisticsReady:
-        ShowStatistics();
+        ShowAnswers();
         return TRUE;
     case kTimesRead:
-        TakeTimes();
+        rows_.TakeTimes();
         return TRUE;
     case kShellChanged:
     case kAboveChanged:
-        OnShellChanged(wParam, lParam, message == kAboveChanged);
+        OnShellChanged(wParam, lParam);
         return TRUE;
     case WM_TIMER:
         if (wParam == kStateTimer)
@@ -236,29 +211,32 @@ LRESULT CALLBACK DetailsPage::ListKeys(HWND list, UINT message, WPARAM wParam, L
 }
 
 void DetailsPage::Refresh() {
-    if (!folderIdList_)
+    if (!rows_.FolderIdList())
         return;
+    // What changes gathered first: the listed folder may have gone to a new place.
+    std::uint32_t due;
+    if (browser_.Gathering(due))
+        TakeChanges();
     // The same folder listed and walked anew.
-    kept_.Forget(ExtendedPath(folderPath_));
-    GetLocalTime(&valuesTime_);
+    browser_.Refresh(GetTickCount());
     Refill();
 }
 
 void DetailsPage::Refill() {
-    if (!folderIdList_)
+    if (!rows_.FolderIdList())
         return;
     std::wstring focusedName;
     int focused = static_cast<int>(
         SendMessageW(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
-    if (Row* row = RowAt(focused))
-        focusedName = SortName(*row);
-    UniqueIdList again(ILClone(folderIdList_.get()));
+    if (focused >= 0)
+        focusedName = rows_.SortName(focused);
+    UniqueIdList again(ILClone(rows_.FolderIdList()));
     if (!again)
         return;
     Fill(again.get());
-    for (std::size_t index = 0; !focusedName.empty() && index < order_.size(); ++index)
-        if (SortName(*order_[index]) == focusedName) {
-            FocusRow(static_cast<int>(index));
+    for (int index = 0; !focusedName.empty() && index < rows_.Count(); ++index)
+        if (rows_.SortName(index) == focusedName) {
+            FocusRow(index);
             break;
         }
 }
@@ -268,54 +246,6 @@ void DetailsPage::FocusRow(int index) {
     state.stateMask = state.state = LVIS_FOCUSED | LVIS_SELECTED;
     SendMessageW(list_, LVM_SETITEMSTATE, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&state));
     SendMessageW(list_, LVM_ENSUREVISIBLE, static_cast<WPARAM>(index), FALSE);
-}
-
-DetailsPage::Row* DetailsPage::RowAt(int index) const {
-    return index >= 0 && static_cast<std::size_t>(index) < order_.size() ? order_[index] : nullptr;
-}
-
-std::wstring DetailsPage::CellOf(int index, int column) {
-    Row* row = RowAt(index);
-    if (!row)
-        return std::wstring();
-    if (column > 0)
-        return CellText(*row, column - 1);
-    ReadName(*row);
-    return row->name;
-}
-
-void DetailsPage::ReadName(Row& row) {
-    if (row.nameRead)
-        return;
-    row.nameRead = true;
-    STRRET name = {};
-    wchar_t text[MAX_PATH] = {};
-    if (folder_ && row.child &&
-        SUCCEEDED(folder_->GetDisplayNameOf(row.child.get(), SHGDN_INFOLDER, &name)))
-        StrRetToBufW(&name, row.child.get(), text, MAX_PATH);
-    row.name = text;
-}
-
-LRESULT DetailsPage::FindByName(const NMLVFINDITEMW& find) {
-    // Typing the first letters of a name: the next row from the start whose name begins
-    // with them, whatever the case, round to the top.
-    if (!(find.lvfi.flags & (LVFI_STRING | LVFI_PARTIAL)) || !find.lvfi.psz || order_.empty())
-        return -1;
-    const int typed = lstrlenW(find.lvfi.psz);
-    const int count = static_cast<int>(order_.size());
-    const int start = find.iStart >= 0 && find.iStart < count ? find.iStart : 0;
-    for (int step = 0; step < count; ++step) {
-        const int index = (start + step) % count;
-        if (!(find.lvfi.flags & LVFI_WRAP) && index < start)
-            break;
-        const std::wstring& name = SortName(*order_[index]);
-        if (static_cast<int>(name.size()) >= typed &&
-            CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, name.c_str(), typed,
-                           find.lvfi.psz, typed) == CSTR_EQUAL &&
-            ((find.lvfi.flags & LVFI_PARTIAL) || static_cast<int>(name.size()) == typed))
-            return index;
-    }
-    return -1;
 }
 
 void DetailsPage::CopySelection() {
@@ -364,6 +294,7 @@ std::wstring DetailsPage::TitleOf(int column) const {
     return title;
 }
 
+
 bool DetailsPage::OpenFocused() {
     int focused = static_cast<int>(
         SendMessageW(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
@@ -374,38 +305,41 @@ bool DetailsPage::OpenFocused() {
 }
 
 void DetailsPage::Open(int index) {
-    Row* row = RowAt(index);
-    if (!row || !folder_ || !row->child || !FullOf(*row))
+    LPCITEMIDLIST child = rows_.Child(index);
+    LPCITEMIDLIST full = rows_.Full(index);
+    IShellFolder* folder = rows_.ShellFolder();
+    if (!child || !full || !folder)
         return;
-    LPCITEMIDLIST child = row->child.get();
     SFGAOF attributes = SFGAO_FOLDER | SFGAO_FILESYSTEM | SFGAO_STREAM;
-    if (FAILED(folder_->GetAttributesOf(1, &child, &attributes)))
+    if (FAILED(folder->GetAttributesOf(1, &child, &attributes)))
         attributes = 0;
     // A folder of the file system is listed here; a .zip (a folder that is also a file),
     // Control Panel and files open as Explorer opens them.
     if ((attributes & SFGAO_FOLDER) && (attributes & SFGAO_FILESYSTEM) &&
         !(attributes & SFGAO_STREAM)) {
-        UniqueIdList next(ILClone(row->full.get())); // the row goes with the filling
+        UniqueIdList next(ILClone(full)); // the row goes with the filling
         if (next)
             Fill(next.get());
         return;
     }
-    ShellOpenItem(GetAncestor(Window(), GA_ROOT), row->full.get());
+    ShellOpenItem(GetAncestor(Window(), GA_ROOT), full);
 }
 
 bool DetailsPage::GoUp() {
-    if (!folderIdList_ || folderIdList_.get()->mkid.cb == 0)
+    LPCITEMIDLIST listed = rows_.FolderIdList();
+    if (!listed || listed->mkid.cb == 0)
         return false; // the desktop
-    UniqueIdList parent(ILClone(folderIdList_.get()));
-    UniqueIdList came(ILClone(ILFindLastID(folderIdList_.get())));
+    UniqueIdList parent(ILClone(listed));
+    UniqueIdList came(ILClone(ILFindLastID(listed)));
     if (!parent || !came || !ILRemoveLastID(parent.get()))
         return false;
     Fill(parent.get());
     // The folder it came from, focused and in view, as Explorer has it.
-    for (std::size_t index = 0; folder_ && index < order_.size(); ++index) {
-        Row* row = order_[index];
-        if (row->child && HRESULT_CODE(folder_->CompareIDs(0, row->child.get(), came.get())) == 0) {
-            FocusRow(static_cast<int>(index));
+    IShellFolder* folder = rows_.ShellFolder();
+    for (int index = 0; folder && index < rows_.Count(); ++index) {
+        LPCITEMIDLIST child = rows_.Child(index);
+        if (child && HRESULT_CODE(folder->CompareIDs(0, child, came.get())) == 0) {
+            FocusRow(index);
             break;
         }
     }
@@ -414,10 +348,11 @@ bool DetailsPage::GoUp() {
 
 void DetailsPage::ShowPath() {
     wchar_t path[MAX_PATH + 1] = {};
-    if (folderIdList_ && !SHGetPathFromIDListW(folderIdList_.get(), path)) {
+    LPCITEMIDLIST listed = rows_.FolderIdList();
+    if (listed && !SHGetPathFromIDListW(listed, path)) {
         // Not a file-system folder (the desktop itself, say): its name.
         SHFILEINFOW info = {};
-        SHGetFileInfoW(reinterpret_cast<LPCWSTR>(folderIdList_.get()), 0, &info, sizeof info,
+        SHGetFileInfoW(reinterpret_cast<LPCWSTR>(listed), 0, &info, sizeof info,
                        SHGFI_PIDL | SHGFI_DISPLAYNAME);
         lstrcpynW(path, info.szDisplayName, MAX_PATH);
     }
@@ -427,481 +362,65 @@ void DetailsPage::ShowPath() {
 }
 
 void DetailsPage::Fill(LPCITEMIDLIST folder) {
-    // The walks of the rows shown before end; what changes asked for (listings of changed
-    // folders, walks of folders that came in) is asked again of the new worker.
-    KeptTree::Next changes;
-    for (const auto& asked : asked_)
-        if (asked.second == WalkWorker::Kind::Listing)
-            changes.listings.push_back(asked.first);
-        else if (kept_.Awaited(asked.first))
-            changes.walks.push_back(asked.first);
-    StopWalks();
-    StopReader();
     SendMessageW(list_, LVM_SETITEMCOUNT, 0, 0);
-    order_.clear();
-    // The rows' ID lists go with them; many rows go on the times' thread, if one starts.
-    std::shared_ptr<std::deque<Row>> old;
-    if (items_.size() >= kReadTimesBesideFrom) {
-        old = std::make_shared<std::deque<Row>>();
-        old->swap(items_);
-    }
-    items_.clear();
-    folder_.reset();
-    folderIdList_.reset(folder ? ILClone(folder) : nullptr);
+    rows_.Fill(folder);
     ShowPath();
-    wchar_t path[MAX_PATH + 1] = {};
-    folderPath_ = folderIdList_ && SHGetPathFromIDListW(folderIdList_.get(), path) ? path : L"";
-    if (folderIdList_ && SUCCEEDED(BindToFolder(folderIdList_.get(), folder_.put()))) {
-        ComPtr<IEnumIDList> children;
-        if (folder_->EnumObjects(nullptr, kEnumerateEverything, children.put()) == S_OK && children)
-            Enumerate(children.get());
+    std::wstring listed = ExtendedPath(rows_.Path());
+    if (!listed.empty() && listed.back() == L'\\')
+        listed.pop_back(); // a drive's root
+    // Shares, and drives mapped to them, may send no changes: their values say how old
+    // they are.
+    bool followable = !listed.empty() && listed.compare(0, 8, L"\\\\?\\UNC\\") != 0 &&
+                      GetDriveTypeW((listed.substr(4, 2) + L"\\").c_str()) != DRIVE_REMOTE;
+    browser_.Show(listed, static_cast<std::size_t>(rows_.Count()), followable, GetTickCount());
+    if (browser_.CountedAt() != countedAt_ || registered_.empty()) {
+        countedAt_ = browser_.CountedAt();
+        GetLocalTime(&valuesTime_);
     }
-    order_.reserve(items_.size());
-    for (Row& item : items_)
-        order_.push_back(&item);
-    // The page keeps the rows; the list asks only for those it shows.
-    SendMessageW(list_, LVM_SETITEMCOUNT, static_cast<WPARAM>(order_.size()), 0);
-    // The kept numbers of the folders least recently shown go first, past the limit.
-    kept_.Touch(ExtendedPath(folderPath_));
-    kept_.Trim(kKeptFoldersLimit, ExtendedPath(folderPath_));
     Follow();
-    AskNext(changes);
+    // The page keeps the rows; the list asks only for those it shows.
+    SendMessageW(list_, LVM_SETITEMCOUNT, static_cast<WPARAM>(rows_.Count()), 0);
     Sort(); // reads every row's name
-    if (items_.size() >= kReadTimesBesideFrom && !folderPath_.empty()) {
-        std::vector<const std::wstring*> names(items_.size());
-        for (std::size_t row = 0; row < items_.size(); ++row)
-            names[row] = &items_[row].nameLower;
-        reader_ = TimesReader::Start(names, ExtendedPath(folderPath_), Window(), kTimesRead,
-                                     std::move(old));
-    }
+    rows_.ReadTimesBeside(Window(), kTimesRead);
     ShowState();
 }
 
-void DetailsPage::Enumerate(IEnumIDList* children) {
-    for (;;) {
-        LPITEMIDLIST childList = nullptr;
-        ULONG fetched = 0;
-        if (children->Next(1, &childList, &fetched) != S_OK || !childList)
-            break;
-        items_.emplace_back();
-        items_.back().child.reset(childList);
-    }
-}
-
-void DetailsPage::TakeTimes() {
-    if (!reader_)
-        return;
-    std::vector<TimesReader::Times> read;
-    if (!reader_->Take(read))
-        return; // a message of the reader before
-    for (const TimesReader::Times& times : read) {
-        if (times.row >= items_.size() || items_[times.row].values.timesRead)
-            continue;
-        RowValues& values = items_[times.row].values;
-        items_[times.row].timesAsked = values.timesRead = true;
-        values.created = times.created;
-        values.accessed = times.accessed;
-        values.written = times.written;
-    }
-    StopReader();
-}
-
-void DetailsPage::StopReader() {
-    if (reader_)
-        reader_->Stop(kStopWaitMilliseconds);
-    reader_.reset();
-}
-
-int DetailsPage::IconOf(Row& item) {
-    if (item.icon < 0) {
-        int index = folder_ && item.child
-                        ? SHMapPIDLToSystemImageListIndex(folder_.get(), item.child.get(), nullptr)
-                        : -1;
-        item.icon = index >= 0 ? index : 0;
-    }
-    return item.icon;
-}
-
-bool DetailsPage::FindDataOf(const Row& item, WIN32_FIND_DATAW& found) const {
-    // Attributes and size of a file-system item are in its ID list: asking the file system
-    // costs far more, and a folder may hold 100,000 items. (The name there may have lost
-    // what the ANSI code page lacks: it comes from ParsingNameOf.)
-    return folder_ && item.child && !folderPath_.empty() &&
-           SUCCEEDED(SHGetDataFromIDListW(folder_.get(), item.child.get(), SHGDFIL_FINDDATA, &found,
-                                          sizeof found));
-}
-
-std::wstring DetailsPage::ParsingNameOf(const Row& item) const {
-    // The file-system name within the folder, read from the ID list; "::{...}" for items
-    // outside the file system.
-    STRRET parsing = {};
-    if (!folder_ || !item.child ||
-        FAILED(folder_->GetDisplayNameOf(item.child.get(), SHGDN_INFOLDER | SHGDN_FORPARSING,
-                                         &parsing)))
-        return std::wstring();
-    if (parsing.uType == STRRET_WSTR) { // the usual answer: taken as it is
-        std::wstring name(parsing.pOleStr ? parsing.pOleStr : L"");
-        CoTaskMemFree(parsing.pOleStr);
-        return name;
-    }
-    wchar_t name[MAX_PATH] = {};
-    StrRetToBufW(&parsing, item.child.get(), name, MAX_PATH);
-    return name;
-}
-
-LPCITEMIDLIST DetailsPage::FullOf(Row& item) {
-    if (!item.full && item.child && folderIdList_)
-        item.full.reset(ILCombine(folderIdList_.get(), item.child.get()));
-    return item.full.get();
-}
-
-void DetailsPage::ReadRow(Row& item) {
-    if (item.read)
-        return;
-    item.read = true;
-    RowValues& values = item.values;
-    std::wstring name = ParsingNameOf(item);
-    const bool plain = !name.empty() && name.find_first_of(L"\\:") == std::wstring::npos;
-    WIN32_FIND_DATAW found = {};
-    if (plain && FindDataOf(item, found)) {
-        item.nameLower.swap(name);
-        // Most names are plain ASCII: lower-cased here, the rest by the system.
-        bool plainAscii = true;
-        for (wchar_t& c : item.nameLower) {
-            if (c >= L'A' && c <= L'Z')
-                c = static_cast<wchar_t>(c - L'A' + L'a');
-            plainAscii = plainAscii && c < 0x80;
-        }
-        if (!plainAscii)
-            CharLowerBuffW(&item.nameLower[0], static_cast<DWORD>(item.nameLower.size()));
-        item.attributes = found.dwFileAttributes;
-        values.fileSize = (static_cast<std::uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
-        values.isFolder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        values.sizeRead = true;
-        return;
-    }
-    // The desktop's own items and those outside the file system ("::{...}") sort by the
-    // name the shell shows.
-    if (name.empty() || name.compare(0, 2, L"::") == 0) {
-        ReadName(item);
-        item.nameLower = LowerForSort(item.name);
-    } else {
-        item.nameLower = LowerForSort(name);
-    }
-    item.pathRead = true;
-    wchar_t path[MAX_PATH + 1] = {};
-    if (FullOf(item) && SHGetPathFromIDListW(item.full.get(), path))
-        values.path = path;
-    ReadTimes(item);
-}
-
-void DetailsPage::ReadPath(Row& item) {
-    ReadRow(item);
-    if (item.pathRead)
-        return;
-    item.pathRead = true;
-    std::wstring& path = item.values.path;
-    path = folderPath_;
-    if (path.back() != L'\\')
-        path += L'\\';
-    path += ParsingNameOf(item);
-}
-
-void DetailsPage::ReadTimes(Row& item) {
-    RowValues& values = item.values;
-    if (values.timesRead || item.timesAsked)
-        return;
-    ReadPath(item);
-    item.timesAsked = true;
-    std::wstring extended = ExtendedPath(values.path);
-    WIN32_FILE_ATTRIBUTE_DATA a = {};
-    if (extended.empty() || !GetFileAttributesExW(extended.c_str(), GetFileExInfoStandard, &a))
-        return;
-    item.attributes = a.dwFileAttributes;
-    values.isFolder = (a.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    values.sizeRead = values.timesRead = true;
-    values.fileSize = (static_cast<std::uint64_t>(a.nFileSizeHigh) << 32) | a.nFileSizeLow;
-    values.written = a.ftLastWriteTime;
-    values.created = a.ftCreationTime;
-    values.accessed = a.ftLastAccessTime;
-}
-
-void DetailsPage::ReadAllTimes() {
-    std::unordered_map<std::wstring, Row*> byName;
-    for (Row* row : order_) {
-        ReadRow(*row);
-        if (!row->values.timesRead && !row->timesAsked && !row->nameLower.empty())
-            byName.emplace(row->nameLower, row);
-    }
-    std::wstring extended = ExtendedPath(folderPath_);
-    if (byName.size() > 16 && !extended.empty()) {
-        if (extended.back() != L'\\')
-            extended += L'\\';
-        WIN32_FIND_DATAW data;
-        HANDLE find = FindFirstFileExW((extended + L"*").c_str(), FindExInfoBasic, &data,
-                                       FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
-        if (find == INVALID_HANDLE_VALUE) // the older systems know neither
-            find = FindFirstFileW((extended + L"*").c_str(), &data);
-        if (find != INVALID_HANDLE_VALUE) {
-            do {
-                auto found = byName.find(LowerForSort(data.cFileName));
-                if (found == byName.end())
-                    continue;
-                Row& row = *found->second;
-                row.values.timesRead = row.timesAsked = true;
-                row.values.written = data.ftLastWriteTime;
-                row.values.created = data.ftCreationTime;
-                row.values.accessed = data.ftLastAccessTime;
-            } while (FindNextFileW(find, &data));
-            FindClose(find);
-        }
-    }
-    for (Row* row : order_)
-        ReadTimes(*row);
-}
-
-const std::wstring& DetailsPage::SortName(Row& row) {
-    ReadRow(row);
-    return row.nameLower;
-}
-
-void DetailsPage::ReadImage(Row& item) {
-    if (item.values.imageRead)
-        return;
-    // Loading the picture reads the file and may set its last access: the times first.
-    ReadTimes(item);
-    ReadPath(item);
-    item.values.imageRead = true;
-    item.values.image = ReadImageFacts(images_, item.values.path.c_str(), item.attributes);
-}
-
-std::wstring DetailsPage::CellText(Row& item, int column) {
-    ReadPath(item);
-    const RowValues& values = item.values;
-    const ImageFacts& image = values.image;
-    const std::wstring noGdiplus = L"gdiplus.dll ?";
-    switch (column) {
-    case FolderSize:
-    case FolderCount:
-    case FileCount:
-        if (values.isFolder) {
-            // Known when the walk on the worker thread ends; the cells say meanwhile that
-            // the walk runs. A folder that cannot be listed, or whose walk failed, has none.
-            if (values.totals == RowValues::Totals::Unknown)
-                return AskStatistics(item) ? kWalkRunningText : std::wstring();
-            if (values.totals == RowValues::Totals::None)
-                return std::wstring();
-            const OptionSet& options = Options();
-            if (column == FolderSize)
-                return AnsiToWide(FormatSize(values.folder.size, CurrentSizeFormat()));
-            if (column == FolderCount)
-                return AnsiToWide(
-                    FormatCount(values.folder.folders, options.tausenderOrdner.load() != 0));
-            return AnsiToWide(FormatCount(values.folder.files, options.tausenderDateien.load() != 0));
-        }
-        if (column == FolderSize && Options().dateiGroesse.load() != 0)
-            return AnsiToWide(FormatSize(values.fileSize, CurrentSizeFormat()));
-        return std::wstring();
-    case Dpi:
-    case BitDepth:
-    case ImageSize:
-        if (column == BitDepth && values.isFolder)
-            return std::wstring();
-        if (!images_.IsAvailable())
-            return noGdiplus;
-        ReadImage(item);
-        if (!image.loaded)
-            return std::wstring();
-        if (column == Dpi)
-            return AnsiToWide(Format("%d x %d", image.horizontalDpi, image.verticalDpi));
-        if (column == BitDepth)
-            return AnsiToWide(Format("%d", static_cast<int>(image.bitDepth)));
-        return AnsiToWide(Format("%u x %u", image.width, image.height));
-    case FullPath:
-        return values.path;
-    case Extension:
-        return values.isFolder ? L"[Ordner]" : ExtensionOfName(values.path);
-    case ContentType:
-        if (!item.contentTypeRead) {
-            item.contentTypeRead = true;
-            if (!values.isFolder)
-                item.values.contentType = ContentTypeOf(ExtensionOfName(values.path));
-        }
-        return values.contentType;
-    case ModifiedSeconds:
-    case CreatedSeconds:
-    case AccessedSeconds:
-        ReadTimes(item);
-        return TimeText(static_cast<unsigned>(column), values);
-    default:
-        return std::wstring();
-    }
-}
-
-bool DetailsPage::AskStatistics(Row& item) {
-    if (item.statisticsAsked)
-        return item.walkRunning;
-    item.statisticsAsked = true;
-    ReadPath(item);
-    if (ExtendedPath(item.values.path).empty() || !Window())
-        return false;
-    // A folder below one walked before shows its numbers at once.
-    if (TakeKept(item))
-        return false;
-    if (!AskNext(kept_.Resolve(ExtendedPath(item.values.path))))
-        return false;
-    item.walkRunning = true;
-    return true;
-}
-
-bool DetailsPage::TakeKept(Row& row) {
-    FolderTotals totals;
-    switch (kept_.Of(ExtendedPath(row.values.path), totals)) {
-    case KeptTree::Value::Known:
-        row.values.totals = RowValues::Totals::Known;
-        row.values.folder = totals;
-        return true;
-    case KeptTree::Value::Failed:
-        row.values.totals = RowValues::Totals::None;
-        return true;
-    default:
-        return false;
-    }
-}
-
-bool DetailsPage::AskNext(const KeptTree::Next& next) {
-    if (next.walks.empty() && next.listings.empty())
-        return true;
-    if (!worker_)
-        worker_ = WalkWorker::Create(Window(), kStatisticsReady);
-    bool asked = true;
-    auto ask = [&](const std::wstring& path, WalkWorker::Kind kind) {
-        if (!asked_.emplace(path, kind).second)
-            return; // asked already: one walk serves every row that waits for it
-        if (!worker_->Ask(0, path, kind)) {
-            asked_.erase(path);
-            asked = false;
-            return;
-        }
-        if (pending_++ == 0)
-            SetTimer(Window(), kStateTimer, kStateMilliseconds, nullptr);
-    };
-    for (const std::wstring& path : next.walks)
-        ask(path, WalkWorker::Kind::Walk);
-    for (const std::wstring& path : next.listings)
-        ask(path, WalkWorker::Kind::Listing);
-    return asked;
-}
-
-void DetailsPage::ShowStatistics(bool changed) {
+void DetailsPage::ShowAnswers() {
     if (!worker_)
         return;
-    KeptTree::Next again;
-    // The rows to look at again: those whose own walk answered, unless something else
-    // moved numbers (a listing, a walk below a row), which may touch any row. A folder of
-    // thousands of subfolders is not gone through for each walk that ends.
-    std::wstring listed = ExtendedPath(folderPath_);
-    if (!listed.empty() && listed.back() == L'\\')
-        listed.pop_back();
-    std::unordered_set<std::wstring> answered;
     for (WalkWorker::Result& result : worker_->TakeResults()) {
-        --pending_;
-        const std::size_t slash = result.path.find_last_of(L'\\');
-        if (result.kind == WalkWorker::Kind::Listing || slash == std::wstring::npos ||
-            result.path.compare(0, slash, listed) != 0 || slash != listed.size())
-            changed = true;
-        answered.insert(result.path);
-        asked_.erase(result.path);
-        auto changed = again_.find(result.path);
-        if (changed != again_.end()) {
-            (changed->second == WalkWorker::Kind::Walk ? again.walks : again.listings)
-                .push_back(result.path);
-            again_.erase(changed);
-        }
-        if (result.kind == WalkWorker::Kind::Listing)
-            AskNext(kept_.Relisted(result.path, result.ok && result.totals.whole, result.totals,
-                                   result.subfolders));
-        else if (result.kept.Folders() > 0)
-            kept_.Graft(result.path, std::move(result.kept));
-        else // broke down: no value
-            kept_.Relisted(result.path, false, FolderTotals(), {});
+        if (result.kind == JobKind::Walk)
+            browser_.Walked(result.id, result.outcome, std::move(result.kept));
+        else
+            browser_.Listed(result.id, result.outcome.listing, result.own, result.subfolders);
     }
-    kept_.Trim(kKeptFoldersLimit, ExtendedPath(folderPath_));
-    // Rows whose folders are whole now show their numbers; a worker that broke down
-    // answers nothing more: its rows are done, without numbers.
-    const bool failed = worker_->Failed();
-    AskNext(again);
-    for (Row& row : items_) {
-        if (!row.statisticsAsked || !row.values.isFolder)
-            continue;
-        // Numbers shown before follow the changes below them.
-        if (!row.walkRunning) {
-            if (changed)
-                TakeKept(row);
-            continue;
-        }
-        if ((changed || answered.count(ExtendedPath(row.values.path))) && TakeKept(row)) {
-            row.walkRunning = false;
-        } else if (failed || pending_ == 0) {
-            row.walkRunning = false;
-            row.values.totals = RowValues::Totals::None;
-        }
+    if (worker_->Failed()) {
+        // Out of memory outside a walk: what it was asked gets no answer, and no value.
+        std::shared_ptr<WalkWorker> failed = std::move(worker_);
+        failed->Stop(0);
+        browser_.Lost();
     }
-    if (failed)
-        pending_ = 0;
     InvalidateRect(list_, nullptr, FALSE);
     ShowState();
     // Sorted by a folder number: the rows stayed where they were while the walks ran; now
     // that all have ended, the list sorts once more.
-    if (pending_ == 0 && sortColumn_ >= 1 && sortColumn_ <= 3)
+    if (browser_.Running() == 0 && sortColumn_ >= 1 && sortColumn_ <= 3)
         Sort();
 }
 
 void DetailsPage::ShowState() {
-    // The listed folder's files and bytes: its own files, the walks' totals and what the
-    // walk under way has met so far.
-    std::uint64_t files = 0, bytes = 0;
-    unsigned unreadable = 0;
-    for (const Row* row : order_) {
-        const RowValues& values = row->values;
-        if (!values.isFolder) {
-            files += values.sizeRead ? 1 : 0;
-            bytes += values.fileSize;
-        } else if (values.totals == RowValues::Totals::Known) {
-            files += static_cast<std::uint64_t>(values.folder.files);
-            bytes += values.folder.size;
-        } else if (values.totals == RowValues::Totals::None && row->statisticsAsked) {
-            ++unreadable;
-        }
-    }
-    totalBytes_ = bytes;
-    if (worker_) {
-        unreadable += worker_->Unreadable();
-        if (pending_ > 0) {
-            files += worker_->RunningFiles();
-            bytes += worker_->RunningBytes();
-        }
-    }
-    std::wstring counted = AnsiToWide(GroupThousands(files, nullptr)) +
-                           (files == 1 ? L" Datei, " : L" Dateien, ") +
-                           AnsiToWide(FormatShortSize(bytes));
-    std::wstring text;
-    if (pending_ > 0) {
-        text = L"Durchsuche " + (folderName_.empty() ? std::wstring() : folderName_ + L" ") +
-               kWalkRunningText + L" " + counted;
-    } else {
-        text = L"Fertig: " + counted;
-        if (unreadable)
-            text += L", " + std::to_wstring(unreadable) + L" Ordner nicht lesbar";
+    totalBytes_ = browser_.RowBytes();
+    const bool running = browser_.Running() > 0;
+    wchar_t time[16];
+    wsprintfW(time, L"%02u:%02u", valuesTime_.wHour, valuesTime_.wMinute);
+    const std::wstring text =
+        browser_.StateLine(folderName_, running && worker_ ? worker_->RunningFiles() : 0,
+                           running && worker_ ? worker_->RunningBytes() : 0,
+                           worker_ ? worker_->Unreadable() : 0, time);
+    if (!running)
         KillTimer(Window(), kStateTimer);
-    }
-    // Where no changes come (a share), the values say when they were counted.
-    if (!followable_ && !followRoot_.empty()) {
-        wchar_t time[16];
-        wsprintfW(time, L", Stand %02u:%02u", valuesTime_.wHour, valuesTime_.wMinute);
-        text += time;
-    }
-    SetDlgItemTextW(Window(), IDC_DETAILS_STATE, order_.empty() && !folder_ ? L"" : text.c_str());
+    SetDlgItemTextW(Window(), IDC_DETAILS_STATE,
+                    rows_.Count() == 0 && !rows_.ShellFolder() ? L"" : text.c_str());
 }
 
 void DetailsPage::OnColumnClick(int column) {
@@ -916,99 +435,34 @@ void DetailsPage::OnColumnClick(int column) {
 }
 
 void DetailsPage::Sort() {
-    const unsigned column = static_cast<unsigned>(sortColumn_ - 1);
-    const bool fileSizes = Options().dateiGroesse.load() != 0;
-    // Each row's value read once, then the order of the rows by those values.
-    std::vector<SortValue> keys(order_.size());
-    std::vector<std::wstring> textKeys;
-    if (column == ModifiedSeconds || column == CreatedSeconds || column == AccessedSeconds)
-        ReadAllTimes();
-    for (std::size_t index = 0; index < order_.size(); ++index) {
-        Row& row = *order_[index];
-        ReadRow(row);
-        if (sortColumn_ == 0)
-            continue;
-        if (column == Extension && !row.pathRead) {
-            // A file-system row's name is its file's: the extension from it, no path needed.
-            keys[index].text = row.values.isFolder ? L"[Ordner]" : ExtensionOfName(row.nameLower);
-            keys[index].has = !keys[index].text.empty();
-        } else if (column == FullPath || column == Extension) {
-            ReadPath(row);
-        }
-        else if (column == Dpi || column == BitDepth || column == ImageSize)
-            ReadImage(row);
-        else if (column == ContentType)
-            CellText(row, ContentType);
-        else if (column <= FileCount && row.values.isFolder && !row.statisticsAsked)
-            AskStatistics(row);
-        if (!(column == Extension && !row.pathRead))
-            keys[index] = SortValueOf(row.values, column, fileSizes);
-        if (!keys[index].text.empty()) {
-            textKeys.resize(order_.size());
-            std::wstring& text = textKeys[index];
-            text.swap(keys[index].text);
-            CharLowerBuffW(&text[0], static_cast<DWORD>(text.size()));
-        }
-    }
     // The selection and the focus go with their rows.
-    int focused = static_cast<int>(
+    const int focused = static_cast<int>(
         SendMessageW(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
-    Row* focusedRow = RowAt(focused);
-    std::vector<Row*> selected;
+    const void* focusedRow = rows_.Token(focused);
+    std::vector<const void*> selected;
     for (int index = -1;;) {
         index = static_cast<int>(SendMessageW(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(index),
                                               LVNI_SELECTED));
-        if (index < 0 || !RowAt(index))
+        if (index < 0 || !rows_.Token(index))
             break;
-        selected.push_back(RowAt(index));
+        selected.push_back(rows_.Token(index));
     }
-    std::vector<std::size_t> places(order_.size());
-    for (std::size_t index = 0; index < places.size(); ++index)
-        places[index] = index;
-    const bool byName = sortColumn_ == 0;
-    const bool descending = descending_;
-    auto names = [this](std::size_t a, std::size_t b) {
-        const Row& one = *order_[a];
-        const Row& other = *order_[b];
-        // As Explorer orders names: folders first, numbers inside names by value.
-        if (one.values.isFolder != other.values.isFolder)
-            return one.values.isFolder ? -1 : 1;
-        return CompareLogical(one.nameLower, other.nameLower);
-    };
-    std::stable_sort(places.begin(), places.end(), [&](std::size_t a, std::size_t b) {
-        if (byName)
-            return (descending ? -names(a, b) : names(a, b)) < 0;
-        // Rows without a value (a walk that runs or failed, a file that is no image) come
-        // last either way; rows of equal value by name.
-        if (keys[a].has != keys[b].has)
-            return keys[a].has;
-        int order = textKeys.empty() ? CompareSortValues(keys[a], keys[b])
-                                     : CompareLogical(textKeys[a], textKeys[b]);
-        if (order != 0)
-            return (descending ? -order : order) < 0;
-        return names(a, b) < 0;
-    });
-    std::vector<Row*> sorted(order_.size());
-    for (std::size_t index = 0; index < places.size(); ++index)
-        sorted[index] = order_[places[index]];
-    order_.swap(sorted);
-
+    rows_.Sort(sortColumn_, descending_);
     if (!selected.empty() || focusedRow) {
         LVITEMW clear = {};
         clear.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
         SendMessageW(list_, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&clear));
-        for (std::size_t index = 0; index < order_.size(); ++index) {
-            Row* row = order_[index];
+        for (const void* row : selected) {
             LVITEMW state = {};
-            state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-            if (std::find(selected.begin(), selected.end(), row) != selected.end())
-                state.state |= LVIS_SELECTED;
-            if (row == focusedRow)
-                state.state |= LVIS_FOCUSED;
-            if (state.state)
-                SendMessageW(list_, LVM_SETITEMSTATE, index, reinterpret_cast<LPARAM>(&state));
-            if (row == focusedRow)
-                SendMessageW(list_, LVM_ENSUREVISIBLE, index, FALSE);
+            state.stateMask = state.state = LVIS_SELECTED;
+            SendMessageW(list_, LVM_SETITEMSTATE, rows_.IndexOf(row), reinterpret_cast<LPARAM>(&state));
+        }
+        if (focusedRow) {
+            const int index = rows_.IndexOf(focusedRow);
+            LVITEMW state = {};
+            state.stateMask = state.state = LVIS_FOCUSED;
+            SendMessageW(list_, LVM_SETITEMSTATE, index, reinterpret_cast<LPARAM>(&state));
+            SendMessageW(list_, LVM_ENSUREVISIBLE, index, FALSE);
         }
     }
     InvalidateRect(list_, nullptr, FALSE);
@@ -1025,38 +479,6 @@ void DetailsPage::Sort() {
     }
 }
 
-bool DetailsPage::NumberOf(int index, int column, double& value) {
-    Row* row = RowAt(index);
-    if (!row || column < 1 || column > 3)
-        return false;
-    ReadRow(*row);
-    const RowValues& values = row->values;
-    double bytes = 0;
-    if (values.isFolder) {
-        if (values.totals != RowValues::Totals::Known)
-            return false;
-        if (column == 2 || column == 3) {
-            value = static_cast<double>(column == 2 ? values.folder.folders : values.folder.files);
-            return true;
-        }
-        bytes = static_cast<double>(values.folder.size);
-    } else {
-        if (column != 1 || !values.sizeRead || Options().dateiGroesse.load() == 0)
-            return false;
-        bytes = static_cast<double>(values.fileSize);
-    }
-    const int unit = CurrentSizeFormat().unit;
-    value = unit == kUnitBytes ? bytes : bytes / (unit == kUnitKilobytes ? 1024.0 : 1048576.0);
-    return true;
-}
-
-std::uint64_t DetailsPage::BytesOf(const Row& row) const {
-    const RowValues& values = row.values;
-    if (values.isFolder)
-        return values.totals == RowValues::Totals::Known ? values.folder.size : 0;
-    return values.fileSize;
-}
-
 LRESULT DetailsPage::DrawShare(NMLVCUSTOMDRAW& draw) {
     if (draw.nmcd.dwDrawStage == CDDS_PREPAINT)
         return CDRF_NOTIFYITEMDRAW;
@@ -1065,9 +487,8 @@ LRESULT DetailsPage::DrawShare(NMLVCUSTOMDRAW& draw) {
     if (draw.nmcd.dwDrawStage != (CDDS_ITEMPREPAINT | CDDS_SUBITEM) || draw.iSubItem != 1)
         return CDRF_DODEFAULT;
     const int index = static_cast<int>(draw.nmcd.dwItemSpec);
-    Row* row = RowAt(index);
     // A selected row keeps the list's own highlight.
-    if (!row || totalBytes_ == 0 ||
+    if (index < 0 || index >= rows_.Count() || totalBytes_ == 0 ||
         (SendMessageW(list_, LVM_GETITEMSTATE, index, LVIS_SELECTED) & LVIS_SELECTED))
         return CDRF_DODEFAULT;
     RECT cell = {};
@@ -1083,10 +504,10 @@ LRESULT DetailsPage::DrawShare(NMLVCUSTOMDRAW& draw) {
     RECT bar = cell;
     const int margin = ScaleTo(2, WindowDpi(list_));
     InflateRect(&bar, -margin, -margin / 2);
-    bar.right = bar.left + ShareBarWidth(*row, bar.right - bar.left);
+    bar.right = bar.left + ShareBarWidth(index, bar.right - bar.left);
     if (bar.right > bar.left)
         FillRect(dc, &bar, GetSysColorBrush(COLOR_HIGHLIGHT));
-    std::wstring text = CellText(*row, FolderSize);
+    std::wstring text = rows_.Cell(index, 1);
     RECT textArea = cell;
     textArea.right -= ScaleTo(6, WindowDpi(list_));
     // The text in two colours: over the bar and beside it, each clipped to its part.
@@ -1105,20 +526,51 @@ LRESULT DetailsPage::DrawShare(NMLVCUSTOMDRAW& draw) {
     return CDRF_SKIPDEFAULT;
 }
 
-int DetailsPage::ShareBarWidth(const Row& row, int width) const {
+int DetailsPage::ShareBarWidth(int index, int width) {
     if (totalBytes_ == 0 || width <= 0)
         return 0;
-    const std::uint64_t bytes = BytesOf(row);
+    const std::uint64_t bytes = rows_.Bytes(index);
     return static_cast<int>((static_cast<double>(bytes) / static_cast<double>(totalBytes_)) * width + 0.5);
+}
+
+bool DetailsPage::Ask(std::uint32_t id, const std::wstring& path, JobKind kind) {
+    if (!Window())
+        return false;
+    if (!worker_)
+        worker_ = WalkWorker::Create(Window(), kStatisticsReady, browser_.Budget());
+    if (!worker_->Ask(id, path, kind))
+        return false;
+    SetTimer(Window(), kStateTimer, kStateMilliseconds, nullptr);
+    return true;
+}
+
+void DetailsPage::Cancel(std::uint32_t id) {
+    if (worker_)
+        worker_->Cancel(id);
+}
+
+bool DetailsPage::FolderExists(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW((path.size() == 6 ? path + L"\\" : path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool DetailsPage::IsLink(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return false;
+    // The reparse tag comes with the folder's entry.
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW(path.c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE)
+        return true;
+    FindClose(find);
+    return !Entered(data.dwFileAttributes, data.dwReserved0);
 }
 
 void DetailsPage::StopWalks() {
     if (worker_)
         worker_->Stop(kStopWaitMilliseconds);
     worker_.reset();
-    pending_ = 0;
-    asked_.clear();
-    again_.clear();
     if (Window())
         KillTimer(Window(), kStateTimer);
 }
@@ -1126,9 +578,8 @@ void DetailsPage::StopWalks() {
 void DetailsPage::OnClosing() {
     StopFollowing();
     StopWalks();
-    StopReader();
-    kept_ = KeptTree();
-    followRoot_.clear();
+    rows_.StopReader();
+    browser_.Close();
 }
 
 unsigned DetailsPage::AnchorsOf(HWND control, const RECT& place) {

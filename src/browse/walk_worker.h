@@ -1,11 +1,12 @@
-// The folder walks of the details page, on a thread of their own so that the dialog
+// The walks and listings of the details page, on a thread of their own so that the dialog
 // answers while a big folder is summed.
 #pragma once
 
 #include <windows.h>
 
+#include "browse/browser.h"
+#include "browse/kept_tree.h"
 #include "columns/folder_walk.h"
-#include "columns/kept_tree.h"
 #include "common/win_lock.h"
 
 #include <atomic>
@@ -19,30 +20,31 @@ namespace rb {
 // Shared by the page and the worker thread. A page that goes away while a walk is stuck
 // in one listing (a share that stalls) does not wait for it: the thread keeps this object
 // and a reference on the module, and ends by itself once the listing returns. It holds
-// no pointer into the page; results name their rows by an opaque key.
+// no pointer into the page; answers name their jobs by the browser's ids.
 class WalkWorker : public std::enable_shared_from_this<WalkWorker> {
 public:
-    // A walk keeps every folder it lists; a listing lists the folder by itself.
-    enum class Kind { Walk, Listing };
     struct Result {
-        LPARAM key;
-        FolderTotals totals; // of the walk, or the folder's own of the listing
-        bool ok; // false: the folder could not be listed or the walk failed
-        Kind kind = Kind::Walk;
-        std::wstring path;
-        KeptTree kept;                      // of the walk
-        std::vector<std::wstring> subfolders; // of the listing
+        std::uint32_t id = 0;
+        JobKind kind = JobKind::Walk;
+        WalkOutcome outcome;      // of the walk, or the listing's in `outcome.listing`
+        KeptTree kept;            // of the walk
+        FolderTotals own;         // of the listing
+        std::vector<std::wstring> subfolders;
     };
 
-    // `message` is posted to `notify` whenever results are ready.
-    static std::shared_ptr<WalkWorker> Create(HWND notify, UINT message);
+    // `message` is posted to `notify` whenever answers are ready. Walks keep what they
+    // find within `budget`.
+    static std::shared_ptr<WalkWorker> Create(HWND notify, UINT message,
+                                              std::shared_ptr<KeptBudget> budget);
     ~WalkWorker();
     WalkWorker(const WalkWorker&) = delete;
     WalkWorker& operator=(const WalkWorker&) = delete;
 
-    // Queues a walk; the thread starts with the first. False when no thread can be
+    // Queues a job; the thread starts with the first. False when no thread can be
     // started, or the worker has stopped or failed.
-    bool Ask(LPARAM key, const std::wstring& extendedPath, Kind kind = Kind::Walk);
+    bool Ask(std::uint32_t id, const std::wstring& extendedPath, JobKind kind);
+    // A queued job goes; one that runs ends at its next listing or block of entries.
+    void Cancel(std::uint32_t id);
     std::vector<Result> TakeResults();
     // Whether the worker broke down (out of memory outside a walk): what it was asked
     // and did not answer gets no answer.
@@ -62,27 +64,26 @@ public:
 
 private:
     struct Job {
-        LPARAM key;
+        std::uint32_t id;
         std::wstring path;
-        Kind kind;
+        JobKind kind;
     };
-    struct Start;
 
-    WalkWorker(HWND notify, UINT message) : notify_(notify), message_(message) {}
-    bool StartThread();
-    static DWORD WINAPI ThreadMain(void* start);
+    WalkWorker(HWND notify, UINT message, std::shared_ptr<KeptBudget> budget)
+        : notify_(notify), message_(message), budget_(std::move(budget)) {}
     void Run();
     void Fail();
-    void Post(HWND notify) const;
 
     mutable WaitLock lock_; // its condition: a job came, or the worker stops
     std::deque<Job> jobs_;
     std::vector<Result> results_;
     bool stopping_ = false;
     bool failed_ = false;
+    std::uint32_t running_ = 0; // the job under way
     HWND notify_;
     const UINT message_;
-    std::atomic<bool> stop_{false};
+    const std::shared_ptr<KeptBudget> budget_;
+    std::atomic<bool> stop_{false}; // the job under way ends
     WalkProgress progress_;
     HANDLE thread_ = nullptr;
 };

@@ -43,12 +43,10 @@ public:
     static LONG LiveThreads();
 
 private:
-    struct Start_;
-
     TimesReader(HWND notify, UINT message, const std::wstring& path)
         : notify_(notify), message_(message), path_(path) {}
-    static DWORD WINAPI ThreadMain(void* start);
     void Run(const std::vector<const std::wstring*>& names);
+    void NamesCopied();
 
     mutable WaitLock lock_; // its condition: the names were copied
     std::vector<Times> times_;

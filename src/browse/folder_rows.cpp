@@ -1,0 +1,555 @@
+#include "browse/folder_rows.h"
+
+#include "columns/catalogue.h"
+#include "columns/number_format.h"
+#include "columns/option_store.h"
+#include "columns/options.h"
+#include "columns/producers.h"
+#include "columns/system_lister.h"
+#include "columns/tree_walk.h"
+#include "common/name_fold.h"
+#include "common/text.h"
+#include "common/win_text.h"
+
+#include <shlwapi.h>
+
+#include <algorithm>
+#include <unordered_map>
+
+namespace rb {
+
+namespace {
+
+constexpr DWORD kEnumerateEverything = SHCONTF_FOLDERS | SHCONTF_NONFOLDERS | SHCONTF_INCLUDEHIDDEN;
+
+// The column's time, chosen and written as the time columns do.
+std::wstring TimeText(unsigned column, const RowValues& values) {
+    FileTimes times;
+    times.created = values.created;
+    times.accessed = values.accessed;
+    times.written = values.written;
+    ValueText value;
+    PrintColumnTime(column, times, value);
+    return AnsiToWide(value.text);
+}
+
+// "Content Type" of the extension's class key, up to 255 characters.
+std::wstring ContentTypeOf(const std::wstring& extension) {
+    if (extension.empty())
+        return std::wstring();
+    UniqueKey key;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, (L"." + extension).c_str(), 0, KEY_READ, key.put()) !=
+        ERROR_SUCCESS) {
+        key.release();
+        return std::wstring();
+    }
+    wchar_t value[256] = {};
+    DWORD size = sizeof value - sizeof(wchar_t);
+    if (RegQueryValueExW(key.get(), L"Content Type", nullptr, nullptr,
+                         reinterpret_cast<BYTE*>(value), &size) != ERROR_SUCCESS)
+        return std::wstring();
+    value[size / sizeof(wchar_t) < 255 ? size / sizeof(wchar_t) : 255] = L'\0';
+    return value;
+}
+
+} // namespace
+
+FolderRows::~FolderRows() {
+    StopReader();
+}
+
+void FolderRows::Fill(LPCITEMIDLIST folder) {
+    StopReader();
+    order_.clear();
+    // The rows' ID lists go with them; many rows go on the times' thread, if one starts.
+    before_.reset();
+    if (items_.size() >= kReadTimesBesideFrom) {
+        before_ = std::make_shared<std::deque<Row>>();
+        before_->swap(items_);
+    }
+    items_.clear();
+    folder_.reset();
+    folderIdList_.reset(folder ? ILClone(folder) : nullptr);
+    wchar_t path[MAX_PATH + 1] = {};
+    folderPath_ = folderIdList_ && SHGetPathFromIDListW(folderIdList_.get(), path) ? path : L"";
+    if (folderIdList_ && SUCCEEDED(BindToFolder(folderIdList_.get(), folder_.put()))) {
+        ComPtr<IEnumIDList> children;
+        if (folder_->EnumObjects(nullptr, kEnumerateEverything, children.put()) == S_OK && children) {
+            for (;;) {
+                LPITEMIDLIST childList = nullptr;
+                ULONG fetched = 0;
+                if (children->Next(1, &childList, &fetched) != S_OK || !childList)
+                    break;
+                items_.emplace_back();
+                items_.back().index = items_.size() - 1;
+                items_.back().child.reset(childList);
+            }
+        }
+    }
+    order_.reserve(items_.size());
+    for (Row& item : items_)
+        order_.push_back(&item);
+}
+
+void FolderRows::ReadTimesBeside(HWND notify, UINT timesMessage) {
+    if (items_.size() < kReadTimesBesideFrom || folderPath_.empty()) {
+        before_.reset();
+        return;
+    }
+    std::vector<const std::wstring*> names(items_.size());
+    for (std::size_t row = 0; row < items_.size(); ++row)
+        names[row] = &items_[row].nameLower;
+    reader_ = TimesReader::Start(names, ExtendedPath(folderPath_), notify, timesMessage,
+                                 std::move(before_));
+    before_.reset();
+}
+
+void FolderRows::TakeTimes() {
+    if (!reader_)
+        return;
+    std::vector<TimesReader::Times> read;
+    if (!reader_->Take(read))
+        return; // a message of the reader before
+    for (const TimesReader::Times& times : read) {
+        if (times.row >= items_.size() || items_[times.row].values.timesRead)
+            continue;
+        RowValues& values = items_[times.row].values;
+        items_[times.row].timesAsked = values.timesRead = true;
+        values.created = times.created;
+        values.accessed = times.accessed;
+        values.written = times.written;
+    }
+    StopReader();
+}
+
+void FolderRows::StopReader() {
+    if (reader_)
+        reader_->Stop(200);
+    reader_.reset();
+}
+
+FolderRows::Row* FolderRows::RowAt(int index) const {
+    return index >= 0 && static_cast<std::size_t>(index) < order_.size() ? order_[index] : nullptr;
+}
+
+const void* FolderRows::Token(int index) const {
+    return RowAt(index);
+}
+
+int FolderRows::IndexOf(const void* token) const {
+    for (std::size_t index = 0; token && index < order_.size(); ++index)
+        if (order_[index] == token)
+            return static_cast<int>(index);
+    return -1;
+}
+
+LPCITEMIDLIST FolderRows::Child(int index) const {
+    const Row* row = RowAt(index);
+    return row ? row->child.get() : nullptr;
+}
+
+LPCITEMIDLIST FolderRows::Full(int index) {
+    Row* row = RowAt(index);
+    return row ? FullOf(*row) : nullptr;
+}
+
+std::wstring FolderRows::Cell(int index, int column) {
+    Row* row = RowAt(index);
+    if (!row)
+        return std::wstring();
+    if (column > 0)
+        return CellText(*row, column - 1);
+    ReadName(*row);
+    return row->name;
+}
+
+void FolderRows::ReadName(Row& row) {
+    if (row.nameRead)
+        return;
+    row.nameRead = true;
+    STRRET name = {};
+    wchar_t text[MAX_PATH] = {};
+    if (folder_ && row.child &&
+        SUCCEEDED(folder_->GetDisplayNameOf(row.child.get(), SHGDN_INFOLDER, &name)))
+        StrRetToBufW(&name, row.child.get(), text, MAX_PATH);
+    row.name = text;
+}
+
+int FolderRows::Icon(int index) {
+    Row* row = RowAt(index);
+    if (!row)
+        return 0;
+    if (row->icon < 0) {
+        int icon = folder_ && row->child
+                       ? SHMapPIDLToSystemImageListIndex(folder_.get(), row->child.get(), nullptr)
+                       : -1;
+        row->icon = icon >= 0 ? icon : 0;
+    }
+    return row->icon;
+}
+
+bool FolderRows::FindDataOf(const Row& row, WIN32_FIND_DATAW& found) const {
+    // Attributes and size of a file-system item are in its ID list: asking the file system
+    // costs far more, and a folder may hold 100,000 items. (The name there may have lost
+    // what the ANSI code page lacks: it comes from ParsingNameOf.)
+    return folder_ && row.child && !folderPath_.empty() &&
+           SUCCEEDED(SHGetDataFromIDListW(folder_.get(), row.child.get(), SHGDFIL_FINDDATA, &found,
+                                          sizeof found));
+}
+
+std::wstring FolderRows::ParsingNameOf(const Row& row) const {
+    // The file-system name within the folder, read from the ID list; "::{...}" for items
+    // outside the file system.
+    STRRET parsing = {};
+    if (!folder_ || !row.child ||
+        FAILED(folder_->GetDisplayNameOf(row.child.get(), SHGDN_INFOLDER | SHGDN_FORPARSING,
+                                         &parsing)))
+        return std::wstring();
+    if (parsing.uType == STRRET_WSTR) { // the usual answer: taken as it is
+        std::wstring name(parsing.pOleStr ? parsing.pOleStr : L"");
+        CoTaskMemFree(parsing.pOleStr);
+        return name;
+    }
+    wchar_t name[MAX_PATH] = {};
+    StrRetToBufW(&parsing, row.child.get(), name, MAX_PATH);
+    return name;
+}
+
+LPCITEMIDLIST FolderRows::FullOf(Row& row) {
+    if (!row.full && row.child && folderIdList_)
+        row.full.reset(ILCombine(folderIdList_.get(), row.child.get()));
+    return row.full.get();
+}
+
+void FolderRows::Told(Row& row, const std::wstring& path, bool entered) {
+    if (row.values.isFolder)
+        browser_.SetFolderRow(row.index, ExtendedPath(path), !entered);
+    else if (row.values.sizeRead)
+        browser_.SetFileRow(row.index, row.values.fileSize);
+}
+
+void FolderRows::ReadRow(Row& row) {
+    if (row.read)
+        return;
+    row.read = true;
+    RowValues& values = row.values;
+    std::wstring name = ParsingNameOf(row);
+    const bool plain = !name.empty() && name.find_first_of(L"\\:") == std::wstring::npos;
+    WIN32_FIND_DATAW found = {};
+    if (plain && FindDataOf(row, found)) {
+        row.attributes = found.dwFileAttributes;
+        values.fileSize = (static_cast<std::uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+        values.isFolder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        values.sizeRead = true;
+        Told(row, values.isFolder ? folderPath_ + (folderPath_.back() == L'\\' ? L"" : L"\\") + name : L"",
+             Entered(found.dwFileAttributes, found.dwReserved0));
+        row.nameLower.swap(name);
+        // Most names are plain ASCII: lower-cased here, the rest by the system.
+        bool plainAscii = true;
+        for (wchar_t& c : row.nameLower) {
+            if (c >= L'A' && c <= L'Z')
+                c = static_cast<wchar_t>(c - L'A' + L'a');
+            plainAscii = plainAscii && c < 0x80;
+        }
+        if (!plainAscii)
+            CharLowerBuffW(&row.nameLower[0], static_cast<DWORD>(row.nameLower.size()));
+        return;
+    }
+    // The desktop's own items and those outside the file system ("::{...}") sort by the
+    // name the shell shows.
+    if (name.empty() || name.compare(0, 2, L"::") == 0) {
+        ReadName(row);
+        row.nameLower = LowerForSort(row.name);
+    } else {
+        row.nameLower = LowerForSort(name);
+    }
+    row.pathRead = true;
+    wchar_t path[MAX_PATH + 1] = {};
+    if (FullOf(row) && SHGetPathFromIDListW(row.full.get(), path))
+        values.path = path;
+    ReadTimes(row);
+    Told(row, values.path, !(row.attributes & FILE_ATTRIBUTE_REPARSE_POINT));
+}
+
+void FolderRows::ReadPath(Row& row) {
+    ReadRow(row);
+    if (row.pathRead)
+        return;
+    row.pathRead = true;
+    std::wstring& path = row.values.path;
+    path = folderPath_;
+    if (path.back() != L'\\')
+        path += L'\\';
+    path += ParsingNameOf(row);
+}
+
+void FolderRows::ReadTimes(Row& row) {
+    RowValues& values = row.values;
+    if (values.timesRead || row.timesAsked)
+        return;
+    ReadPath(row);
+    row.timesAsked = true;
+    std::wstring extended = ExtendedPath(values.path);
+    WIN32_FILE_ATTRIBUTE_DATA a = {};
+    if (extended.empty() || !GetFileAttributesExW(extended.c_str(), GetFileExInfoStandard, &a))
+        return;
+    row.attributes = a.dwFileAttributes;
+    values.isFolder = (a.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    values.sizeRead = values.timesRead = true;
+    values.fileSize = (static_cast<std::uint64_t>(a.nFileSizeHigh) << 32) | a.nFileSizeLow;
+    values.written = a.ftLastWriteTime;
+    values.created = a.ftCreationTime;
+    values.accessed = a.ftLastAccessTime;
+}
+
+void FolderRows::ReadAllTimes() {
+    std::unordered_map<std::wstring, Row*> byName;
+    for (Row* row : order_) {
+        ReadRow(*row);
+        if (!row->values.timesRead && !row->timesAsked && !row->nameLower.empty())
+            byName.emplace(FoldName(row->nameLower), row);
+    }
+    std::wstring extended = ExtendedPath(folderPath_);
+    if (byName.size() > 16 && !extended.empty()) {
+        ListByFind(extended, [&](const WIN32_FIND_DATAW& data) {
+            auto found = byName.find(FoldName(data.cFileName, wcslen(data.cFileName)));
+            if (found != byName.end()) {
+                Row& row = *found->second;
+                row.values.timesRead = row.timesAsked = true;
+                row.values.written = data.ftLastWriteTime;
+                row.values.created = data.ftCreationTime;
+                row.values.accessed = data.ftLastAccessTime;
+            }
+            return true;
+        });
+    }
+    for (Row* row : order_)
+        ReadTimes(*row);
+}
+
+const std::wstring& FolderRows::SortName(int index) {
+    static const std::wstring none;
+    Row* row = RowAt(index);
+    if (!row)
+        return none;
+    ReadRow(*row);
+    return row->nameLower;
+}
+
+void FolderRows::ReadImage(Row& row) {
+    if (row.values.imageRead)
+        return;
+    // Loading the picture reads the file and may set its last access: the times first.
+    ReadTimes(row);
+    ReadPath(row);
+    row.values.imageRead = true;
+    row.values.image = ReadImageFacts(images_, row.values.path.c_str(), row.attributes);
+}
+
+void FolderRows::TakeNumbers(Row& row) {
+    RowValues& values = row.values;
+    if (!values.isFolder)
+        return;
+    FolderTotals totals;
+    switch (browser_.RowNumbers(row.index, totals, true)) {
+    case Browser::Numbers::Known:
+        values.totals = RowValues::Totals::Known;
+        values.folder = totals;
+        break;
+    case Browser::Numbers::Running:
+        values.totals = RowValues::Totals::Unknown;
+        break;
+    default:
+        values.totals = RowValues::Totals::None;
+        break;
+    }
+}
+
+std::wstring FolderRows::CellText(Row& row, int column) {
+    ReadPath(row);
+    const RowValues& values = row.values;
+    const ImageFacts& image = values.image;
+    const std::wstring noGdiplus = L"gdiplus.dll ?";
+    switch (column) {
+    case FolderSize:
+    case FolderCount:
+    case FileCount:
+        if (values.isFolder) {
+            // Known when the walk on the worker thread ends; the cells say meanwhile that
+            // the walk runs. A folder that cannot be listed, or whose walk failed, has none.
+            TakeNumbers(row);
+            if (values.totals == RowValues::Totals::Unknown)
+                return kWalkRunningText;
+            if (values.totals == RowValues::Totals::None)
+                return std::wstring();
+            const OptionSet& options = Options();
+            if (column == FolderSize)
+                return AnsiToWide(FormatSize(values.folder.size, CurrentSizeFormat()));
+            if (column == FolderCount)
+                return AnsiToWide(
+                    FormatCount(values.folder.folders, options.tausenderOrdner.load() != 0));
+            return AnsiToWide(FormatCount(values.folder.files, options.tausenderDateien.load() != 0));
+        }
+        if (column == FolderSize && Options().dateiGroesse.load() != 0)
+            return AnsiToWide(FormatSize(values.fileSize, CurrentSizeFormat()));
+        return std::wstring();
+    case Dpi:
+    case BitDepth:
+    case ImageSize:
+        if (column == BitDepth && values.isFolder)
+            return std::wstring();
+        if (!images_.IsAvailable())
+            return noGdiplus;
+        ReadImage(row);
+        if (!image.loaded)
+            return std::wstring();
+        if (column == Dpi)
+            return AnsiToWide(Format("%d x %d", image.horizontalDpi, image.verticalDpi));
+        if (column == BitDepth)
+            return AnsiToWide(Format("%d", static_cast<int>(image.bitDepth)));
+        return AnsiToWide(Format("%u x %u", image.width, image.height));
+    case FullPath:
+        return values.path;
+    case Extension:
+        return values.isFolder ? L"[Ordner]" : ExtensionOfName(values.path);
+    case ContentType:
+        if (!row.contentTypeRead) {
+            row.contentTypeRead = true;
+            if (!values.isFolder)
+                row.values.contentType = ContentTypeOf(ExtensionOfName(values.path));
+        }
+        return values.contentType;
+    case ModifiedSeconds:
+    case CreatedSeconds:
+    case AccessedSeconds:
+        ReadTimes(row);
+        return TimeText(static_cast<unsigned>(column), values);
+    default:
+        return std::wstring();
+    }
+}
+
+bool FolderRows::Number(int index, int column, double& value) {
+    Row* row = RowAt(index);
+    if (!row || column < 1 || column > 3)
+        return false;
+    ReadRow(*row);
+    TakeNumbers(*row);
+    const RowValues& values = row->values;
+    double bytes = 0;
+    if (values.isFolder) {
+        if (values.totals != RowValues::Totals::Known)
+            return false;
+        if (column == 2 || column == 3) {
+            value = static_cast<double>(column == 2 ? values.folder.folders : values.folder.files);
+            return true;
+        }
+        bytes = static_cast<double>(values.folder.size);
+    } else {
+        if (column != 1 || !values.sizeRead || Options().dateiGroesse.load() == 0)
+            return false;
+        bytes = static_cast<double>(values.fileSize);
+    }
+    const int unit = CurrentSizeFormat().unit;
+    value = unit == kUnitBytes ? bytes : bytes / (unit == kUnitKilobytes ? 1024.0 : 1048576.0);
+    return true;
+}
+
+std::uint64_t FolderRows::Bytes(int index) {
+    Row* row = RowAt(index);
+    if (!row)
+        return 0;
+    const RowValues& values = row->values;
+    if (!values.isFolder)
+        return values.fileSize;
+    TakeNumbers(*row);
+    return values.totals == RowValues::Totals::Known ? values.folder.size : 0;
+}
+
+void FolderRows::Sort(int sortColumn, bool descending) {
+    const unsigned column = static_cast<unsigned>(sortColumn - 1);
+    const bool fileSizes = Options().dateiGroesse.load() != 0;
+    // Each row's value read once, then the order of the rows by those values.
+    std::vector<SortValue> keys(order_.size());
+    std::vector<std::wstring> textKeys;
+    if (column == ModifiedSeconds || column == CreatedSeconds || column == AccessedSeconds)
+        ReadAllTimes();
+    for (std::size_t index = 0; index < order_.size(); ++index) {
+        Row& row = *order_[index];
+        ReadRow(row);
+        if (sortColumn == 0)
+            continue;
+        if (column == Extension && !row.pathRead) {
+            // A file-system row's name is its file's: the extension from it, no path needed.
+            keys[index].text = row.values.isFolder ? L"[Ordner]" : ExtensionOfName(row.nameLower);
+            keys[index].has = !keys[index].text.empty();
+        } else if (column == FullPath || column == Extension) {
+            ReadPath(row);
+        } else if (column == Dpi || column == BitDepth || column == ImageSize) {
+            ReadImage(row);
+        } else if (column == ContentType) {
+            CellText(row, ContentType);
+        } else if (column <= FileCount) {
+            TakeNumbers(row);
+        }
+        if (!(column == Extension && !row.pathRead))
+            keys[index] = SortValueOf(row.values, column, fileSizes);
+        if (!keys[index].text.empty()) {
+            textKeys.resize(order_.size());
+            std::wstring& text = textKeys[index];
+            text.swap(keys[index].text);
+            CharLowerBuffW(&text[0], static_cast<DWORD>(text.size()));
+        }
+    }
+    std::vector<std::size_t> places(order_.size());
+    for (std::size_t index = 0; index < places.size(); ++index)
+        places[index] = index;
+    const bool byName = sortColumn == 0;
+    auto names = [this](std::size_t a, std::size_t b) {
+        const Row& one = *order_[a];
+        const Row& other = *order_[b];
+        // As Explorer orders names: folders first, numbers inside names by value.
+        if (one.values.isFolder != other.values.isFolder)
+            return one.values.isFolder ? -1 : 1;
+        return CompareLogical(one.nameLower, other.nameLower);
+    };
+    std::stable_sort(places.begin(), places.end(), [&](std::size_t a, std::size_t b) {
+        if (byName)
+            return (descending ? -names(a, b) : names(a, b)) < 0;
+        // Rows without a value (a walk that runs or failed, a file that is no image) come
+        // last either way; rows of equal value by name.
+        if (keys[a].has != keys[b].has)
+            return keys[a].has;
+        int order = textKeys.empty() ? CompareSortValues(keys[a], keys[b])
+                                     : CompareLogical(textKeys[a], textKeys[b]);
+        if (order != 0)
+            return (descending ? -order : order) < 0;
+        return names(a, b) < 0;
+    });
+    std::vector<Row*> sorted(order_.size());
+    for (std::size_t index = 0; index < places.size(); ++index)
+        sorted[index] = order_[places[index]];
+    order_.swap(sorted);
+}
+
+int FolderRows::FindByName(const wchar_t* typed, int start, bool wrap, bool partial) {
+    const int count = static_cast<int>(order_.size());
+    if (!typed || count == 0)
+        return -1;
+    const int length = lstrlenW(typed);
+    start = start >= 0 && start < count ? start : 0;
+    for (int step = 0; step < count; ++step) {
+        const int index = (start + step) % count;
+        if (!wrap && index < start)
+            break;
+        const std::wstring& name = SortName(index);
+        if (static_cast<int>(name.size()) >= length &&
+            CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, name.c_str(), length, typed,
+                           length) == CSTR_EQUAL &&
+            (partial || static_cast<int>(name.size()) == length))
+            return index;
+    }
+    return -1;
+}
+
+} // namespace rb

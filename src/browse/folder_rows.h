@@ -1,0 +1,121 @@
+// The listed folder's rows as the shell gives them: names, icons, attributes, times,
+// image facts and content types read when first needed, the folders' numbers from the
+// browser, and their order by any column.
+#pragma once
+
+#include <windows.h>
+
+#include "browse/browser.h"
+#include "browse/times_reader.h"
+#include "columns/image_library.h"
+#include "columns/row_values.h"
+#include "common/win_handles.h"
+#include "shell/id_lists.h"
+#include "shell/shell_selection.h"
+
+#include <shlobj.h>
+
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace rb {
+
+class FolderRows {
+public:
+    explicit FolderRows(Browser& browser) : browser_(browser) {}
+    ~FolderRows();
+    FolderRows(const FolderRows&) = delete;
+    FolderRows& operator=(const FolderRows&) = delete;
+
+    // What the number cells of a folder show while its walk runs.
+    static constexpr const wchar_t* kWalkRunningText = L"\u2026";
+    // From this many entries on, the rows' times are read on a thread after the listing.
+    static constexpr std::size_t kReadTimesBesideFrom = 1024;
+
+    // Enumerates `folder` (absolute ID list): folders, files and hidden items alike. The
+    // rows before go (many of them on the times' thread, which starts here for a large
+    // listing once Sort has read the names; `notify` is told with `timesMessage`).
+    void Fill(LPCITEMIDLIST folder);
+    // The times of a large listing read beside it; null-window: none.
+    void ReadTimesBeside(HWND notify, UINT timesMessage);
+    // The times the reader posted; false for a message of a reader before.
+    void TakeTimes();
+    bool TimesPending() const { return reader_ != nullptr; }
+    void StopReader();
+
+    int Count() const { return static_cast<int>(order_.size()); }
+    // The listed folder: its ID list, its shell folder, its file-system path (empty for
+    // folders outside the file system) and its name as the path line ends.
+    LPCITEMIDLIST FolderIdList() const { return folderIdList_.get(); }
+    IShellFolder* ShellFolder() const { return folder_.get(); }
+    const std::wstring& Path() const { return folderPath_; }
+
+    // Row `index` as shown: the text of list column `column` (0: the name), its icon, its
+    // ID lists, the name it sorts by, and the number behind a size or count cell (sizes in
+    // the page's unit; false where the cell is empty or still being counted).
+    std::wstring Cell(int index, int column);
+    int Icon(int index);
+    LPCITEMIDLIST Child(int index) const;
+    LPCITEMIDLIST Full(int index);
+    const std::wstring& SortName(int index);
+    bool Number(int index, int column, double& value);
+    // The row's bytes (a folder's once known), for its share of the folder's.
+    std::uint64_t Bytes(int index);
+    // A token for the row that stays with it through a sort.
+    const void* Token(int index) const;
+    int IndexOf(const void* token) const;
+
+    // Orders the rows by list column `column` (every row's value for it read first; a
+    // folder whose walk runs has none yet), folders first by name, numbers inside names by
+    // value; rows without a value last either way.
+    void Sort(int column, bool descending);
+    // Typing the first letters of a name: the next row from `start` whose name begins
+    // with `typed`, whatever the case, round to the top with `wrap`.
+    int FindByName(const wchar_t* typed, int start, bool wrap, bool partial);
+
+private:
+    struct Row {
+        std::size_t index = 0; // in the listing, as the browser names it
+        UniqueIdList child;    // relative to the listed folder
+        UniqueIdList full;     // made when asked for
+        bool read = false;     // path, attributes and times below are known
+        DWORD attributes = 0;
+        RowValues values;
+        bool nameRead = false;
+        std::wstring name;      // as the shell shows it, read when shown
+        std::wstring nameLower; // what the rows sort by: the file-system name, lower-cased
+        bool pathRead = false;
+        int icon = -1;
+        bool timesAsked = false;
+        bool contentTypeRead = false;
+    };
+    Row* RowAt(int index) const;
+    void ReadName(Row& row);
+    void ReadRow(Row& row);
+    // A folder row to the browser, with its path.
+    void Told(Row& row, const std::wstring& path, bool entered);
+    void ReadTimes(Row& row);
+    void ReadAllTimes();
+    void ReadPath(Row& row);
+    bool FindDataOf(const Row& row, WIN32_FIND_DATAW& found) const;
+    std::wstring ParsingNameOf(const Row& row) const;
+    LPCITEMIDLIST FullOf(Row& row);
+    void ReadImage(Row& row);
+    // The folder's numbers as the browser has them now (asking for them once).
+    void TakeNumbers(Row& row);
+    std::wstring CellText(Row& row, int column);
+
+    Browser& browser_;
+    ImageLibrary images_;
+    ComPtr<IShellFolder> folder_;
+    UniqueIdList folderIdList_;
+    std::deque<Row> items_;   // as enumerated
+    std::vector<Row*> order_; // as shown
+    std::wstring folderPath_;
+    std::shared_ptr<std::deque<Row>> before_; // to be freed beside the times
+    std::shared_ptr<TimesReader> reader_;
+};
+
+} // namespace rb
