@@ -88,13 +88,7 @@ bool Browser::Show(const std::wstring& folder, std::size_t rows, bool followable
 void Browser::Refresh(std::uint32_t now) {
     if (listed_.empty())
         return;
-    std::vector<std::uint32_t> below;
-    for (const auto& entry : jobs_)
-        if (AtOrBelow(entry.second.path, listed_))
-            below.push_back(entry.first);
-    for (std::uint32_t id : below)
-        Cancel(id);
-    tree_.Forget(listed_);
+    Gone(listed_); // and walked anew when its rows are shown
     broken_.clear();
     for (Row& row : rows_)
         row.asked = false;
@@ -379,14 +373,18 @@ void Browser::Told(Change change, const std::wstring& first, const std::wstring&
     Gather(now);
 }
 
-void Browser::Gone(const std::wstring& folder) {
-    // What was asked at or below it is not wanted any more, and its numbers go now: a
-    // folder of that name made later is walked anew.
+std::vector<std::uint32_t> Browser::JobsBelow(const std::wstring& folder) const {
     std::vector<std::uint32_t> below;
     for (const auto& entry : jobs_)
         if (AtOrBelow(entry.second.path, folder))
             below.push_back(entry.first);
-    for (std::uint32_t id : below)
+    return below;
+}
+
+void Browser::Gone(const std::wstring& folder) {
+    // What was asked at or below it is not wanted any more, and its numbers go now: a
+    // folder of that name made later is walked anew.
+    for (std::uint32_t id : JobsBelow(folder))
         Cancel(id);
     tree_.Forget(folder);
 }
@@ -406,12 +404,8 @@ void Browser::Moved(const std::wstring& from, const std::wstring& to) {
         gathered->insert(renamed.begin(), renamed.end());
     }
     // Jobs at or below it read the old place: asked again at the new one.
-    std::vector<std::uint32_t> below;
-    for (const auto& entry : jobs_)
-        if (AtOrBelow(entry.second.path, from))
-            below.push_back(entry.first);
     std::vector<Later> again;
-    for (std::uint32_t id : below) {
+    for (std::uint32_t id : JobsBelow(from)) {
         Job job;
         if (!TakeJob(id, job))
             continue;
@@ -468,7 +462,11 @@ Browser::Action Browser::TakeChanges(std::uint32_t now) {
             row.asked = false; // a row without numbers now asks again when shown
     for (const auto& entry : rewalk)
         LookAt(entry.second, Look::Rewalk, false);
+    // The shell lost track of the listed folder or one above it: its items may have come
+    // or gone as well.
     bool refill = false;
+    for (const auto& entry : rewalk)
+        refill = refill || AtOrBelow(listed_, entry.second);
     for (const auto& entry : changed) {
         refill = refill || SameName(entry.second, listed_);
         LookAt(entry.second, Look::Changed, false);

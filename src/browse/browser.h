@@ -170,6 +170,8 @@ private:
     void CancelAll();
     // After an answer: what came meanwhile.
     void AfterAnswer(Job& job);
+    // The jobs at or below `folder`.
+    std::vector<std::uint32_t> JobsBelow(const std::wstring& folder) const;
     // A folder removed (or moved out of the followed one).
     void Gone(const std::wstring& folder);
     // Everything waiting at or below `from` now at or below `to`.

@@ -309,6 +309,9 @@ private:
             for (const auto& item : fs_.folders[id].entries)
                 rows.push_back(item.second);
         browser_.Show(folder, rows.size(), true, clock_);
+        shownNames_.clear();
+        for (const MemoryFs::Entry& row : rows)
+            shownNames_.push_back(row.name);
         for (std::size_t row = 0; row < rows.size(); ++row)
             if (rows[row].folder)
                 browser_.SetFolderRow(row, folder + L"\\" + rows[row].name, rows[row].link);
@@ -371,8 +374,18 @@ private:
                     Answer();
                 }
             }
-            if (round == 0)
-                Show(browser_.ListedFolder());
+            if (round > 0)
+                break;
+            // The list shows what the folder holds now (it was listed anew after every
+            // change of its own items).
+            std::vector<std::wstring> names;
+            const std::uint64_t id = fs_.Resolve(browser_.ListedFolder());
+            if (id && !fs_.folders[id].unlistable)
+                for (const auto& item : fs_.folders[id].entries)
+                    names.push_back(item.second.name);
+            if (failure_.empty() && browser_.Followable() && names != shownNames_)
+                failure_ = "the list does not show what " + Narrow(browser_.ListedFolder()) + " holds";
+            Show(browser_.ListedFolder());
         }
         quiet_ = false;
         if (!failure_.empty())
@@ -436,10 +449,50 @@ private:
     std::deque<Answered> answers_;
     std::uint32_t clock_ = 1000;
     std::size_t rows_ = 0;
+    std::vector<std::wstring> shownNames_;
     std::vector<std::string> log_;
     std::string failure_;
     bool quiet_ = false;
 };
+
+// Jobs taken and never answered, and a disk where every folder is there.
+struct Idle : Jobs, Disk {
+    bool Ask(std::uint32_t, const std::wstring&, JobKind) override { return true; }
+    void Cancel(std::uint32_t) override {}
+    bool FolderExists(const std::wstring&) override { return true; }
+    bool IsLink(const std::wstring&) override { return false; }
+};
+
+TEST(BrowserModel, ChangesAreTakenByTheDeadlineTheFirstOfThemSetsNotTheLast) {
+    // In a listed folder of `rows` rows, changes told at these times are due then.
+    const struct {
+        std::size_t rows;
+        std::vector<std::uint32_t> told;
+        std::uint32_t due;
+    } cases[] = {
+        {3, {1000}, 1200},
+        {3, {1000, 1150, 1199, 1250}, 1200}, // a steady stream: not moved on
+        {9999, {1000, 1900}, 1200},
+        {10000, {1000, 1900}, 2000}, // a large folder listed anew: once a second
+    };
+    for (const auto& c : cases) {
+        Idle idle;
+        Browser browser(idle, idle);
+        browser.Show(kR, c.rows, true, 900);
+        std::uint32_t due = 0;
+        for (std::uint32_t at : c.told)
+            browser.Told(Change::Item, kR + L"\\f", L"", at);
+        EXPECT_TRUE(browser.Gathering(due));
+        EXPECT_EQ(due, c.due) << c.rows << " rows, " << c.told.size() << " changes";
+        browser.TakeChanges(due);
+        EXPECT_FALSE(browser.Gathering(due));
+        // One more afterwards sets a deadline of its own; one from elsewhere none.
+        browser.Told(Change::Item, L"\\\\?\\C:\\Other\\f", L"", due + 50);
+        EXPECT_FALSE(browser.Gathering(due));
+        browser.Told(Change::Item, kR + L"\\g", L"", c.due + 50);
+        EXPECT_TRUE(browser.Gathering(due) && due == c.due + 50 + (c.due - 1000));
+    }
+}
 
 TEST(BrowserModel, EveryKeptFolderAndRowEqualsAFreshWalkAtEveryQuietPoint) {
     const char* seed = std::getenv("RB_MODEL_SEED");

@@ -138,5 +138,33 @@ TEST_F(KeptTreeTest, ARenameKeepsTheNumbersAndTheLeastRecentlyShownTreesGoFirst)
               "1584/4/3 - 18/0/0");
 }
 
+TEST_F(KeptTreeTest, TrimmingTwoTreesNeverShownGivesUpBothWholeAndReadsNothingItFreed) {
+    // Two trees never shown beside the one shown: giving up the first is not enough, and
+    // the folders below it come later among the candidates (freed by then).
+    const std::wstring top = L"\\\\?\\C:\\T";
+    fs.Folder(top + L"\\", 20, {{L"a", kDir, 0, 21, 0}, {L"c", kDir, 0, 31, 0}, {L"s", kDir, 0, 41, 0}});
+    for (const wchar_t* tree : {L"a", L"c"}) {
+        const std::wstring path = top + L"\\" + tree;
+        fs.Folder(path + L"\\", 50, {{L"1", kDir, 0, 51, 0}, {L"2", kDir, 0, 52, 0}});
+        fs.Folder(path + L"\\1\\", 51, {{L"x", 0x20, 5, 53, 0}, {L"y", kDir, 0, 54, 0}});
+        fs.Folder(path + L"\\1\\y\\", 54, {});
+        fs.Folder(path + L"\\2\\", 52, {});
+    }
+    fs.Folder(top + L"\\s\\", 41, {{L"t", kDir, 0, 42, 0}});
+    fs.Folder(top + L"\\s\\t\\", 42, {});
+    tree.Graft(top, Walked(fs, top));
+    tree.Touch(top + L"\\s");
+    ASSERT_EQ(tree.Folders(), 12u); // C:, T, s, t, and 4 in each of a and c
+    // So little room that every candidate is gone through: both trees give up the 3
+    // below them, and those 3 come up among the candidates after they went.
+    tree.Trim(6 * (tree.Bytes() / tree.Folders()), top + L"\\s");
+    std::string why;
+    EXPECT_TRUE(tree.Check(why)) << why;
+    EXPECT_EQ(tree.Folders(), 6u);
+    EXPECT_EQ(Shown(tree, top + L"\\a") + " " + Shown(tree, top + L"\\c\\1") + " " +
+                  Shown(tree, top + L"\\s\\t") + " " + Shown(tree, top),
+              "77/3/1 - 18/0/0 208/10/2");
+}
+
 } // namespace
 } // namespace rb
