@@ -684,10 +684,11 @@ TEST_F(DetailsPageTest, RandomChangesToldAsTheShellTellsThemLeaveEveryRowEqualTo
                     rbtest::DeleteTree(dir.Path() + (first = at));
                     break;
                 }
-                steps += std::to_string(event) + " " + std::string(first.begin(), first.end()) + "; ";
                 // Told as it is, twice, folded into an update of its folder, lost behind an
                 // update of a folder above (the listed one too), or late.
                 const unsigned how = pick(10);
+                steps += std::to_string(event) + " " + rbtest::Narrow(first) + " " +
+                         "ttttttdful"[how] + "; ";
                 std::wstring parent = first.substr(0, first.find_last_of(L'\\'));
                 while (!second.empty() && second.compare(0, parent.size(), parent) != 0)
                     parent = parent.substr(0, parent.find_last_of(L'\\'));
