@@ -95,12 +95,12 @@ void KeptFolders() {
     const std::size_t before = rbtest::CommittedPrivateBytes();
     GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
     const std::size_t peakBefore = counters.PeakPagefileUsage;
-    const auto budget = std::make_shared<rb::KeptBudget>(rb::kKeptBytesLimit);
+    const auto store = std::make_shared<rb::KeptStore>(rb::kKeptBytesLimit);
     const int count = 1000000;
     double took;
     std::size_t perFolder, folders;
     {
-        rb::KeptTree walked(budget);
+        rb::KeptTree walked(store);
         const auto root = walked.Enter(0, L"", 0);
         wchar_t name[16];
         for (int group = 0; group < count / 1000; ++group) {
@@ -114,7 +114,7 @@ void KeptFolders() {
         }
         walked.Done(root, rb::FolderTotals(), true);
         perFolder = (rbtest::CommittedPrivateBytes() - before) / walked.Folders();
-        rb::KeptTree page(budget);
+        rb::KeptTree page(store);
         const double start = Now();
         page.Graft(L"\\\\?\\C:\\Baum", std::move(walked));
         took = Now() - start;

@@ -29,8 +29,8 @@ bool IsVolumeRoot(const std::wstring& path) {
 } // namespace
 
 Browser::Browser(Jobs& jobs, Disk& disk, std::size_t keptBytes)
-    : worker_(jobs), disk_(disk), budget_(std::make_shared<KeptBudget>(keptBytes)),
-      tree_(budget_) {}
+    : worker_(jobs), disk_(disk), store_(std::make_shared<KeptStore>(keptBytes)),
+      tree_(store_) {}
 
 bool Browser::Show(const std::wstring& folder, std::size_t rows, bool followable,
                    std::uint32_t now) {
@@ -128,7 +128,9 @@ Browser::Numbers Browser::RowNumbers(std::size_t index, FolderTotals& totals, bo
     if (index >= rows_.size() || !rows_[index].folder)
         return Numbers::None;
     Row& row = rows_[index];
-    const bool first = ask && !row.asked;
+    // Asked once, and again whenever the tree changed since (what it had may have gone
+    // with a folder walked anew above it).
+    const bool first = ask && (!row.asked || row.version != tree_.Version());
     row.asked = row.asked || ask;
     if (row.link || loops_.count(FoldName(row.path)))
         return Numbers::None;
@@ -142,8 +144,10 @@ Browser::Numbers Browser::RowNumbers(std::size_t index, FolderTotals& totals, bo
     }
     if (broken_.count(FoldName(row.path)))
         return Numbers::None; // tried again at the next showing
-    if (first)
+    if (first) {
+        row.version = tree_.Version();
         LookAt(row.path, Look::Resolve, true);
+    }
     return row.asked && !jobs_.empty() ? Numbers::Running : Numbers::None;
 }
 
@@ -446,10 +450,11 @@ Browser::Action Browser::TakeChanges(std::uint32_t now) {
     // The listed folder where it went, or the nearest folder above that is there: it may
     // have gone without a word of it (the shell told only that it lost track).
     std::wstring there = listedTo_.empty() ? listed_ : listedTo_;
+    const bool moved = !listedTo_.empty() && listedTo_ != listed_; // a new case too
     listedTo_.clear();
     while (!there.empty() && !IsVolumeRoot(there) && !disk_.FolderExists(there))
         there = ParentPath(there);
-    if (!SameName(there, listed_)) {
+    if (moved || !SameName(there, listed_)) {
         action.what = Action::ListOther;
         action.path = there;
     }
@@ -457,9 +462,6 @@ Browser::Action Browser::TakeChanges(std::uint32_t now) {
     const auto changed = std::move(changed_);
     rewalk_.clear();
     changed_.clear();
-    if (!rewalk.empty() || !changed.empty())
-        for (Row& row : rows_)
-            row.asked = false; // a row without numbers now asks again when shown
     for (const auto& entry : rewalk)
         LookAt(entry.second, Look::Rewalk, false);
     // The shell lost track of the listed folder or one above it: its items may have come
@@ -478,7 +480,7 @@ Browser::Action Browser::TakeChanges(std::uint32_t now) {
 
 void Browser::Trim() {
     // Room for the walks under way beside the kept tree.
-    tree_.Trim(budget_->limit - budget_->limit / 5, listed_);
+    tree_.Trim(store_->Limit() - store_->Limit() / 5, listed_);
 }
 
 std::wstring Browser::StateLine(const std::wstring& folderName, std::uint64_t runningFiles,

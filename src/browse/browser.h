@@ -129,7 +129,7 @@ public:
     std::uint64_t RowBytes();
 
     const KeptTree& Tree() const { return tree_; }
-    const std::shared_ptr<KeptBudget>& Budget() const { return budget_; }
+    const std::shared_ptr<KeptStore>& Store() const { return store_; }
 
 private:
     // How a folder is looked at: what a change of its entries needs, what it needs to
@@ -154,6 +154,7 @@ private:
         bool link = false;
         bool file = false;
         bool asked = false;
+        std::uint32_t version = 0; // of the tree when it last asked
         std::uint64_t size = 0;
     };
 
@@ -181,7 +182,7 @@ private:
 
     Jobs& worker_;
     Disk& disk_;
-    std::shared_ptr<KeptBudget> budget_;
+    std::shared_ptr<KeptStore> store_;
     KeptTree tree_;
     std::wstring listed_;
     std::wstring root_;

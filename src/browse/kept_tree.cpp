@@ -77,9 +77,9 @@ struct KeptTree::Node {
     wchar_t NameAt(std::size_t i) const {
         if (!wide)
             return static_cast<wchar_t>(Name()[i]);
-        wchar_t c;
+        std::uint16_t c; // two bytes, whatever a wchar_t holds
         std::memcpy(&c, Name() + 2 * i, sizeof c);
-        return c;
+        return static_cast<wchar_t>(c);
     }
     static std::uint32_t Units(std::size_t length, bool wide) {
         return static_cast<std::uint32_t>((sizeof(Node) + length * (wide ? 2 : 1) + 7) / 8);
@@ -87,75 +87,63 @@ struct KeptTree::Node {
     std::uint32_t Units() const { return Units(length, wide != 0); }
 };
 
-// Records in chunks, named by handles: the chunk's number, then the record's place in it
-// in units of 8 bytes. Handle 0 is never given out. Freed records are kept by size for
-// the next of that size.
-class KeptTree::Arena {
-public:
-    static constexpr unsigned kUnitBits = 17; // a chunk of at most 1 MB
-    static constexpr std::uint32_t kMaxUnits = std::uint32_t{1} << kUnitBits;
+KeptStore::KeptStore(std::size_t limit) : limit_(limit) {
+    for (auto& chunk : chunks_)
+        chunk.store(nullptr, std::memory_order_relaxed);
+}
 
-    Arena() = default;
-    ~Arena() { Reset(); }
-    Arena(const Arena&) = delete;
-    Arena& operator=(const Arena&) = delete;
-
-    Node& At(Handle handle) const {
-        return *reinterpret_cast<Node*>(chunks_[handle >> kUnitBits].get() + (handle & (kMaxUnits - 1)));
+KeptStore::~KeptStore() {
+    for (std::size_t chunk = 0; chunk < count_; ++chunk) {
+        std::uint64_t* memory = chunks_[chunk].load(std::memory_order_relaxed);
+        RB_UNPOISON(memory, sizes_[chunk] * std::size_t{8});
+        delete[] memory;
     }
-    Handle Allocate(std::uint32_t units) {
-        if (units < free_.size() && free_[units]) {
-            const Handle handle = free_[units];
-            RB_UNPOISON(&At(handle), units * std::size_t{8});
-            std::memcpy(&free_[units], &At(handle), sizeof(Handle));
-            return handle;
-        }
-        if (used_ + units > capacity_) {
-            if (chunks_.size() >= (std::size_t{1} << (32 - kUnitBits)))
+}
+
+KeptStore::Handle KeptStore::Allocate(std::uint32_t units) {
+    ScopedSpinLock lock(lock_);
+    Handle handle;
+    if (units < free_.size() && free_[units]) {
+        handle = free_[units];
+        RB_UNPOISON(At(handle), units * std::size_t{8});
+        std::memcpy(&free_[units], At(handle), sizeof(Handle));
+    } else {
+        if (count_ == 0 || used_ + units > sizes_[count_ - 1]) {
+            if (count_ >= kMaxChunks)
                 throw std::bad_alloc();
             // Small trees stay small: chunks double from 4 KB.
-            std::uint32_t capacity = chunks_.size() < 8 ? 512u << chunks_.size() : kMaxUnits;
-            capacity = std::max(std::min(capacity, kMaxUnits), units);
-            chunks_.emplace_back(new std::uint64_t[capacity]);
-            sizes_.push_back(capacity);
-            if (capacity_ > used_ && capacity_ - used_ >= Node::Units(0, false))
-                Release(Last(used_), capacity_ - used_); // the old chunk's tail
-            capacity_ = capacity;
-            used_ = chunks_.size() == 1 ? 1 : 0;
+            std::uint32_t size = count_ < 8 ? 512u << count_ : kMaxUnits;
+            size = std::max(std::min(size, kMaxUnits), units);
+            auto* memory = new std::uint64_t[size];
+            // The last chunk's tail serves a record that fits it.
+            if (count_ > 0 && sizes_[count_ - 1] - used_ >= 5) // the smallest record: 40 bytes
+                Free(static_cast<Handle>(((count_ - 1) << kUnitBits) | used_), sizes_[count_ - 1] - used_);
+            sizes_[count_] = size;
+            chunks_[count_].store(memory, std::memory_order_release);
+            used_ = count_ == 0 ? 1 : 0; // handle 0 is none
+            ++count_;
         }
-        const Handle handle = Last(used_);
+        handle = static_cast<Handle>(((count_ - 1) << kUnitBits) | used_);
         used_ += units;
-        return handle;
     }
-    void Release(Handle handle, std::uint32_t units) {
-        if (units >= free_.size())
-            free_.resize(units + 1, 0);
-        std::memcpy(&At(handle), &free_[units], sizeof(Handle));
-        free_[units] = handle;
-        RB_POISON(reinterpret_cast<char*>(&At(handle)) + sizeof(Handle),
-                  units * std::size_t{8} - sizeof(Handle));
-    }
+    bytes_.fetch_add(units * std::size_t{8}, std::memory_order_relaxed);
+    return handle;
+}
 
-    void Reset() {
-        for (std::size_t chunk = 0; chunk < chunks_.size(); ++chunk)
-            RB_UNPOISON(chunks_[chunk].get(), sizes_[chunk] * std::size_t{8});
-        chunks_.clear();
-        sizes_.clear();
-        free_.clear();
-        used_ = capacity_ = 0;
-    }
+void KeptStore::Release(Handle handle, std::uint32_t units) {
+    ScopedSpinLock lock(lock_);
+    Free(handle, units);
+    bytes_.fetch_sub(units * std::size_t{8}, std::memory_order_relaxed);
+}
 
-private:
-    Handle Last(std::uint32_t unit) const {
-        return static_cast<Handle>(((chunks_.size() - 1) << kUnitBits) | unit);
-    }
-
-    std::vector<std::unique_ptr<std::uint64_t[]>> chunks_;
-    std::vector<std::uint32_t> sizes_; // of each chunk, in units
-    std::uint32_t used_ = 0;
-    std::uint32_t capacity_ = 0;
-    std::vector<Handle> free_;
-};
+// Under the lock.
+void KeptStore::Free(Handle handle, std::uint32_t units) {
+    if (units >= free_.size())
+        free_.resize(units + 1, 0);
+    std::memcpy(At(handle), &free_[units], sizeof(Handle));
+    free_[units] = handle;
+    RB_POISON(static_cast<char*>(At(handle)) + sizeof(Handle), units * std::size_t{8} - sizeof(Handle));
+}
 
 namespace {
 
@@ -203,31 +191,30 @@ constexpr std::size_t kIndexFrom = 48;
 
 } // namespace
 
-KeptTree::KeptTree(std::shared_ptr<KeptBudget> budget)
-    : arena_(new Arena), budget_(std::move(budget)) {}
+KeptTree::KeptTree(std::shared_ptr<KeptStore> store)
+    : store_(store ? std::move(store) : std::make_shared<KeptStore>()) {}
 
 KeptTree::~KeptTree() {
     Clear();
 }
 
 KeptTree::KeptTree(KeptTree&& other) noexcept
-    : arena_(std::move(other.arena_)), budget_(std::move(other.budget_)), roots_(other.roots_),
-      count_(other.count_), bytes_(other.bytes_), clock_(other.clock_),
-      index_(std::move(other.index_)) {
+    : store_(other.store_), roots_(other.roots_), count_(other.count_), bytes_(other.bytes_),
+      apart_(other.apart_), clock_(other.clock_), index_(std::move(other.index_)) {
     other.roots_ = 0;
-    other.count_ = other.bytes_ = 0;
+    other.count_ = other.bytes_ = other.apart_ = 0;
 }
 
 KeptTree& KeptTree::operator=(KeptTree&& other) noexcept {
-    if (this != &other && other.arena_) {
-        std::swap(arena_, other.arena_);
-        std::swap(budget_, other.budget_);
+    if (this != &other) {
+        Clear();
+        store_ = other.store_;
         std::swap(roots_, other.roots_);
         std::swap(count_, other.count_);
         std::swap(bytes_, other.bytes_);
+        std::swap(apart_, other.apart_);
         std::swap(clock_, other.clock_);
         std::swap(index_, other.index_);
-        other.Clear();
     }
     return *this;
 }
@@ -238,15 +225,7 @@ void KeptTree::Clear() {
         roots_ = At(root).next;
         Free(root);
     }
-    Release();
-}
-
-void KeptTree::Release() {
-    // An empty tree gives its chunks back.
-    if (count_ == 0 && arena_) {
-        arena_->Reset();
-        index_.clear();
-    }
+    index_.clear();
 }
 
 std::size_t KeptTree::HeaderBytes() {
@@ -254,7 +233,7 @@ std::size_t KeptTree::HeaderBytes() {
 }
 
 KeptTree::Node& KeptTree::At(Handle folder) const {
-    return arena_->At(folder);
+    return *static_cast<Node*>(store_->At(folder));
 }
 
 std::wstring KeptTree::NameOf(Handle folder) const {
@@ -328,22 +307,36 @@ KeptTree::Handle KeptTree::Make(const wchar_t* name, std::size_t length) {
     for (std::size_t i = 0; i < length && !wide; ++i)
         wide = static_cast<unsigned>(name[i]) > 0xFF;
     const std::uint32_t units = Node::Units(length, wide);
-    const Handle folder = arena_->Allocate(units);
+    const Handle folder = store_->Allocate(units);
     Node& node = At(folder);
     std::memset(&node, 0, sizeof node);
     node.length = static_cast<std::uint16_t>(length);
     node.wide = wide ? 1 : 0;
     for (std::size_t i = 0; i < length; ++i) {
-        if (wide)
-            std::memcpy(node.Name() + 2 * i, &name[i], 2);
+        if (wide) {
+            const auto c = static_cast<std::uint16_t>(name[i]);
+            std::memcpy(node.Name() + 2 * i, &c, sizeof c);
+        }
         else
             node.Name()[i] = static_cast<unsigned char>(name[i]);
     }
     ++count_;
+    ++version_;
     bytes_ += units * std::size_t{8};
-    if (budget_)
-        budget_->bytes.fetch_add(units * std::size_t{8}, std::memory_order_relaxed);
     return folder;
+}
+
+void KeptTree::Dispose(Handle folder) {
+    Node& node = At(folder);
+    if (!index_.empty())
+        index_.erase(folder);
+    if (node.Is(Node::kApart))
+        --apart_;
+    const std::uint32_t units = node.Units();
+    store_->Release(folder, units);
+    --count_;
+    ++version_;
+    bytes_ -= units * std::size_t{8};
 }
 
 void KeptTree::Link(Handle parent, Handle folder) {
@@ -390,16 +383,7 @@ void KeptTree::Free(Handle folder) {
             stack = child;
             child = following;
         }
-        if (!index_.empty())
-            index_.erase(top);
-        if (node.Is(Node::kApart))
-            --apart_;
-        const std::uint32_t units = node.Units();
-        arena_->Release(top, units);
-        --count_;
-        bytes_ -= units * std::size_t{8};
-        if (budget_)
-            budget_->bytes.fetch_sub(units * std::size_t{8}, std::memory_order_relaxed);
+        Dispose(top);
     }
 }
 
@@ -437,6 +421,7 @@ KeptTree::Handle KeptTree::FindOrMake(const std::vector<Part>& parts) {
 void KeptTree::Propagate(Handle folder, bool wasWhole, const FolderTotals& before) {
     // A parent's numbers hold those of its whole counted subfolders; a change goes up as
     // far as folders are whole before or after it.
+    ++version_;
     FolderTotals old = before;
     for (;;) {
         const Node& node = At(folder);
@@ -476,11 +461,6 @@ KeptTree::Value KeptTree::Of(const std::wstring& path, FolderTotals& totals) con
         return Value::Failed;
     totals = node.Totals();
     return Value::Known;
-}
-
-bool KeptTree::Apart(const std::wstring& path) const {
-    const Handle folder = Find(path);
-    return folder && At(folder).Is(Node::kApart);
 }
 
 KeptTree::Next KeptTree::Resolve(const std::wstring& path) const {
@@ -523,8 +503,7 @@ KeptTree::Next KeptTree::Changed(const std::wstring& folder) const {
     return next;
 }
 
-KeptTree::Handle KeptTree::CopyFrom(const KeptTree& other, Handle root, Handle parent,
-                                    const Part& name) {
+KeptTree::Handle KeptTree::CopyFrom(const KeptTree& other, Handle root, const Part& name) {
     // The copy is made whole before anything of this tree changes: a failed allocation
     // leaves the copy to be freed and this tree as it was.
     const Handle top = Make(name.first, name.second);
@@ -545,12 +524,10 @@ KeptTree::Handle KeptTree::CopyFrom(const KeptTree& other, Handle root, Handle p
             stack.pop_back();
             const Node& source = other.At(from);
             const std::uint32_t units = source.Units();
-            const Handle made = arena_->Allocate(units);
+            const Handle made = store_->Allocate(units);
             std::memcpy(&At(made), &source, units * std::size_t{8});
             ++count_;
             bytes_ += units * std::size_t{8};
-            if (budget_)
-                budget_->bytes.fetch_add(units * std::size_t{8}, std::memory_order_relaxed);
             At(made).child = 0;
             Link(into, made);
             for (Handle child = source.child; child; child = other.At(child).next)
@@ -560,7 +537,6 @@ KeptTree::Handle KeptTree::CopyFrom(const KeptTree& other, Handle root, Handle p
         Free(top);
         throw;
     }
-    (void)parent;
     return top;
 }
 
@@ -582,36 +558,46 @@ KeptTree::Next KeptTree::Graft(const std::wstring& path, KeptTree&& walked, Plac
     if (place == Place::Counted && deep && covered < parts.size() && At(deep).Is(Node::kListed))
         return next;
 
-    // The walked folders copied first, so that a failed allocation changes nothing kept.
-    const Handle copy = CopyFrom(walked, root, 0, parts.back());
-    walked.Clear();
+    // A walk kept in this tree's store is taken over as it is; another one is copied
+    // first, so that a failed allocation changes nothing kept.
+    Handle made = root;
+    if (walked.store_ == store_) {
+        count_ += walked.count_;
+        bytes_ += walked.bytes_;
+        walked.roots_ = 0;
+        walked.count_ = walked.bytes_ = 0;
+        walked.index_.clear();
+    } else {
+        made = CopyFrom(walked, root, parts.back());
+        walked.Clear();
+    }
     Handle target = 0;
     try {
         target = FindOrMake(parts);
     } catch (...) {
-        Free(copy);
+        Free(made);
         throw;
     }
     Node& node = At(target);
     const bool wasWhole = node.Whole();
     const FolderTotals before = node.Totals();
     FreeChildren(target);
-    const Node& made = At(copy);
-    node.size = made.size;
-    node.folders = made.folders;
-    node.files = made.files;
-    node.pending = made.pending;
+    const Node& walkedRoot = At(made);
+    node.size = walkedRoot.size;
+    node.folders = walkedRoot.folders;
+    node.files = walkedRoot.files;
+    node.pending = walkedRoot.pending;
     node.flags = static_cast<std::uint8_t>(
-        (made.flags & (Node::kListed | Node::kWhole | Node::kUnlistable | Node::kSummed)) |
+        (walkedRoot.flags & (Node::kListed | Node::kWhole | Node::kUnlistable | Node::kSummed)) |
         (node.flags & Node::kApart));
     // The walked subfolders move under the kept folder.
-    for (Handle child = made.child; child;) {
+    for (Handle child = walkedRoot.child; child;) {
         const Handle following = At(child).next;
         Link(target, child);
         child = following;
     }
-    At(copy).child = 0;
-    Free(copy);
+    At(made).child = 0;
+    Free(made);
     Propagate(target, wasWhole, before);
     return next;
 }
@@ -768,7 +754,8 @@ void KeptTree::Abandon(const std::wstring& path) {
 bool KeptTree::Rename(const std::wstring& from, const std::wstring& to) {
     const Handle folder = Find(from);
     const std::vector<Part> toParts = Split(to);
-    if (!folder || toParts.empty() || Find(to))
+    const Handle there = toParts.empty() ? 0 : Find(to);
+    if (!folder || toParts.empty() || (there && there != folder)) // the same one: its case
         return false;
     // Within its parent only: moved elsewhere, links not marked as such may lead to
     // other folders above it than before, and it is walked anew.
@@ -887,7 +874,7 @@ KeptTree::Handle KeptTree::Enter(Handle parent, const wchar_t* name, std::size_t
     // Two levels below the root are always kept, so that its folders and theirs show
     // their values; deeper, a walk past the budget keeps sums only.
     const bool deep = node.parent && At(node.parent).parent;
-    if (deep && budget_ && budget_->bytes.load(std::memory_order_relaxed) >= budget_->limit) {
+    if (deep && store_->Bytes() >= store_->Limit()) {
         FreeChildren(parent);
         At(parent).flags |= Node::kSummed;
         return 0;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "columns/tree_walk.h"
+#include "common/spin_lock.h"
 
 #include <atomic>
 #include <cstddef>
@@ -15,12 +16,44 @@
 
 namespace rb {
 
-// The bytes a dialog's kept folders may take, shared by its tree and by the walks that
-// build trees to be grafted into it: counted as the walks grow, not only after them.
-struct KeptBudget {
-    explicit KeptBudget(std::size_t limit) : limit(limit) {}
-    std::atomic<std::size_t> bytes{0};
-    const std::size_t limit;
+// The memory a dialog's kept folders live in: its tree's, and those of the walks that
+// build trees on the worker's thread to be grafted into it (linked in, not copied). The
+// bytes of the folders kept in it are counted as the walks grow; past `limit`, walks keep
+// sums only.
+class KeptStore {
+public:
+    explicit KeptStore(std::size_t limit = ~std::size_t{0});
+    ~KeptStore();
+    KeptStore(const KeptStore&) = delete;
+    KeptStore& operator=(const KeptStore&) = delete;
+    std::size_t Bytes() const { return bytes_.load(std::memory_order_relaxed); }
+    std::size_t Limit() const { return limit_; }
+
+private:
+    friend class KeptTree;
+    using Handle = std::uint32_t;
+    // Records in chunks, named by handles: the chunk's number, then the record's place in
+    // it in units of 8 bytes. Handle 0 is never given out. Freed records are kept by size
+    // for the next of that size. Any thread may allocate and free; a record is read only
+    // by the thread that holds its tree.
+    static constexpr unsigned kUnitBits = 17; // a chunk of at most 1 MB
+    static constexpr std::uint32_t kMaxUnits = std::uint32_t{1} << kUnitBits;
+    static constexpr std::size_t kMaxChunks = 2048;
+    void* At(Handle handle) const {
+        return chunks_[handle >> kUnitBits].load(std::memory_order_acquire) + (handle & (kMaxUnits - 1));
+    }
+    Handle Allocate(std::uint32_t units); // throws std::bad_alloc
+    void Release(Handle handle, std::uint32_t units);
+    void Free(Handle handle, std::uint32_t units);
+
+    const std::size_t limit_;
+    std::atomic<std::size_t> bytes_{0};
+    std::atomic<std::uint64_t*> chunks_[kMaxChunks] = {};
+    std::uint32_t sizes_[kMaxChunks] = {}; // of each chunk, in units
+    std::size_t count_ = 0;               // chunks made
+    std::uint32_t used_ = 0;              // units of the last chunk
+    std::vector<Handle> free_;
+    SpinLock lock_;
 };
 
 // About 100 MB in a 32-bit Explorer, four times that in a 64-bit one.
@@ -50,7 +83,8 @@ constexpr std::size_t kKeptBytesLimit = sizeof(void*) == 4 ? std::size_t{100} <<
 // - Names are unique among siblings; Folders() and Bytes() count every folder kept.
 class KeptTree : public WalkSink {
 public:
-    explicit KeptTree(std::shared_ptr<KeptBudget> budget = nullptr);
+    // Kept in `store` (a store of its own without one).
+    explicit KeptTree(std::shared_ptr<KeptStore> store = nullptr);
     ~KeptTree();
     KeptTree(const KeptTree&) = delete;
     KeptTree& operator=(const KeptTree&) = delete;
@@ -61,8 +95,6 @@ public:
     // Unknown: not kept, or not whole yet.
     enum class Value { Known, Failed, Unknown };
     Value Of(const std::wstring& path, FolderTotals& totals) const;
-    // Whether it is kept apart (counted nowhere above it).
-    bool Apart(const std::wstring& path) const;
     bool Totals(const std::wstring& path, FolderTotals& totals) const {
         return Of(path, totals) == Value::Known;
     }
@@ -116,6 +148,8 @@ public:
     void Trim(std::size_t limit, const std::wstring& keep);
 
     std::size_t Folders() const { return count_; }
+    // Changes whenever a folder is kept, given up or its numbers move.
+    std::uint32_t Version() const { return version_; }
     std::size_t Bytes() const { return bytes_; }
     // The bytes of one kept folder beside its name.
     static std::size_t HeaderBytes();
@@ -133,7 +167,6 @@ public:
 
 private:
     struct Node;
-    class Arena;
     using Part = std::pair<const wchar_t*, std::size_t>;
 
     Node& At(Handle folder) const;
@@ -152,15 +185,16 @@ private:
     // kept apart.
     Handle FindOrMake(const std::vector<Part>& parts);
     void Propagate(Handle folder, bool wasWhole, const FolderTotals& before);
-    Handle CopyFrom(const KeptTree& other, Handle root, Handle parent, const Part& name);
-    void Release();
+    Handle CopyFrom(const KeptTree& other, Handle root, const Part& name);
+    // A record of this tree given back to the store.
+    void Dispose(Handle folder);
 
-    std::unique_ptr<Arena> arena_;
-    std::shared_ptr<KeptBudget> budget_;
+    std::shared_ptr<KeptStore> store_;
     Handle roots_ = 0; // drives and shares, and the roots of walks
     std::size_t count_ = 0;
     std::size_t bytes_ = 0;
     std::size_t apart_ = 0; // folders kept apart
+    std::uint32_t version_ = 0;
     std::uint32_t clock_ = 0;
     // Subfolders of folders with many, by the hash of their folded names; made when a
     // lookup first goes through many.

@@ -11,8 +11,8 @@ volatile LONG liveThreads = 0;
 } // namespace
 
 std::shared_ptr<WalkWorker> WalkWorker::Create(HWND notify, UINT message,
-                                               std::shared_ptr<KeptBudget> budget) {
-    return std::shared_ptr<WalkWorker>(new WalkWorker(notify, message, std::move(budget)));
+                                               std::shared_ptr<KeptStore> store) {
+    return std::shared_ptr<WalkWorker>(new WalkWorker(notify, message, std::move(store)));
 }
 
 WalkWorker::~WalkWorker() {
@@ -77,7 +77,7 @@ void WalkWorker::Run() {
             running_ = job.id;
             stop_ = false;
         }
-        Result result{job.id, job.kind, WalkOutcome(), KeptTree(budget_), FolderTotals(), {}};
+        Result result{job.id, job.kind, WalkOutcome(), KeptTree(store_), FolderTotals(), {}};
         try {
             progress_.files = 0;
             progress_.bytes = 0;

@@ -35,7 +35,7 @@ public:
     // `message` is posted to `notify` whenever answers are ready. Walks keep what they
     // find within `budget`.
     static std::shared_ptr<WalkWorker> Create(HWND notify, UINT message,
-                                              std::shared_ptr<KeptBudget> budget);
+                                              std::shared_ptr<KeptStore> store);
     ~WalkWorker();
     WalkWorker(const WalkWorker&) = delete;
     WalkWorker& operator=(const WalkWorker&) = delete;
@@ -69,8 +69,8 @@ private:
         JobKind kind;
     };
 
-    WalkWorker(HWND notify, UINT message, std::shared_ptr<KeptBudget> budget)
-        : notify_(notify), message_(message), budget_(std::move(budget)) {}
+    WalkWorker(HWND notify, UINT message, std::shared_ptr<KeptStore> store)
+        : notify_(notify), message_(message), store_(std::move(store)) {}
     void Run();
     void Fail();
 
@@ -82,7 +82,7 @@ private:
     std::uint32_t running_ = 0; // the job under way
     HWND notify_;
     const UINT message_;
-    const std::shared_ptr<KeptBudget> budget_;
+    const std::shared_ptr<KeptStore> store_;
     std::atomic<bool> stop_{false}; // the job under way ends
     WalkProgress progress_;
     HANDLE thread_ = nullptr;

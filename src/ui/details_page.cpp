@@ -537,7 +537,7 @@ bool DetailsPage::Ask(std::uint32_t id, const std::wstring& path, JobKind kind) 
     if (!Window())
         return false;
     if (!worker_)
-        worker_ = WalkWorker::Create(Window(), kStatisticsReady, browser_.Budget());
+        worker_ = WalkWorker::Create(Window(), kStatisticsReady, browser_.Store());
     if (!worker_->Ask(id, path, kind))
         return false;
     SetTimer(Window(), kStateTimer, kStateMilliseconds, nullptr);

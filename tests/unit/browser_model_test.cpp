@@ -164,13 +164,20 @@ private:
             auto to = folders[Pick(folders.size())];
             if (what == 6 || AtOrBelow(to.first, path))
                 to = {parent, from};
-            if (fs_.Find(to.second, name) || (to.second != from && HoldsLoopAbove(path)))
+            // Now and then only its case changes.
+            std::wstring renamed = name;
+            if (what == 6 && Pick(3) == 0) {
+                renamed = path.substr(parent.size() + 1);
+                for (wchar_t& c : renamed)
+                    c = c >= L'a' && c <= L'z' ? c - 32 : c >= L'A' && c <= L'Z' ? c + 32 : c;
+            } else if (fs_.Find(to.second, name) || (to.second != from && HoldsLoopAbove(path))) {
                 return;
+            }
             MemoryFs::Entry moved = fs_.folders[from].entries[FoldName(path.substr(parent.size() + 1))];
             fs_.folders[from].entries.erase(FoldName(moved.name));
-            moved.name = name;
-            fs_.folders[to.second].entries[FoldName(name)] = moved;
-            return Tell({Change::FolderRenamed, path, to.first + L"\\" + name}, "folder moved");
+            moved.name = renamed;
+            fs_.folders[to.second].entries[FoldName(renamed)] = moved;
+            return Tell({Change::FolderRenamed, path, to.first + L"\\" + renamed}, "folder moved");
         }
         case 8: { // a folder removed with all it holds
             if (isRoot)
@@ -262,7 +269,7 @@ private:
             if (Pick(10) == 0)
                 Deliver();
         };
-        Answered answer{job, WalkOutcome(), KeptTree(browser_.Budget()), {}, {}};
+        Answered answer{job, WalkOutcome(), KeptTree(browser_.Store()), {}, {}};
         if (job.kind == JobKind::Walk)
             WalkTree(job.path, fs_, &answer.walked, &answer.outcome);
         else
@@ -277,11 +284,13 @@ private:
         Answered answer = std::move(answers_.front());
         answers_.pop_front();
         Say("  answered " + Narrow(answer.job.path) + " " + std::to_string(static_cast<int>(answer.outcome.listing)));
+        brokeOff_ += answer.outcome.listing == Listing::BrokeOff ? 1 : 0;
         if (answer.job.kind == JobKind::Walk)
             browser_.Walked(answer.job.id, answer.outcome, std::move(answer.walked));
         else
             browser_.Listed(answer.job.id, answer.outcome.listing, answer.own, answer.subfolders);
         Checked("an answer");
+        Paint(); // as the page shows the rows again after answers
     }
 
     void Tick(std::uint32_t milliseconds) {
@@ -309,6 +318,7 @@ private:
             for (const auto& item : fs_.folders[id].entries)
                 rows.push_back(item.second);
         browser_.Show(folder, rows.size(), true, clock_);
+        brokeAtShow_ = brokeOff_;
         shownNames_.clear();
         for (const MemoryFs::Entry& row : rows)
             shownNames_.push_back(row.name);
@@ -356,38 +366,46 @@ private:
         }
     }
 
-    // Everything told, taken, asked and answered; then the rows shown once more (a
-    // broken-off walk is tried again), and everything held against a fresh walk.
+    // Everything told, taken, asked and answered.
+    void Settle() {
+        for (int guard = 0; guard < 1000 && failure_.empty(); ++guard) {
+            std::uint32_t due;
+            if (notes_.empty() && queue_.empty() && answers_.empty() && !browser_.Gathering(due))
+                return;
+            while (!notes_.empty())
+                Deliver();
+            Tick(5 * Browser::kGatherMilliseconds);
+            while (!queue_.empty() || !answers_.empty()) {
+                RunJob();
+                Answer();
+            }
+        }
+    }
+
+    // At a quiet point the list shows what the folder holds now (it was listed anew after
+    // every change of its own items), and every value held against a fresh walk: before
+    // the rows are shown once more (unless a walk broke off since they were: then they
+    // are tried again at the next showing) and after.
     void Quiet() {
         fs_.breakOnce.clear();
         quiet_ = true;
-        for (int round = 0; round < 2 && failure_.empty(); ++round) {
-            for (int guard = 0; guard < 1000 && failure_.empty(); ++guard) {
-                std::uint32_t due;
-                if (notes_.empty() && queue_.empty() && answers_.empty() && !browser_.Gathering(due))
-                    break;
-                while (!notes_.empty())
-                    Deliver();
-                Tick(5 * Browser::kGatherMilliseconds);
-                while (!queue_.empty() || !answers_.empty()) {
-                    RunJob();
-                    Answer();
-                }
-            }
-            if (round > 0)
-                break;
-            // The list shows what the folder holds now (it was listed anew after every
-            // change of its own items).
-            std::vector<std::wstring> names;
-            const std::uint64_t id = fs_.Resolve(browser_.ListedFolder());
-            if (id && !fs_.folders[id].unlistable)
-                for (const auto& item : fs_.folders[id].entries)
-                    names.push_back(item.second.name);
-            if (failure_.empty() && browser_.Followable() && names != shownNames_)
-                failure_ = "the list does not show what " + Narrow(browser_.ListedFolder()) + " holds";
-            Show(browser_.ListedFolder());
-        }
+        Settle();
+        std::vector<std::wstring> names;
+        const std::uint64_t id = fs_.Resolve(browser_.ListedFolder());
+        if (id && !fs_.folders[id].unlistable)
+            for (const auto& item : fs_.folders[id].entries)
+                names.push_back(item.second.name);
+        if (failure_.empty() && browser_.Followable() && names != shownNames_)
+            failure_ = "the list does not show what " + Narrow(browser_.ListedFolder()) + " holds";
+        if (brokeOff_ == brokeAtShow_)
+            HoldAgainstAFreshWalk();
+        Show(browser_.ListedFolder());
+        Settle();
         quiet_ = false;
+        HoldAgainstAFreshWalk();
+    }
+
+    void HoldAgainstAFreshWalk() {
         if (!failure_.empty())
             return;
         Say("  quiet");
@@ -450,6 +468,8 @@ private:
     std::uint32_t clock_ = 1000;
     std::size_t rows_ = 0;
     std::vector<std::wstring> shownNames_;
+    int brokeOff_ = 0;    // answers of walks or listings that broke off
+    int brokeAtShow_ = 0; // of them when the rows were last shown
     std::vector<std::string> log_;
     std::string failure_;
     bool quiet_ = false;

@@ -166,5 +166,58 @@ TEST_F(KeptTreeTest, TrimmingTwoTreesNeverShownGivesUpBothWholeAndReadsNothingIt
               "77/3/1 - 18/0/0 208/10/2");
 }
 
+TEST(KeptStore, ThousandsOfFoldersOfEveryNameLengthKeepTheirOwnPlacesAndBytes) {
+    // Names of 1 to 40 characters, narrow and wide, fill many chunks of the store and leave
+    // tails and freed records of every size; a walk's tree is taken over in its own store
+    // and copied from another.
+    for (const bool shared : {true, false}) {
+        auto store = std::make_shared<KeptStore>();
+        KeptTree walked(store), tree(shared ? store : nullptr), gone(store);
+        const auto root = walked.Enter(0, L"", 0);
+        FolderTotals all;
+        for (int group = 0; group < 50; ++group) {
+            FolderTotals sum;
+            sum.folders = 60;
+            const std::wstring groupName = L"g" + std::to_wstring(group);
+            const auto parent = walked.Enter(root, groupName.c_str(), groupName.size());
+            for (int i = 0; i < 60; ++i) {
+                const int n = group * 60 + i;
+                const std::wstring name = std::to_wstring(n) + std::wstring(n % 37, n % 3 ? L'x' : L'\u0416');
+                FolderTotals own;
+                own.size = static_cast<std::uint64_t>(n);
+                own.files = 1;
+                walked.Done(walked.Enter(parent, name.c_str(), name.size()), own, true);
+                gone.Done(gone.Enter(0, name.c_str(), name.size()), own, true); // freed below
+                sum.size += own.size;
+                sum.files += 1;
+            }
+            walked.Done(parent, sum, true);
+            all.size += sum.size;
+            all.files += sum.files;
+            all.folders += 1 + sum.folders;
+        }
+        walked.Done(root, all, true);
+        gone.Clear();
+        tree.Graft(L"\\\\?\\C:\\W", std::move(walked));
+        std::string why;
+        ASSERT_TRUE(tree.Check(why)) << why;
+        std::uint64_t sum = 0;
+        int known = 0;
+        tree.ForEach([&](const std::wstring& path, KeptTree::Value value, const FolderTotals& t) {
+            const std::size_t slash = path.find_last_of(L'\\');
+            const wchar_t first = path[slash + 1];
+            if (first >= L'0' && first <= L'9' && value == KeptTree::Value::Known) {
+                EXPECT_EQ(t.size, std::stoull(path.substr(slash + 1))) << std::string(path.begin(), path.end());
+                sum += t.size;
+                ++known;
+            }
+        });
+        EXPECT_EQ(known, 3000);
+        EXPECT_EQ(sum, 2999u * 3000u / 2);
+        EXPECT_EQ(tree.Folders(), 3000u + 50u + 2u);
+        EXPECT_EQ(store->Bytes(), shared ? tree.Bytes() : 0u);
+    }
+}
+
 } // namespace
 } // namespace rb

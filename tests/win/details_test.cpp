@@ -22,7 +22,6 @@
 #include "windows_found.h"
 
 #include <commctrl.h>
-#include <shlwapi.h>
 #include <tlhelp32.h>
 
 #include <algorithm>
@@ -807,12 +806,19 @@ TEST_F(DetailsPageTest, NotificationsStillQueuedWhenThePageClosesAreTakenAndLetG
     rb::DetailsPage page;
     ASSERT_TRUE(page.Create(nullptr));
     page.Fill(folder.get());
+    // Exported by their numbers only (7 and 10) on older systems, and so by Wine.
+    HMODULE shlwapi = LoadLibraryW(L"shlwapi.dll");
+    auto allocShared = reinterpret_cast<HANDLE(WINAPI*)(const void*, DWORD, DWORD)>(
+        GetProcAddress(shlwapi, MAKEINTRESOURCEA(7)));
+    auto freeShared = reinterpret_cast<BOOL(WINAPI*)(HANDLE, DWORD)>(
+        GetProcAddress(shlwapi, MAKEINTRESOURCEA(10)));
+    ASSERT_TRUE(allocShared && freeShared);
     std::vector<HANDLE> blocks;
     for (UINT message : {rb::DetailsPage::kShellChanged, rb::DetailsPage::kAboveChanged,
                          rb::DetailsPage::kShellChanged}) {
         const std::vector<BYTE> zeros(64);
-        blocks.push_back(SHAllocShared(zeros.data(), static_cast<DWORD>(zeros.size()),
-                                       GetCurrentProcessId()));
+        blocks.push_back(allocShared(zeros.data(), static_cast<DWORD>(zeros.size()),
+                                     GetCurrentProcessId()));
         PostMessageW(page.Window(), message, reinterpret_cast<WPARAM>(blocks.back()),
                      static_cast<LPARAM>(GetCurrentProcessId()));
     }
@@ -823,7 +829,8 @@ TEST_F(DetailsPageTest, NotificationsStillQueuedWhenThePageClosesAreTakenAndLetG
                               rb::DetailsPage::kAboveChanged, PM_NOREMOVE));
     EXPECT_TRUE(PeekMessageW(&left, page.Window(), WM_USER + 77, WM_USER + 77, PM_REMOVE));
     for (HANDLE block : blocks)
-        SHFreeShared(block, GetCurrentProcessId());
+        freeShared(block, GetCurrentProcessId());
+    FreeLibrary(shlwapi);
     DestroyWindow(page.Window());
 }
 
@@ -1084,7 +1091,8 @@ TEST_F(DetailsPageTest, TheDialogAnswersWhileAHugeFolderIsWalkedAndClosingEndsTh
     EXPECT_EQ(files, L"  100.000");
     EXPECT_EQ(folders, L"  2.040");
     ASSERT_GT(polls, 3) << "the walk ended before the dialog could be asked";
-    EXPECT_EQ(answeredDuringTheWalk, polls);
+    // The last poll may find the walk ended between the loop's look and its own.
+    EXPECT_GE(answeredDuringTheWalk, polls - 1);
 
     // Closing while the walk runs: the dialog goes without waiting for it, and the walk
     // ends at its next listing instead of going through the tree.
