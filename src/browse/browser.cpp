@@ -32,10 +32,8 @@ Browser::Browser(Jobs& jobs, Disk& disk, std::size_t keptBytes)
     : worker_(jobs), disk_(disk), store_(std::make_shared<KeptStore>(keptBytes)),
       tree_(store_) {}
 
-bool Browser::Show(const std::wstring& folder, std::size_t rows, bool followable,
+void Browser::Show(const std::wstring& folder, std::size_t rows, bool followable,
                    std::uint32_t now) {
-    bool follow = refollow_;
-    refollow_ = false;
     broken_.clear();
     rows_.assign(rows, Row());
     if (folder.empty() || root_.empty() ||
@@ -45,16 +43,16 @@ bool Browser::Show(const std::wstring& folder, std::size_t rows, bool followable
         CancelAll();
         tree_.Clear();
         loops_.clear();
+        links_.clear();
+        unreadable_.clear();
         changed_.clear();
         rewalk_.clear();
         gathering_ = false;
         listedTo_.clear();
-        follow = follow || root_ != folder;
         root_ = folder;
         countedAt_ = now;
     } else if (!SameName(folder, root_) && AtOrBelow(root_, folder)) {
         root_ = folder; // gone up: followed from there
-        follow = true;
     }
     listed_ = folder;
     followable_ = followable && !folder.empty();
@@ -67,10 +65,15 @@ bool Browser::Show(const std::wstring& folder, std::size_t rows, bool followable
     if (!link.empty()) {
         followable_ = false;
         tree_.KeepApart(link);
+        links_.insert(FoldName(link));
     } else {
         // Out of it: what was kept and asked below a link goes.
-        for (const std::wstring& apart : tree_.ForgetApart())
-            Gone(apart);
+        std::vector<std::wstring> gone = tree_.ForgetApart();
+        for (const std::wstring& below : links_)
+            gone.push_back(below);
+        links_.clear();
+        for (const std::wstring& path : gone)
+            Gone(path);
     }
     // The walks for the rows of the folder before end where they serve this one nothing.
     std::vector<std::uint32_t> unwanted;
@@ -82,7 +85,6 @@ bool Browser::Show(const std::wstring& folder, std::size_t rows, bool followable
         Cancel(id);
     tree_.Touch(folder);
     Trim();
-    return follow;
 }
 
 void Browser::Refresh(std::uint32_t now) {
@@ -99,12 +101,14 @@ void Browser::Close() {
     CancelAll();
     tree_.Clear();
     loops_.clear();
+    links_.clear();
+    unreadable_.clear();
     rows_.clear();
     listed_.clear();
     root_.clear();
     changed_.clear();
     rewalk_.clear();
-    gathering_ = refollow_ = false;
+    gathering_ = false;
     listedTo_.clear();
 }
 
@@ -171,9 +175,13 @@ void Browser::LookAt(const std::wstring& folder, Look look, bool fromRow) {
     case Look::Resolve:
         next = tree_.Resolve(folder);
         break;
-    case Look::Rewalk:
-        next.walks.push_back(folder);
+    case Look::Rewalk: {
+        // Below a folder that keeps no subfolders, that one is walked.
+        const KeptTree::Next resolved = tree_.Resolve(folder);
+        const bool summedAbove = resolved.walks.size() == 1 && !SameName(resolved.walks[0], folder);
+        next.walks.push_back(summedAbove ? resolved.walks[0] : folder);
         break;
+    }
     }
     for (const std::wstring& path : next.walks)
         AskJob(path, JobKind::Walk, fromRow, false);
@@ -263,10 +271,15 @@ void Browser::AfterAnswer(Job& job) {
         LookAt(later.path, later.look, later.fromRow);
 }
 
-void Browser::Walked(std::uint32_t id, const WalkOutcome& outcome, KeptTree&& walked) {
+void Browser::Walked(std::uint32_t id, const WalkOutcome& outcome, KeptTree&& walked,
+                     std::uint32_t unreadable) {
     Job job;
     if (!TakeJob(id, job))
         return; // cancelled: not taken
+    // What could not be listed below it is counted once, from its latest walk.
+    ForgetUnreadableBelow(job.path);
+    if (unreadable && outcome.listing == Listing::Whole)
+        unreadable_[FoldName(job.path)] = {job.path, unreadable};
     if (outcome.listing == Listing::BrokeOff) {
         // No value for it or above it, rather than a short one.
         tree_.Abandon(job.path);
@@ -287,6 +300,20 @@ void Browser::Walked(std::uint32_t id, const WalkOutcome& outcome, KeptTree&& wa
     }
     AfterAnswer(job);
     Trim();
+}
+
+void Browser::BrokeOff(std::uint32_t id) {
+    Job job;
+    if (!TakeJob(id, job))
+        return;
+    tree_.Abandon(job.path);
+    broken_.insert(FoldName(job.path));
+    AfterAnswer(job);
+}
+
+void Browser::ForgetUnreadableBelow(const std::wstring& folder) {
+    for (auto at = unreadable_.begin(); at != unreadable_.end();)
+        at = AtOrBelow(at->second.first, folder) ? unreadable_.erase(at) : std::next(at);
 }
 
 void Browser::Listed(std::uint32_t id, Listing outcome, const FolderTotals& own,
@@ -311,7 +338,7 @@ void Browser::Listed(std::uint32_t id, Listing outcome, const FolderTotals& own,
 
 void Browser::Told(Change change, const std::wstring& first, const std::wstring& second,
                    std::uint32_t now) {
-    if (root_.empty() || first.empty())
+    if (root_.empty() || (first.empty() && second.empty()))
         return;
     const bool moved = change == Change::FolderRenamed && !second.empty();
     if ((change == Change::FolderRenamed || change == Change::FolderRemoved) &&
@@ -325,7 +352,6 @@ void Browser::Told(Change change, const std::wstring& first, const std::wstring&
             if (AtOrBelow(current, first))
                 listedTo_ = MovedPath(current, first, second);
             root_ = MovedPath(root_, first, second);
-            refollow_ = true;
         } else {
             Gone(first); // the nearest folder that is there is listed
         }
@@ -391,6 +417,7 @@ void Browser::Gone(const std::wstring& folder) {
     for (std::uint32_t id : JobsBelow(folder))
         Cancel(id);
     tree_.Forget(folder);
+    ForgetUnreadableBelow(folder);
 }
 
 void Browser::Moved(const std::wstring& from, const std::wstring& to) {
@@ -443,8 +470,7 @@ bool Browser::Gathering(std::uint32_t& due) const {
     return gathering_;
 }
 
-Browser::Action Browser::TakeChanges(std::uint32_t now) {
-    (void)now;
+Browser::Action Browser::TakeChanges() {
     Action action;
     gathering_ = false;
     // The listed folder where it went, or the nearest folder above that is there: it may
@@ -484,23 +510,34 @@ void Browser::Trim() {
 }
 
 std::wstring Browser::StateLine(const std::wstring& folderName, std::uint64_t runningFiles,
-                                std::uint64_t runningBytes, std::uint32_t unreadable,
-                                const std::wstring& countedAtText) const {
+                                std::uint64_t runningBytes, const std::wstring& countedAtText,
+                                std::uint64_t& rowBytes) const {
     std::uint64_t files = 0, bytes = 0;
+    std::uint32_t unreadable = 0;
+    bool waiting = false; // a row still waits for its numbers
     for (const Row& row : rows_) {
         FolderTotals totals;
         if (row.file) {
             ++files;
             bytes += row.size;
+        } else if (!row.folder || row.link) {
+            continue;
         } else if (tree_.Of(row.path, totals) == KeptTree::Value::Known) {
             files += static_cast<std::uint64_t>(totals.files);
             bytes += totals.size;
-        } else if (row.asked && jobs_.empty()) {
-            ++unreadable;
+        } else if (row.asked) {
+            const bool none = jobs_.empty() || broken_.count(FoldName(row.path)) ||
+                              loops_.count(FoldName(row.path));
+            unreadable += none && !loops_.count(FoldName(row.path)) ? 1 : 0;
+            waiting = waiting || !none;
         }
     }
+    rowBytes = bytes;
+    for (const auto& below : unreadable_)
+        if (AtOrBelow(below.second.first, listed_) && !SameName(below.second.first, listed_))
+            unreadable += below.second.second;
     const bool running = !jobs_.empty();
-    if (running) {
+    if (running && waiting) {
         files += runningFiles;
         bytes += runningBytes;
     }
@@ -520,18 +557,6 @@ std::wstring Browser::StateLine(const std::wstring& folderName, std::uint64_t ru
     if (!followable_ && !root_.empty())
         text += L", Stand " + countedAtText;
     return text;
-}
-
-std::uint64_t Browser::RowBytes() {
-    std::uint64_t bytes = 0;
-    for (std::size_t index = 0; index < rows_.size(); ++index) {
-        FolderTotals totals;
-        if (rows_[index].file)
-            bytes += rows_[index].size;
-        else if (RowNumbers(index, totals, false) == Numbers::Known)
-            bytes += totals.size;
-    }
-    return bytes;
 }
 
 } // namespace rb

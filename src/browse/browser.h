@@ -70,10 +70,12 @@ public:
     static constexpr std::size_t kLargeFolder = 10000;
 
     // `folder` listed (extended, no trailing "\"; empty for one outside the file system),
-    // with `rows` rows. True when the followed folder changed: changes are to be told from
-    // FollowedRoot() on (unless it is empty). `followable`: changes of this folder are
-    // told (a share may send none); they are not for one reached through a link.
-    bool Show(const std::wstring& folder, std::size_t rows, bool followable, std::uint32_t now);
+    // with `rows` rows; changes are to be told from FollowedRoot() on. `followable`:
+    // changes of this folder are told (a share may send none); they are not for one
+    // reached through a link.
+    void Show(const std::wstring& folder, std::size_t rows, bool followable, std::uint32_t now);
+    // Changes of the followed folder cannot be told after all (the shell took no listener).
+    void Unfollowed() { followable_ = false; }
     const std::wstring& ListedFolder() const { return listed_; }
     const std::wstring& FollowedRoot() const { return root_; }
     bool Followable() const { return followable_; }
@@ -97,8 +99,12 @@ public:
     // cannot be listed, its walk broke off, or it is no folder).
     Numbers RowNumbers(std::size_t row, FolderTotals& totals, bool ask);
 
-    // Answers of the worker.
-    void Walked(std::uint32_t id, const WalkOutcome& outcome, KeptTree&& walked);
+    // Answers of the worker; `unreadable`: the folders below the walked one that could not
+    // be listed.
+    void Walked(std::uint32_t id, const WalkOutcome& outcome, KeptTree&& walked,
+                std::uint32_t unreadable = 0);
+    // An answer that could not be taken (out of memory): as a walk that broke off.
+    void BrokeOff(std::uint32_t id);
     void Listed(std::uint32_t id, Listing outcome, const FolderTotals& own,
                 const std::vector<std::wstring>& subfolders);
     // Jobs asked and not yet answered.
@@ -118,15 +124,14 @@ public:
     // The gathered changes taken: the jobs they need asked, and what the page does: list
     // its folder anew (its own entries changed), or another folder (the listed one went
     // to a new place, or away: then the nearest one above it that is there).
-    Action TakeChanges(std::uint32_t now);
+    Action TakeChanges();
 
-    // The line under the list. `runningFiles` and `runningBytes`: what the walk under way
-    // has met so far; `unreadable`: folders below the rows that could not be listed.
+    // The line under the list, and the listed folder's bytes as its rows have them (the
+    // share bars' whole). `runningFiles` and `runningBytes`: what the walk under way has met
+    // so far (counted while some row still waits for its numbers).
     std::wstring StateLine(const std::wstring& folderName, std::uint64_t runningFiles,
-                           std::uint64_t runningBytes, std::uint32_t unreadable,
-                           const std::wstring& countedAtText) const;
-    // The listed folder's bytes as its rows have them (the share bars' whole).
-    std::uint64_t RowBytes();
+                           std::uint64_t runningBytes, const std::wstring& countedAtText,
+                           std::uint64_t& rowBytes) const;
 
     const KeptTree& Tree() const { return tree_; }
     const std::shared_ptr<KeptStore>& Store() const { return store_; }
@@ -171,6 +176,7 @@ private:
     void CancelAll();
     // After an answer: what came meanwhile.
     void AfterAnswer(Job& job);
+    void ForgetUnreadableBelow(const std::wstring& folder);
     // The jobs at or below `folder`.
     std::vector<std::uint32_t> JobsBelow(const std::wstring& folder) const;
     // A folder removed (or moved out of the followed one).
@@ -195,13 +201,15 @@ private:
     std::unordered_map<std::wstring, std::uint32_t> byPath_[2]; // folded path, by kind
     std::unordered_set<std::wstring> broken_; // folded paths whose walk broke off
     std::unordered_set<std::wstring> loops_;  // folded paths of folders above themselves
+    std::set<std::wstring> links_;            // links the listing was reached through
+    // Folders that could not be listed below each walked one, by its folded path.
+    std::map<std::wstring, std::pair<std::wstring, std::uint32_t>> unreadable_;
 
     bool gathering_ = false;
     std::uint32_t due_ = 0;
     std::map<std::wstring, std::wstring> changed_; // folded path -> path: entries changed
     std::map<std::wstring, std::wstring> rewalk_;  // folded path -> path: lost track
     std::wstring listedTo_; // the listed folder's new place
-    bool refollow_ = false;  // the followed folder has a new place
 };
 
 } // namespace rb

@@ -52,6 +52,16 @@ std::wstring ContentTypeOf(const std::wstring& extension) {
     return value;
 }
 
+// Whether a walk enters the folder `path` with these attributes: a reparse point's tag
+// (a link's, or a cloud file's) is not kept with the shell's item, so it is read here.
+bool EnteredFolder(const std::wstring& path, DWORD attributes) {
+    if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return true;
+    WIN32_FIND_DATAW data;
+    UniqueFind find(FindFirstFileW(ExtendedPath(path).c_str(), &data));
+    return find && Entered(data.dwFileAttributes, data.dwReserved0);
+}
+
 } // namespace
 
 FolderRows::~FolderRows() {
@@ -241,8 +251,9 @@ void FolderRows::ReadRow(Row& row) {
         values.fileSize = (static_cast<std::uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
         values.isFolder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         values.sizeRead = true;
-        Told(row, values.isFolder ? folderPath_ + (folderPath_.back() == L'\\' ? L"" : L"\\") + name : L"",
-             Entered(found.dwFileAttributes, found.dwReserved0));
+        const std::wstring path =
+            values.isFolder ? folderPath_ + (folderPath_.back() == L'\\' ? L"" : L"\\") + name : L"";
+        Told(row, path, !values.isFolder || EnteredFolder(path, found.dwFileAttributes));
         row.nameLower.swap(name);
         // Most names are plain ASCII: lower-cased here, the rest by the system.
         bool plainAscii = true;
@@ -268,7 +279,7 @@ void FolderRows::ReadRow(Row& row) {
     if (FullOf(row) && SHGetPathFromIDListW(row.full.get(), path))
         values.path = path;
     ReadTimes(row);
-    Told(row, values.path, !(row.attributes & FILE_ATTRIBUTE_REPARSE_POINT));
+    Told(row, values.path, EnteredFolder(values.path, row.attributes));
 }
 
 void FolderRows::ReadPath(Row& row) {

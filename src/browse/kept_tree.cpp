@@ -664,12 +664,11 @@ KeptTree::Next KeptTree::Relisted(const std::wstring& path, bool listed, const F
     for (const std::wstring& name : listed ? subfolders : std::vector<std::wstring>()) {
         Handle child = Child(folder, name.c_str(), name.size());
         if (!child) {
-            // A folder that came into one whole before counts nothing until its walk
-            // comes, and the numbers above it stay shown; in one resolved for the first
-            // time, it holds its parent back like any part.
+            // A folder that came in holds its parent back until its walk comes: a total
+            // without it would be short (it may have come with much in it, moved here).
             child = Make(name.c_str(), name.size());
             Link(folder, child);
-            At(child).flags = static_cast<std::uint8_t>(Node::kAwaited | (wasWhole ? Node::kWhole : 0));
+            At(child).flags = Node::kAwaited;
         }
         Node& kept = At(child);
         node = &At(folder);
@@ -724,23 +723,25 @@ std::vector<std::wstring> KeptTree::ForgetApart() {
     std::vector<std::wstring> gone;
     if (apart_ == 0)
         return gone;
-    std::vector<std::pair<Handle, std::wstring>> stack;
-    std::vector<Handle> apart;
+    std::vector<Handle> stack, apart;
     for (Handle root = roots_; root; root = At(root).next)
-        stack.emplace_back(root, NameOf(root));
+        stack.push_back(root);
     while (!stack.empty()) {
-        const auto [folder, path] = stack.back();
+        const Handle folder = stack.back();
         stack.pop_back();
         if (At(folder).Is(Node::kApart)) {
             apart.push_back(folder);
-            gone.push_back(path);
             continue;
         }
         for (Handle child = At(folder).child; child; child = At(child).next)
-            stack.emplace_back(child, path + L'\\' + NameOf(child));
+            stack.push_back(child);
     }
     // They count nowhere: they go whole.
     for (const Handle folder : apart) {
+        std::wstring path = NameOf(folder);
+        for (Handle above = At(folder).parent; above; above = At(above).parent)
+            path = NameOf(above) + L'\\' + path;
+        gone.push_back(std::move(path));
         Unlink(folder);
         Free(folder);
     }
@@ -979,9 +980,9 @@ bool KeptTree::Check(std::string& why) const {
         if (node.Is(Node::kApart) && !node.parent)
             return fail(folder, "a root kept apart");
         if (node.Is(Node::kAwaited) &&
-            (node.child || node.size || node.folders || node.files || node.Is(Node::kListed) ||
-             !node.parent || !At(node.parent).Is(Node::kListed)))
-            return fail(folder, "an awaited folder with numbers, subfolders or no listed parent");
+            (node.child || node.size || node.folders || node.files || node.Whole() ||
+             node.Is(Node::kListed) || !node.parent || !At(node.parent).Is(Node::kListed)))
+            return fail(folder, "an awaited folder that is whole, has numbers, subfolders or no listed parent");
         if (node.Is(Node::kSummed) && (node.child || !node.Whole() || !node.Is(Node::kListed)))
             return fail(folder, "a summed folder with subfolders or not whole");
         if (node.Is(Node::kUnlistable) && (counted || node.size || node.folders || node.files ||

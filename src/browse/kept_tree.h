@@ -74,9 +74,8 @@ constexpr std::size_t kKeptBytesLimit = sizeof(void*) == 4 ? std::size_t{100} <<
 // - A folder that is not listed owns nothing: its numbers are the sum of its whole
 //   subfolders, and it is never whole (a place above walked folders, or one whose walk
 //   broke off, to be listed when shown).
-// - Awaited: came in after its parent was listed and waits for its walk; it counts
-//   nothing and has no subfolders. Whole when its parent was whole then (the numbers
-//   above stay shown), else it holds its parent back like any part.
+// - Awaited: came in after its parent was listed and waits for its walk; it has no
+//   numbers and no subfolders, and holds its parent back like any part.
 // - Summed: whole, with its numbers from a walk, but its subfolders are not kept (given
 //   up to the memory bound): a change below it walks it again.
 // - Unlistable: listed but refused; whole, zero, no subfolders counted.

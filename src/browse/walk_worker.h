@@ -30,6 +30,7 @@ public:
         KeptTree kept;            // of the walk
         FolderTotals own;         // of the listing
         std::vector<std::wstring> subfolders;
+        std::uint32_t unreadable = 0; // folders below the walked one not listed
     };
 
     // `message` is posted to `notify` whenever answers are ready. Walks keep what they
@@ -53,11 +54,9 @@ public:
     // `milliseconds` for the thread; false when it was left running.
     bool Stop(DWORD milliseconds);
 
-    // What the walk now running has met so far (files, bytes), and the folders below
-    // any walked row that could not be listed, over all walks of this worker.
+    // What the walk now running has met so far (files, bytes).
     std::uint64_t RunningFiles() const { return progress_.files.load(); }
     std::uint64_t RunningBytes() const { return progress_.bytes.load(); }
-    std::uint32_t Unreadable() const { return progress_.unreadable.load(); }
 
     // Worker threads of this process not yet ended (for tests).
     static LONG LiveThreads();

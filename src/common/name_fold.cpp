@@ -6,22 +6,10 @@ namespace rb {
 
 namespace {
 
-// One page a 256 characters, made when a character of it is first folded; a page made
-// twice by two threads at once is one of two equal pages, the other let go.
-std::atomic<const wchar_t*> pages[256];
-
-const wchar_t* PageOf(unsigned index) {
-    const wchar_t* page = pages[index].load(std::memory_order_acquire);
-    if (page)
-        return page;
-    wchar_t* made = new wchar_t[256];
-    FoldPage(static_cast<wchar_t>(index << 8), made);
-    const wchar_t* expected = nullptr;
-    if (pages[index].compare_exchange_strong(expected, made, std::memory_order_acq_rel))
-        return made;
-    delete[] made;
-    return expected;
-}
+// One page of 256 characters, made when a character of it is first folded. The pages lie
+// in the module's own memory, so that they go with it.
+wchar_t pages[256][256];
+std::atomic<unsigned char> made[256]; // 0: not yet, 1: being made, 2: made
 
 } // namespace
 
@@ -29,7 +17,19 @@ wchar_t FoldChar(wchar_t c) {
     if (c < 0x80)
         return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c;
     const unsigned code = static_cast<unsigned>(c) & 0xFFFF;
-    return PageOf(code >> 8)[code & 0xFF];
+    const unsigned page = code >> 8;
+    if (made[page].load(std::memory_order_acquire) == 2)
+        return pages[page][code & 0xFF];
+    unsigned char expected = 0;
+    if (made[page].compare_exchange_strong(expected, 1, std::memory_order_acq_rel)) {
+        FoldPage(static_cast<wchar_t>(page << 8), pages[page]);
+        made[page].store(2, std::memory_order_release);
+        return pages[page][code & 0xFF];
+    }
+    // Another thread makes the page meanwhile: this one folds by a page of its own.
+    wchar_t own[256];
+    FoldPage(static_cast<wchar_t>(page << 8), own);
+    return own[code & 0xFF];
 }
 
 bool SameName(const wchar_t* a, std::size_t aLength, const wchar_t* b, std::size_t bLength) {

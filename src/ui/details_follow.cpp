@@ -155,7 +155,7 @@ void DetailsPage::ScheduleChanges() {
 
 void DetailsPage::TakeChanges() {
     KillTimer(Window(), kChangeTimer);
-    const Browser::Action action = browser_.TakeChanges(GetTickCount());
+    const Browser::Action action = browser_.TakeChanges();
     if (action.what == Browser::Action::ListOther) {
         // The listed folder has a new place, or went: listed there, or the nearest folder
         // above it that is there.

@@ -5,6 +5,7 @@
 #include "columns/options.h"
 #include "columns/tree_walk.h"
 #include "common/shell_open.h"
+#include "common/win_handles.h"
 #include "common/win_text.h"
 #include "resource_ids.h"
 #include "shell/id_lists.h"
@@ -219,6 +220,7 @@ void DetailsPage::Refresh() {
         TakeChanges();
     // The same folder listed and walked anew.
     browser_.Refresh(GetTickCount());
+    stamped_ = false;
     Refill();
 }
 
@@ -373,11 +375,15 @@ void DetailsPage::Fill(LPCITEMIDLIST folder) {
     bool followable = !listed.empty() && listed.compare(0, 8, L"\\\\?\\UNC\\") != 0 &&
                       GetDriveTypeW((listed.substr(4, 2) + L"\\").c_str()) != DRIVE_REMOTE;
     browser_.Show(listed, static_cast<std::size_t>(rows_.Count()), followable, GetTickCount());
-    if (browser_.CountedAt() != countedAt_ || registered_.empty()) {
+    if (!stamped_ || browser_.CountedAt() != countedAt_) {
+        // The values are counted from now on: the time a share's line shows.
+        stamped_ = true;
         countedAt_ = browser_.CountedAt();
         GetLocalTime(&valuesTime_);
     }
     Follow();
+    if (followable && !followId_)
+        browser_.Unfollowed(); // the shell took no listener: the line says how old
     // The page keeps the rows; the list asks only for those it shows.
     SendMessageW(list_, LVM_SETITEMCOUNT, static_cast<WPARAM>(rows_.Count()), 0);
     Sort(); // reads every row's name
@@ -389,10 +395,14 @@ void DetailsPage::ShowAnswers() {
     if (!worker_)
         return;
     for (WalkWorker::Result& result : worker_->TakeResults()) {
-        if (result.kind == JobKind::Walk)
-            browser_.Walked(result.id, result.outcome, std::move(result.kept));
-        else
-            browser_.Listed(result.id, result.outcome.listing, result.own, result.subfolders);
+        try {
+            if (result.kind == JobKind::Walk)
+                browser_.Walked(result.id, result.outcome, std::move(result.kept), result.unreadable);
+            else
+                browser_.Listed(result.id, result.outcome.listing, result.own, result.subfolders);
+        } catch (...) { // out of memory: no value rather than a wrong one
+            browser_.BrokeOff(result.id);
+        }
     }
     if (worker_->Failed()) {
         // Out of memory outside a walk: what it was asked gets no answer, and no value.
@@ -409,14 +419,12 @@ void DetailsPage::ShowAnswers() {
 }
 
 void DetailsPage::ShowState() {
-    totalBytes_ = browser_.RowBytes();
     const bool running = browser_.Running() > 0;
     wchar_t time[16];
     wsprintfW(time, L"%02u:%02u", valuesTime_.wHour, valuesTime_.wMinute);
     const std::wstring text =
         browser_.StateLine(folderName_, running && worker_ ? worker_->RunningFiles() : 0,
-                           running && worker_ ? worker_->RunningBytes() : 0,
-                           worker_ ? worker_->Unreadable() : 0, time);
+                           running && worker_ ? worker_->RunningBytes() : 0, time, totalBytes_);
     if (!running)
         KillTimer(Window(), kStateTimer);
     SetDlgItemTextW(Window(), IDC_DETAILS_STATE,
@@ -560,11 +568,8 @@ bool DetailsPage::IsLink(const std::wstring& path) {
         return false;
     // The reparse tag comes with the folder's entry.
     WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW(path.c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE)
-        return true;
-    FindClose(find);
-    return !Entered(data.dwFileAttributes, data.dwReserved0);
+    UniqueFind find(FindFirstFileW(path.c_str(), &data));
+    return !find || !Entered(data.dwFileAttributes, data.dwReserved0);
 }
 
 void DetailsPage::StopWalks() {

@@ -122,6 +122,7 @@ private:
     ULONG aboveId_ = 0;
     std::wstring registered_;     // the folder the shell tells changes of
     std::uint32_t countedAt_ = 0; // the browser's, as last seen
+    bool stamped_ = false;        // valuesTime_ is that of the values shown
     SYSTEMTIME valuesTime_ = {};
     int sortColumn_ = 0; // list column
     bool descending_ = false;

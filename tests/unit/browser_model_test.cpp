@@ -298,7 +298,7 @@ private:
         std::uint32_t due;
         if (!browser_.Gathering(due) || static_cast<std::int32_t>(clock_ - due) < 0)
             return;
-        const Browser::Action action = browser_.TakeChanges(clock_);
+        const Browser::Action action = browser_.TakeChanges();
         Checked("taking changes");
         Say("  changes taken");
         if (action.what == Browser::Action::ListOther)
@@ -504,7 +504,7 @@ TEST(BrowserModel, ChangesAreTakenByTheDeadlineTheFirstOfThemSetsNotTheLast) {
             browser.Told(Change::Item, kR + L"\\f", L"", at);
         EXPECT_TRUE(browser.Gathering(due));
         EXPECT_EQ(due, c.due) << c.rows << " rows, " << c.told.size() << " changes";
-        browser.TakeChanges(due);
+        browser.TakeChanges();
         EXPECT_FALSE(browser.Gathering(due));
         // One more afterwards sets a deadline of its own; one from elsewhere none.
         browser.Told(Change::Item, L"\\\\?\\C:\\Other\\f", L"", due + 50);
