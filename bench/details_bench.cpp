@@ -87,8 +87,8 @@ int RowOf(HWND list, const std::wstring& name) {
 }
 
 // A million folders kept as a walk keeps them (a thousand groups of a thousand, names of
-// seven characters), then grafted into the page's tree: the bytes each folder takes with
-// its name, and the peak of the process's committed bytes while both trees are there.
+// seven characters), then grafted into the page's tree of the same store: the bytes each
+// folder takes with its name, and the peak of the process's committed bytes meanwhile.
 void KeptFolders() {
     PROCESS_MEMORY_COUNTERS counters = {};
     counters.cb = sizeof counters;
@@ -125,7 +125,7 @@ void KeptFolders() {
                 "seven characters (target 64)\n",
                 rb::KeptTree::HeaderBytes(), perFolder);
     std::printf("  a walk of %zu folders grafted into the page's tree in %.1f ms; the peak of "
-                "committed bytes meanwhile %.1f MB (the walk's tree and its copy), the bound %zu MB\n",
+                "committed bytes meanwhile %.1f MB, the bound %zu MB\n",
                 folders, took * 1e3,
                 static_cast<double>(std::max<std::size_t>(counters.PeakPagefileUsage, peakBefore) - before) / 1048576.0,
                 rb::kKeptBytesLimit >> 20);

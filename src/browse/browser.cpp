@@ -35,6 +35,8 @@ Browser::Browser(Jobs& jobs, Disk& disk, std::size_t keptBytes)
 void Browser::Show(const std::wstring& folder, std::size_t rows, bool followable,
                    std::uint32_t now) {
     broken_.clear();
+    gone_.clear();
+    loops_.clear(); // told apart again by one listing each
     rows_.assign(rows, Row());
     if (folder.empty() || root_.empty() ||
         !(AtOrBelow(folder, root_) || AtOrBelow(root_, folder))) {
@@ -68,20 +70,23 @@ void Browser::Show(const std::wstring& folder, std::size_t rows, bool followable
         links_.insert(FoldName(link));
     } else {
         // Out of it: what was kept and asked below a link goes.
-        std::vector<std::wstring> gone = tree_.ForgetApart();
-        for (const std::wstring& below : links_)
-            gone.push_back(below);
+        for (const std::wstring& path : tree_.ForgetApart())
+            Gone(path, false);
+        for (const std::wstring& path : links_)
+            Gone(path, false);
         links_.clear();
-        for (const std::wstring& path : gone)
-            Gone(path);
     }
     // The walks for the rows of the folder before end where they serve this one nothing.
-    std::vector<std::uint32_t> unwanted;
-    for (const auto& entry : jobs_)
-        if (entry.second.fromRow && !AtOrBelow(entry.second.path, folder) &&
-            !AtOrBelow(folder, entry.second.path))
-            unwanted.push_back(entry.first);
-    for (std::uint32_t id : unwanted)
+    auto unwanted = [&folder](const std::wstring& path, bool fromRow) {
+        return fromRow && !AtOrBelow(path, folder) && !AtOrBelow(folder, path);
+    };
+    std::vector<std::uint32_t> ended;
+    for (auto& entry : jobs_) {
+        if (unwanted(entry.second.path, entry.second.fromRow))
+            ended.push_back(entry.first);
+        DropLater(entry.second, unwanted);
+    }
+    for (std::uint32_t id : ended)
         Cancel(id);
     tree_.Touch(folder);
     Trim();
@@ -90,7 +95,7 @@ void Browser::Show(const std::wstring& folder, std::size_t rows, bool followable
 void Browser::Refresh(std::uint32_t now) {
     if (listed_.empty())
         return;
-    Gone(listed_); // and walked anew when its rows are shown
+    Gone(listed_, false); // and walked anew when its rows are shown
     broken_.clear();
     for (Row& row : rows_)
         row.asked = false;
@@ -133,8 +138,9 @@ Browser::Numbers Browser::RowNumbers(std::size_t index, FolderTotals& totals, bo
         return Numbers::None;
     Row& row = rows_[index];
     // Asked once, and again whenever the tree changed since (what it had may have gone
-    // with a folder walked anew above it).
-    const bool first = ask && (!row.asked || row.version != tree_.Version());
+    // with a folder walked anew above it); not while the listed folder has moved on (the
+    // rows have their old paths until it is listed at its new place).
+    const bool first = ask && listedTo_.empty() && (!row.asked || row.version != tree_.Version());
     row.asked = row.asked || ask;
     if (row.link || loops_.count(FoldName(row.path)))
         return Numbers::None;
@@ -148,6 +154,9 @@ Browser::Numbers Browser::RowNumbers(std::size_t index, FolderTotals& totals, bo
     }
     if (broken_.count(FoldName(row.path)))
         return Numbers::None; // tried again at the next showing
+    for (const std::wstring& gone : gone_)
+        if (AtOrBelow(row.path, gone))
+            return Numbers::None; // it goes with the next listing
     if (first) {
         row.version = tree_.Version();
         LookAt(row.path, Look::Resolve, true);
@@ -177,9 +186,8 @@ void Browser::LookAt(const std::wstring& folder, Look look, bool fromRow) {
         break;
     case Look::Rewalk: {
         // Below a folder that keeps no subfolders, that one is walked.
-        const KeptTree::Next resolved = tree_.Resolve(folder);
-        const bool summedAbove = resolved.walks.size() == 1 && !SameName(resolved.walks[0], folder);
-        next.walks.push_back(summedAbove ? resolved.walks[0] : folder);
+        const std::wstring summed = tree_.SummedAbove(folder);
+        next.walks.push_back(summed.empty() ? folder : summed);
         break;
     }
     }
@@ -292,6 +300,7 @@ void Browser::Walked(std::uint32_t id, const WalkOutcome& outcome, KeptTree&& wa
         // A link not marked as one (a share's), back to a folder above it: like a link, it
         // has no numbers of its own.
         loops_.insert(FoldName(job.path));
+        tree_.Forget(job.path);
     } else {
         const KeptTree::Next next = tree_.Graft(
             job.path, std::move(walked), job.fromRow ? KeptTree::Place::Row : KeptTree::Place::Counted);
@@ -317,11 +326,15 @@ void Browser::ForgetUnreadableBelow(const std::wstring& folder) {
 }
 
 void Browser::Listed(std::uint32_t id, Listing outcome, const FolderTotals& own,
-                     const std::vector<std::wstring>& subfolders) {
+                     const std::vector<std::wstring>& subfolders, bool loop) {
     Job job;
     if (!TakeJob(id, job))
         return;
-    if (outcome == Listing::BrokeOff) {
+    if (loop) {
+        // Reached through a link back to a folder above it: no numbers of its own.
+        loops_.insert(FoldName(job.path));
+        tree_.Forget(job.path);
+    } else if (outcome == Listing::BrokeOff) {
         tree_.Abandon(job.path);
         broken_.insert(FoldName(job.path));
     } else if (outcome == Listing::Gone) {
@@ -346,14 +359,14 @@ void Browser::Told(Change change, const std::wstring& first, const std::wstring&
         // The followed folder or one above it went to a new place, or away.
         if (moved) {
             if (!tree_.Rename(first, second))
-                tree_.Forget(first);
+                tree_.Remove(first);
             Moved(first, second);
             const std::wstring current = listedTo_.empty() ? listed_ : listedTo_;
             if (AtOrBelow(current, first))
                 listedTo_ = MovedPath(current, first, second);
             root_ = MovedPath(root_, first, second);
         } else {
-            Gone(first); // the nearest folder that is there is listed
+            Gone(first, true); // the nearest folder that is there is listed
         }
         Gather(now);
         return;
@@ -383,7 +396,8 @@ void Browser::Told(Change change, const std::wstring& first, const std::wstring&
             // Its numbers go with it where no listing counts it; either way both
             // listings are looked at again. Where they cannot, they go.
             if (!tree_.Rename(first, second))
-                tree_.Forget(first);
+                tree_.Remove(first);
+            gone_.push_back(first);
             Moved(first, second);
             changed_[FoldName(parent)] = parent;
             changed_[FoldName(ParentPath(second))] = ParentPath(second);
@@ -391,7 +405,7 @@ void Browser::Told(Change change, const std::wstring& first, const std::wstring&
         }
         [[fallthrough]]; // out of the followed folder: gone from it
     case Change::FolderRemoved:
-        Gone(first);
+        Gone(first, true);
         changed_[FoldName(parent)] = parent;
         break;
     default:
@@ -403,6 +417,13 @@ void Browser::Told(Change change, const std::wstring& first, const std::wstring&
     Gather(now);
 }
 
+template <class Unwanted>
+void Browser::DropLater(Job& job, const Unwanted& unwanted) {
+    job.during.erase(std::remove_if(job.during.begin(), job.during.end(),
+                                    [&](const Later& later) { return unwanted(later.path, later.fromRow); }),
+                     job.during.end());
+}
+
 std::vector<std::uint32_t> Browser::JobsBelow(const std::wstring& folder) const {
     std::vector<std::uint32_t> below;
     for (const auto& entry : jobs_)
@@ -411,13 +432,23 @@ std::vector<std::uint32_t> Browser::JobsBelow(const std::wstring& folder) const 
     return below;
 }
 
-void Browser::Gone(const std::wstring& folder) {
+void Browser::Gone(const std::wstring& folder, bool removed) {
     // What was asked at or below it is not wanted any more, and its numbers go now: a
-    // folder of that name made later is walked anew.
+    // folder of that name made later is walked anew. A folder removed leaves its parent's
+    // numbers as the parent's next listing has them.
     for (std::uint32_t id : JobsBelow(folder))
         Cancel(id);
-    tree_.Forget(folder);
+    for (auto& entry : jobs_)
+        DropLater(entry.second, [&folder](const std::wstring& path, bool) { return AtOrBelow(path, folder); });
+    if (removed) {
+        tree_.Remove(folder);
+        gone_.push_back(folder);
+    } else {
+        tree_.Forget(folder);
+    }
     ForgetUnreadableBelow(folder);
+    for (auto at = loops_.begin(); at != loops_.end();)
+        at = AtOrBelow(*at, FoldName(folder)) ? loops_.erase(at) : std::next(at);
 }
 
 void Browser::Moved(const std::wstring& from, const std::wstring& to) {

@@ -106,7 +106,7 @@ public:
     // An answer that could not be taken (out of memory): as a walk that broke off.
     void BrokeOff(std::uint32_t id);
     void Listed(std::uint32_t id, Listing outcome, const FolderTotals& own,
-                const std::vector<std::wstring>& subfolders);
+                const std::vector<std::wstring>& subfolders, bool loop = false);
     // Jobs asked and not yet answered.
     std::size_t Running() const { return jobs_.size(); }
     // The worker broke down: every job not answered counts as broken off.
@@ -177,10 +177,13 @@ private:
     // After an answer: what came meanwhile.
     void AfterAnswer(Job& job);
     void ForgetUnreadableBelow(const std::wstring& folder);
+    // What was to be looked at once `job` is answered, less the unwanted.
+    template <class Unwanted>
+    void DropLater(Job& job, const Unwanted& unwanted);
     // The jobs at or below `folder`.
     std::vector<std::uint32_t> JobsBelow(const std::wstring& folder) const;
-    // A folder removed (or moved out of the followed one).
-    void Gone(const std::wstring& folder);
+    // A folder removed (or moved out of the followed one), or whose numbers go.
+    void Gone(const std::wstring& folder, bool removed);
     // Everything waiting at or below `from` now at or below `to`.
     void Moved(const std::wstring& from, const std::wstring& to);
     void Gather(std::uint32_t now);
@@ -202,6 +205,7 @@ private:
     std::unordered_set<std::wstring> broken_; // folded paths whose walk broke off
     std::unordered_set<std::wstring> loops_;  // folded paths of folders above themselves
     std::set<std::wstring> links_;            // links the listing was reached through
+    std::vector<std::wstring> gone_;          // folders removed or moved since the showing
     // Folders that could not be listed below each walked one, by its folded path.
     std::map<std::wstring, std::pair<std::wstring, std::uint32_t>> unreadable_;
 

@@ -470,18 +470,37 @@ KeptTree::Next KeptTree::Resolve(const std::wstring& path) const {
     const Handle deep = Deepest(parts, covered);
     if (parts.empty())
         return next;
-    if (covered == parts.size()) {
-        const Node& node = At(deep);
-        if (node.Is(Node::kAwaited))
-            next.walks.push_back(path);
-        else if (!node.Whole())
-            next.listings.push_back(path);
-    } else if (deep && At(deep).Is(Node::kSummed)) {
-        next.walks.push_back(Prefix(path, parts, covered));
-    } else {
-        next.walks.push_back(path);
+    if (covered < parts.size()) {
+        // Not kept: walked, or below a summed folder that one.
+        const std::wstring summed = SummedAbove(path);
+        next.walks.push_back(summed.empty() ? path : summed);
+        return next;
+    }
+    // A listed folder's own listing counts: what it waits for lies below it.
+    std::vector<std::pair<Handle, std::wstring>> stack{{deep, path}};
+    while (!stack.empty()) {
+        const auto [folder, at] = stack.back();
+        stack.pop_back();
+        const Node& node = At(folder);
+        if (node.Is(Node::kAwaited)) {
+            next.walks.push_back(at);
+        } else if (!node.Is(Node::kListed)) {
+            next.listings.push_back(at);
+        } else if (!node.Whole()) {
+            for (Handle child = node.child; child; child = At(child).next)
+                if (!At(child).Whole() && !At(child).Is(Node::kApart))
+                    stack.emplace_back(child, Below(at, NameOf(child)));
+        }
     }
     return next;
+}
+
+std::wstring KeptTree::SummedAbove(const std::wstring& path) const {
+    const std::vector<Part> parts = Split(path);
+    std::size_t covered;
+    const Handle deep = Deepest(parts, covered);
+    return deep && covered < parts.size() && At(deep).Is(Node::kSummed) ? Prefix(path, parts, covered)
+                                                                         : std::wstring();
 }
 
 KeptTree::Next KeptTree::Changed(const std::wstring& folder) const {
@@ -746,6 +765,35 @@ std::vector<std::wstring> KeptTree::ForgetApart() {
         Free(folder);
     }
     return gone;
+}
+
+void KeptTree::Remove(const std::wstring& path) {
+    const Handle folder = Find(path);
+    if (!folder)
+        return;
+    const Node& node = At(folder);
+    const Handle parent = node.parent;
+    if (!parent || node.Is(Node::kApart)) {
+        Unlink(folder);
+        Free(folder);
+        return;
+    }
+    Node& above = At(parent);
+    const bool parentWasWhole = above.Whole();
+    const FolderTotals parentBefore = above.Totals();
+    if (node.Whole())
+        above.Subtract(node.Totals());
+    if (above.Is(Node::kListed) && !above.Is(Node::kUnlistable)) {
+        // Its entry leaves the parent's own listing (a folder entry counts one, no bytes).
+        if (!node.Whole() && above.pending > 0)
+            --above.pending;
+        if (above.folders > 0)
+            --above.folders;
+        above.SetWhole(above.pending == 0);
+    }
+    Unlink(folder);
+    Free(folder);
+    Propagate(parent, parentWasWhole, parentBefore);
 }
 
 void KeptTree::Abandon(const std::wstring& path) {

@@ -105,6 +105,8 @@ public:
     };
     // What a folder needs to show its numbers.
     Next Resolve(const std::wstring& path) const;
+    // The summed folder `path` lies below (whose walk stands for one of it), or empty.
+    std::wstring SummedAbove(const std::wstring& path) const;
     // What a change of the entries of `folder` needs: a listing of the nearest folder
     // whose own listing counts (it or one above it), or a walk of the summed one.
     Next Changed(const std::wstring& folder) const;
@@ -130,6 +132,9 @@ public:
     bool Rename(const std::wstring& from, const std::wstring& to);
     // F5: the folder's numbers and everything below it go; it is listed again when shown.
     void Forget(const std::wstring& path);
+    // The folder was removed (or moved away): it goes, and its entry and numbers leave
+    // those of the folders above it as their listings now have them.
+    void Remove(const std::wstring& path);
     // A link's place: what is kept below it counts nowhere above it.
     void KeepApart(const std::wstring& path);
     // Every folder kept apart goes, with all below it (looked at again when shown); their

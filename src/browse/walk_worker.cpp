@@ -83,7 +83,8 @@ void WalkWorker::Run() {
             progress_.bytes = 0;
             progress_.unreadable = 0;
             if (job.kind == JobKind::Listing)
-                result.outcome.listing = ListFolderOwn(job.path, stop_, result.own, result.subfolders);
+                result.outcome.listing = ListFolderOwn(job.path, stop_, result.own, result.subfolders,
+                                                       &result.outcome.loop);
             else
                 WalkFolderStoppable(job.path, stop_, &progress_, &result.kept, &result.outcome);
             result.unreadable = progress_.unreadable;

@@ -212,9 +212,9 @@ FolderTotals WalkFolderStoppable(const std::wstring& extendedPath, const std::at
 }
 
 Listing ListFolderOwn(const std::wstring& extendedPath, const std::atomic<bool>& stop,
-                      FolderTotals& own, std::vector<std::wstring>& subfolders) {
+                      FolderTotals& own, std::vector<std::wstring>& subfolders, bool* loop) {
     SystemLister lister(&stop);
-    return ListOwn(extendedPath, lister, own, subfolders);
+    return ListOwn(extendedPath, lister, own, subfolders, loop);
 }
 
 ListingHook SetListingHook(ListingHook hook) {

@@ -30,7 +30,8 @@ FolderTotals WalkFolderStoppable(const std::wstring& extendedPath, const std::at
                                  WalkOutcome* outcome = nullptr);
 // One listing of the folder by itself, stoppable as a walk (see ListOwn).
 Listing ListFolderOwn(const std::wstring& extendedPath, const std::atomic<bool>& stop,
-                      FolderTotals& own, std::vector<std::wstring>& subfolders);
+                      FolderTotals& own, std::vector<std::wstring>& subfolders,
+                      bool* loop = nullptr);
 
 // The three numbers of the folder `extendedPath` for the columns; false (no value) when
 // the folder itself cannot be listed or its walk failed (out of memory, say). Explorer

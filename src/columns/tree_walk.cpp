@@ -212,6 +212,15 @@ std::vector<Outer> OuterFolders(const std::wstring& path, DirectoryLister& liste
     return outer;
 }
 
+// Whether the folder listed in `root` is one of the folders above it.
+bool IsRootAbove(const std::vector<Outer>& outer, const Frame& root, const std::wstring& path,
+                 DirectoryLister& lister) {
+    for (const Outer& above : outer)
+        if (above.id == root.id && lister.SameFolder(path.substr(0, above.pathLength), path))
+            return true;
+    return false;
+}
+
 bool IsOwnAncestor(const std::vector<Outer>& outer, const std::vector<Frame>& stack,
                    std::uint64_t id, const std::wstring& path, DirectoryLister& lister) {
     if (!IsKnownId(id))
@@ -248,7 +257,7 @@ void Add(FolderTotals& totals, const FolderTotals& more) {
 } // namespace
 
 Listing ListOwn(const std::wstring& folder, DirectoryLister& lister, FolderTotals& own,
-                std::vector<std::wstring>& subfolders) {
+                std::vector<std::wstring>& subfolders, bool* loop) {
     std::vector<Frame> stack(1);
     Frame& frame = stack.back();
     std::wstring path = folder;
@@ -263,7 +272,9 @@ Listing ListOwn(const std::wstring& folder, DirectoryLister& lister, FolderTotal
     if (listing != Listing::Whole)
         return listing;
     // A subfolder that is the folder itself or one above it is counted, not entered.
-    const std::vector<Outer> outer = frame.ids.empty() ? std::vector<Outer>() : OuterFolders(path, lister);
+    const std::vector<Outer> outer = OuterFolders(path, lister);
+    if (loop)
+        *loop = IsRootAbove(outer, frame, path, lister);
     std::size_t index = 0;
     for (std::size_t at = 0; at < frame.names.size(); ++index) {
         std::size_t end = frame.names.find(L'\0', at);
@@ -308,9 +319,9 @@ FolderTotals WalkTree(const std::wstring& root, DirectoryLister& lister, WalkSin
         stack.back().subtree = stack.back().own;
     }
     const std::vector<Outer> outer = OuterFolders(path, lister);
-    for (const Outer& above : outer)
-        result.loop = result.loop || (above.id == stack.back().id &&
-                                      lister.SameFolder(path.substr(0, above.pathLength), path));
+    result.loop = IsRootAbove(outer, stack.back(), path, lister);
+    if (result.loop)
+        return totals; // reached through a link back: a walk of it counts nothing
     while (!stack.empty()) {
         Frame& top = stack.back();
         if (top.nextIndex >= top.ids.size()) {

@@ -125,8 +125,9 @@ FolderTotals WalkTree(const std::wstring& root, DirectoryLister& lister, WalkSin
 
 // One listing of `folder` by itself: its own numbers as a walk counts them ("." and ".."
 // and files summed, files and folders counted) and the subfolders a walk would enter
-// (not those that are the folder itself or one above it).
+// (not those that are the folder itself or one above it). `loop`: the folder is one of
+// the folders above it (reached through a link).
 Listing ListOwn(const std::wstring& folder, DirectoryLister& lister, FolderTotals& own,
-                std::vector<std::wstring>& subfolders);
+                std::vector<std::wstring>& subfolders, bool* loop = nullptr);
 
 } // namespace rb

@@ -399,7 +399,8 @@ void DetailsPage::ShowAnswers() {
             if (result.kind == JobKind::Walk)
                 browser_.Walked(result.id, result.outcome, std::move(result.kept), result.unreadable);
             else
-                browser_.Listed(result.id, result.outcome.listing, result.own, result.subfolders);
+                browser_.Listed(result.id, result.outcome.listing, result.own, result.subfolders,
+                                result.outcome.loop);
         } catch (...) { // out of memory: no value rather than a wrong one
             browser_.BrokeOff(result.id);
         }

@@ -273,7 +273,7 @@ private:
         if (job.kind == JobKind::Walk)
             WalkTree(job.path, fs_, &answer.walked, &answer.outcome);
         else
-            answer.outcome.listing = ListOwn(job.path, fs_, answer.own, answer.subfolders);
+            answer.outcome.listing = ListOwn(job.path, fs_, answer.own, answer.subfolders, &answer.outcome.loop);
         fs_.beforeListing = nullptr;
         answers_.push_back(std::move(answer));
     }
@@ -288,7 +288,8 @@ private:
         if (answer.job.kind == JobKind::Walk)
             browser_.Walked(answer.job.id, answer.outcome, std::move(answer.walked));
         else
-            browser_.Listed(answer.job.id, answer.outcome.listing, answer.own, answer.subfolders);
+            browser_.Listed(answer.job.id, answer.outcome.listing, answer.own, answer.subfolders,
+                            answer.outcome.loop);
         Checked("an answer");
         Paint(); // as the page shows the rows again after answers
     }
