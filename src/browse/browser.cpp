@@ -165,6 +165,8 @@ Browser::Numbers Browser::RowNumbers(std::size_t index, FolderTotals& totals, bo
 }
 
 void Browser::LookAt(const std::wstring& folder, Look look, bool fromRow) {
+    if (look == Look::Resolve && loops_.count(FoldName(folder)))
+        return; // a link back: nothing to resolve
     if (const std::uint32_t above = WalkAbove(folder)) {
         // The walk under way may have passed it before what is to be looked at came.
         jobs_[above].during.push_back({folder, look, fromRow});
@@ -438,8 +440,11 @@ void Browser::Gone(const std::wstring& folder, bool removed) {
     // numbers as the parent's next listing has them.
     for (std::uint32_t id : JobsBelow(folder))
         Cancel(id);
+    // What rows asked below it goes too; what changes asked stays, unless it is gone.
     for (auto& entry : jobs_)
-        DropLater(entry.second, [&folder](const std::wstring& path, bool) { return AtOrBelow(path, folder); });
+        DropLater(entry.second, [&folder, removed](const std::wstring& path, bool fromRow) {
+            return (removed || fromRow) && AtOrBelow(path, folder);
+        });
     if (removed) {
         tree_.Remove(folder);
         gone_.push_back(folder);
