@@ -50,13 +50,14 @@ void Browser::Show(const std::wstring& folder, std::size_t rows, bool followable
         changed_.clear();
         rewalk_.clear();
         gathering_ = false;
-        listedTo_.clear();
         root_ = folder;
         countedAt_ = now;
     } else if (!SameName(folder, root_) && AtOrBelow(root_, folder)) {
         root_ = folder; // gone up: followed from there
     }
     listed_ = folder;
+    listedTo_.clear();
+    listedLeft_ = false;
     followable_ = followable && !folder.empty();
     // Reached through a link, the folder's changes are told under the target's paths:
     // what is kept below the link counts nowhere else, and is not followed.
@@ -115,6 +116,7 @@ void Browser::Close() {
     rewalk_.clear();
     gathering_ = false;
     listedTo_.clear();
+    listedLeft_ = false;
 }
 
 void Browser::SetFolderRow(std::size_t row, const std::wstring& path, bool link) {
@@ -356,6 +358,11 @@ void Browser::Told(Change change, const std::wstring& first, const std::wstring&
     if (root_.empty() || (first.empty() && second.empty()))
         return;
     const bool moved = change == Change::FolderRenamed && !second.empty();
+    // The listed folder moved or removed: listed anew even where it comes back (a folder
+    // of that name made or moved there is another folder).
+    if ((change == Change::FolderRenamed || change == Change::FolderRemoved) &&
+        AtOrBelow(listedTo_.empty() ? listed_ : listedTo_, first))
+        listedLeft_ = true;
     if ((change == Change::FolderRenamed || change == Change::FolderRemoved) &&
         AtOrBelow(root_, first)) {
         // The followed folder or one above it went to a new place, or away.
@@ -514,6 +521,8 @@ Browser::Action Browser::TakeChanges() {
     std::wstring there = listedTo_.empty() ? listed_ : listedTo_;
     const bool moved = !listedTo_.empty() && listedTo_ != listed_; // a new case too
     listedTo_.clear();
+    const bool left = listedLeft_;
+    listedLeft_ = false;
     while (!there.empty() && !IsVolumeRoot(there) && !disk_.FolderExists(there))
         there = ParentPath(there);
     if (moved || !SameName(there, listed_)) {
@@ -528,7 +537,7 @@ Browser::Action Browser::TakeChanges() {
         LookAt(entry.second, Look::Rewalk, false);
     // The shell lost track of the listed folder or one above it: its items may have come
     // or gone as well.
-    bool refill = false;
+    bool refill = left;
     for (const auto& entry : rewalk)
         refill = refill || AtOrBelow(listed_, entry.second);
     for (const auto& entry : changed) {

@@ -214,6 +214,7 @@ private:
     std::map<std::wstring, std::wstring> changed_; // folded path -> path: entries changed
     std::map<std::wstring, std::wstring> rewalk_;  // folded path -> path: lost track
     std::wstring listedTo_; // the listed folder's new place
+    bool listedLeft_ = false; // the listed folder moved or removed since the last listing
 };
 
 } // namespace rb
