@@ -141,8 +141,12 @@ Browser::Numbers Browser::RowNumbers(std::size_t index, FolderTotals& totals, bo
     Row& row = rows_[index];
     // Asked once, and again whenever the tree changed since (what it had may have gone
     // with a folder walked anew above it); not while the listed folder has moved on (the
-    // rows have their old paths until it is listed at its new place).
-    const bool first = ask && listedTo_.empty() && (!row.asked || row.version != tree_.Version());
+    // rows have their old paths until it is listed at its new place). Not again where a
+    // walk at or below it broke off since the showing: that is tried at the next one, not
+    // in a circle of asking and breaking off.
+    bool first = ask && listedTo_.empty() && (!row.asked || row.version != tree_.Version());
+    for (auto broken = broken_.begin(); first && row.asked && broken != broken_.end(); ++broken)
+        first = !AtOrBelow(*broken, row.path);
     row.asked = row.asked || ask;
     if (row.link || loops_.count(FoldName(row.path)))
         return Numbers::None;
@@ -315,13 +319,20 @@ void Browser::Walked(std::uint32_t id, const WalkOutcome& outcome, KeptTree&& wa
     Trim();
 }
 
-void Browser::BrokeOff(std::uint32_t id) {
-    Job job;
-    if (!TakeJob(id, job))
-        return;
-    tree_.Abandon(job.path);
-    broken_.insert(FoldName(job.path));
-    AfterAnswer(job);
+void Browser::Spoiled(std::uint32_t now) {
+    CancelAll();
+    tree_.Clear();
+    loops_.clear();
+    links_.clear();
+    unreadable_.clear();
+    for (Row& row : rows_)
+        if (row.folder)
+            broken_.insert(FoldName(row.path));
+    // A change may have been half taken: the folder is listed anew when changes are due.
+    if (!listed_.empty()) {
+        listedLeft_ = true;
+        Gather(now);
+    }
 }
 
 void Browser::ForgetUnreadableBelow(const std::wstring& folder) {

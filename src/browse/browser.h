@@ -103,8 +103,9 @@ public:
     // be listed.
     void Walked(std::uint32_t id, const WalkOutcome& outcome, KeptTree&& walked,
                 std::uint32_t unreadable = 0);
-    // An answer that could not be taken (out of memory): as a walk that broke off.
-    void BrokeOff(std::uint32_t id);
+    // Out of memory while an answer or a change was taken: what is kept may be half
+    // updated, so all of it goes; the rows show no value until the folder is listed anew.
+    void Spoiled(std::uint32_t now);
     void Listed(std::uint32_t id, Listing outcome, const FolderTotals& own,
                 const std::vector<std::wstring>& subfolders, bool loop = false);
     // Jobs asked and not yet answered.

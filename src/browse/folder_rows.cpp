@@ -231,6 +231,10 @@ LPCITEMIDLIST FolderRows::FullOf(Row& row) {
     return row.full.get();
 }
 
+std::wstring FolderRows::PathIn(const std::wstring& name) const {
+    return folderPath_ + (folderPath_.back() == L'\\' ? L"" : L"\\") + name;
+}
+
 void FolderRows::Told(Row& row, const std::wstring& path, bool entered) {
     if (row.values.isFolder)
         browser_.SetFolderRow(row.index, ExtendedPath(path), !entered);
@@ -251,9 +255,11 @@ void FolderRows::ReadRow(Row& row) {
         values.fileSize = (static_cast<std::uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
         values.isFolder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         values.sizeRead = true;
-        const std::wstring path =
-            values.isFolder ? folderPath_ + (folderPath_.back() == L'\\' ? L"" : L"\\") + name : L"";
-        Told(row, path, !values.isFolder || EnteredFolder(path, found.dwFileAttributes));
+        // A reparse point's tag is read when its numbers are first asked for: a folder of
+        // thousands of links or cloud folders is not read whole in this thread to sort it.
+        // Until then it counts as entered, which asks nothing: what a walk kept of it shows.
+        row.tagUnread = values.isFolder && (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+        Told(row, values.isFolder ? PathIn(name) : L"", true);
         row.nameLower.swap(name);
         // Most names are plain ASCII: lower-cased here, the rest by the system.
         bool plainAscii = true;
@@ -287,11 +293,7 @@ void FolderRows::ReadPath(Row& row) {
     if (row.pathRead)
         return;
     row.pathRead = true;
-    std::wstring& path = row.values.path;
-    path = folderPath_;
-    if (path.back() != L'\\')
-        path += L'\\';
-    path += ParsingNameOf(row);
+    row.values.path = PathIn(ParsingNameOf(row));
 }
 
 void FolderRows::ReadTimes(Row& row) {
@@ -361,6 +363,11 @@ void FolderRows::TakeNumbers(Row& row) {
     RowValues& values = row.values;
     if (!values.isFolder)
         return;
+    if (row.tagUnread) {
+        row.tagUnread = false;
+        const std::wstring path = PathIn(ParsingNameOf(row));
+        Told(row, path, EnteredFolder(path, row.attributes));
+    }
     FolderTotals totals;
     switch (browser_.RowNumbers(row.index, totals, true)) {
     case Browser::Numbers::Known:

@@ -90,12 +90,14 @@ private:
         int icon = -1;
         bool timesAsked = false;
         bool contentTypeRead = false;
+        bool tagUnread = false; // a reparse point's: a link until it is read
     };
     Row* RowAt(int index) const;
     void ReadName(Row& row);
     void ReadRow(Row& row);
     // A folder row to the browser, with its path.
     void Told(Row& row, const std::wstring& path, bool entered);
+    std::wstring PathIn(const std::wstring& name) const; // of an item of the listed folder
     void ReadTimes(Row& row);
     void ReadAllTimes();
     void ReadPath(Row& row);

@@ -93,11 +93,27 @@ KeptStore::KeptStore(std::size_t limit) : limit_(limit) {
 }
 
 KeptStore::~KeptStore() {
+    GiveBack();
+}
+
+// Under the lock, or from the destructor.
+void KeptStore::GiveBack() {
     for (std::size_t chunk = 0; chunk < count_; ++chunk) {
-        std::uint64_t* memory = chunks_[chunk].load(std::memory_order_relaxed);
+        std::uint64_t* memory = chunks_[chunk].exchange(nullptr, std::memory_order_relaxed);
         RB_UNPOISON(memory, sizes_[chunk] * std::size_t{8});
         delete[] memory;
     }
+    count_ = 0;
+    used_ = 0;
+    free_.clear();
+}
+
+std::size_t KeptStore::Held() const {
+    ScopedSpinLock lock(lock_);
+    std::size_t units = 0;
+    for (std::size_t chunk = 0; chunk < count_; ++chunk)
+        units += sizes_[chunk];
+    return units * 8;
 }
 
 KeptStore::Handle KeptStore::Allocate(std::uint32_t units) {
@@ -133,7 +149,10 @@ KeptStore::Handle KeptStore::Allocate(std::uint32_t units) {
 void KeptStore::Release(Handle handle, std::uint32_t units) {
     ScopedSpinLock lock(lock_);
     Free(handle, units);
-    bytes_.fetch_sub(units * std::size_t{8}, std::memory_order_relaxed);
+    // The last record gone (every tree cleared): the memory goes back to Explorer, as
+    // freed records serve only others of their size.
+    if (bytes_.fetch_sub(units * std::size_t{8}, std::memory_order_relaxed) == units * std::size_t{8})
+        GiveBack();
 }
 
 // Under the lock.

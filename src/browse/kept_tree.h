@@ -28,6 +28,7 @@ public:
     KeptStore& operator=(const KeptStore&) = delete;
     std::size_t Bytes() const { return bytes_.load(std::memory_order_relaxed); }
     std::size_t Limit() const { return limit_; }
+    std::size_t Held() const; // bytes of the chunks, records and free room alike
 
 private:
     friend class KeptTree;
@@ -45,6 +46,7 @@ private:
     Handle Allocate(std::uint32_t units); // throws std::bad_alloc
     void Release(Handle handle, std::uint32_t units);
     void Free(Handle handle, std::uint32_t units);
+    void GiveBack(); // every chunk, once no record is left
 
     const std::size_t limit_;
     std::atomic<std::size_t> bytes_{0};
@@ -53,7 +55,7 @@ private:
     std::size_t count_ = 0;               // chunks made
     std::uint32_t used_ = 0;              // units of the last chunk
     std::vector<Handle> free_;
-    SpinLock lock_;
+    mutable SpinLock lock_;
 };
 
 // About 100 MB in a 32-bit Explorer, four times that in a 64-bit one.

@@ -140,7 +140,11 @@ void DetailsPage::OnShellChanged(WPARAM wParam, LPARAM lParam) {
     default:
         return;
     }
-    browser_.Told(change, first, second, GetTickCount());
+    try {
+        browser_.Told(change, first, second, GetTickCount());
+    } catch (...) { // out of memory: no value rather than a wrong one
+        browser_.Spoiled(GetTickCount());
+    }
     ScheduleChanges();
 }
 
@@ -155,7 +159,12 @@ void DetailsPage::ScheduleChanges() {
 
 void DetailsPage::TakeChanges() {
     KillTimer(Window(), kChangeTimer);
-    const Browser::Action action = browser_.TakeChanges();
+    Browser::Action action;
+    try {
+        action = browser_.TakeChanges();
+    } catch (...) { // out of memory: no value rather than a wrong one
+        browser_.Spoiled(GetTickCount());
+    }
     if (action.what == Browser::Action::ListOther) {
         // The listed folder has a new place, or went: listed there, or the nearest folder
         // above it that is there.

@@ -402,7 +402,7 @@ void DetailsPage::ShowAnswers() {
                 browser_.Listed(result.id, result.outcome.listing, result.own, result.subfolders,
                                 result.outcome.loop);
         } catch (...) { // out of memory: no value rather than a wrong one
-            browser_.BrokeOff(result.id);
+            browser_.Spoiled(GetTickCount());
         }
     }
     if (worker_->Failed()) {

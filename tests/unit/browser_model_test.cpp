@@ -201,10 +201,13 @@ private:
                 return;
             fs_.folders[id].unlistable = !fs_.folders[id].unlistable;
             return Tell({Change::FolderUpdated, path, L""}, "listing refused or allowed");
-        default: // the next listing of a folder breaks off
+        default: // the next listing of a folder breaks off, or every one until a quiet point
+            if (Pick(3) == 0) {
+                fs_.breakAlways.insert(id);
+                return Say("  breaks off always: " + Narrow(path));
+            }
             fs_.breakOnce.insert(id);
-            Say("  breaks off next: " + Narrow(path));
-            return;
+            return Say("  breaks off next: " + Narrow(path));
         }
     }
 
@@ -285,7 +288,11 @@ private:
         answers_.pop_front();
         Say("  answered " + Narrow(answer.job.path) + " " + std::to_string(static_cast<int>(answer.outcome.listing)));
         brokeOff_ += answer.outcome.listing == Listing::BrokeOff ? 1 : 0;
-        if (answer.job.kind == JobKind::Walk)
+        if (!quiet_ && Pick(60) == 0) { // out of memory while it is taken
+            Say("  spoiled");
+            ++brokeOff_;
+            browser_.Spoiled(clock_);
+        } else if (answer.job.kind == JobKind::Walk)
             browser_.Walked(answer.job.id, answer.outcome, std::move(answer.walked));
         else
             browser_.Listed(answer.job.id, answer.outcome.listing, answer.own, answer.subfolders,
@@ -367,8 +374,10 @@ private:
         }
     }
 
-    // Everything told, taken, asked and answered.
+    // Everything told, taken, asked and answered; folders that break off every time
+    // leave no job asked without end.
     void Settle() {
+        int jobs = 0;
         for (int guard = 0; guard < 1000 && failure_.empty(); ++guard) {
             std::uint32_t due;
             if (notes_.empty() && queue_.empty() && answers_.empty() && !browser_.Gathering(due))
@@ -376,11 +385,13 @@ private:
             while (!notes_.empty())
                 Deliver();
             Tick(5 * Browser::kGatherMilliseconds);
-            while (!queue_.empty() || !answers_.empty()) {
+            while ((!queue_.empty() || !answers_.empty()) && ++jobs < 10000) {
                 RunJob();
                 Answer();
             }
         }
+        if (failure_.empty())
+            failure_ = "jobs are asked without end";
     }
 
     // At a quiet point the list shows what the folder holds now (it was listed anew after
@@ -388,9 +399,10 @@ private:
     // the rows are shown once more (unless a walk broke off since they were: then they
     // are tried again at the next showing) and after.
     void Quiet() {
-        fs_.breakOnce.clear();
         quiet_ = true;
         Settle();
+        fs_.breakOnce.clear();
+        fs_.breakAlways.clear();
         std::vector<std::wstring> names;
         const std::uint64_t id = fs_.Resolve(browser_.ListedFolder());
         if (id && !fs_.folders[id].unlistable)

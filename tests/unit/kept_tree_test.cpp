@@ -216,6 +216,14 @@ TEST(KeptStore, ThousandsOfFoldersOfEveryNameLengthKeepTheirOwnPlacesAndBytes) {
         EXPECT_EQ(sum, 2999u * 3000u / 2);
         EXPECT_EQ(tree.Folders(), 3000u + 50u + 2u);
         EXPECT_EQ(store->Bytes(), shared ? tree.Bytes() : 0u);
+        // Once every tree in it is cleared, the store gives its memory back, and serves anew.
+        const std::size_t held = store->Held();
+        EXPECT_GE(held, store->Bytes() + 20000u * (shared ? 1 : 0));
+        tree.Clear();
+        EXPECT_EQ(store->Held(), 0u);
+        gone.Done(gone.Enter(0, L"again", 5), FolderTotals(), true);
+        EXPECT_EQ(store->Bytes(), gone.Bytes());
+        EXPECT_EQ(store->Held(), 4096u);
     }
 }
 
