@@ -145,8 +145,10 @@ Browser::Numbers Browser::RowNumbers(std::size_t index, FolderTotals& totals, bo
     // walk at or below it broke off since the showing: that is tried at the next one, not
     // in a circle of asking and breaking off.
     bool first = ask && listedTo_.empty() && (!row.asked || row.version != tree_.Version());
-    for (auto broken = broken_.begin(); first && row.asked && broken != broken_.end(); ++broken)
-        first = !AtOrBelow(*broken, row.path);
+    if (first && row.asked && BrokenAtOrBelow(row.path)) {
+        first = false;
+        row.version = tree_.Version();
+    }
     row.asked = row.asked || ask;
     if (row.link || loops_.count(FoldName(row.path)))
         return Numbers::None;
@@ -168,6 +170,14 @@ Browser::Numbers Browser::RowNumbers(std::size_t index, FolderTotals& totals, bo
         LookAt(row.path, Look::Resolve, true);
     }
     return row.asked && !jobs_.empty() ? Numbers::Running : Numbers::None;
+}
+
+bool Browser::BrokenAtOrBelow(const std::wstring& folder) const {
+    const std::wstring key = FoldName(folder);
+    if (broken_.count(key))
+        return true;
+    auto below = broken_.lower_bound(key + L'\\');
+    return below != broken_.end() && below->compare(0, key.size() + 1, key + L'\\') == 0;
 }
 
 void Browser::LookAt(const std::wstring& folder, Look look, bool fromRow) {
@@ -215,16 +225,18 @@ void Browser::AskJob(const std::wstring& path, JobKind kind, bool fromRow, bool 
         job.again = job.again || again;
         return;
     }
+    // Kept before it is asked: out of memory cannot leave a job running that nothing cancels.
     const std::uint32_t id = ++nextId_;
+    jobs_.emplace(id, Job{path, kind, fromRow, false, {}});
+    byPath[key] = id;
     if (!worker_.Ask(id, path, kind)) {
         // No worker: rather no value than an old one.
+        jobs_.erase(id);
+        byPath.erase(key);
         if (!fromRow)
             tree_.Abandon(path);
         broken_.insert(key);
-        return;
     }
-    jobs_.emplace(id, Job{path, kind, fromRow, false, {}});
-    byPath[key] = id;
 }
 
 std::uint32_t Browser::WalkAbove(const std::wstring& path) const {
@@ -325,13 +337,16 @@ void Browser::Spoiled(std::uint32_t now) {
     loops_.clear();
     links_.clear();
     unreadable_.clear();
-    for (Row& row : rows_)
-        if (row.folder)
-            broken_.insert(FoldName(row.path));
     // A change may have been half taken: the folder is listed anew when changes are due.
     if (!listed_.empty()) {
         listedLeft_ = true;
         Gather(now);
+    }
+    try {
+        for (Row& row : rows_)
+            if (row.folder)
+                broken_.insert(FoldName(row.path));
+    } catch (...) { // rows left out are walked anew: no value is wrong either way
     }
 }
 
@@ -531,9 +546,6 @@ Browser::Action Browser::TakeChanges() {
     // have gone without a word of it (the shell told only that it lost track).
     std::wstring there = listedTo_.empty() ? listed_ : listedTo_;
     const bool moved = !listedTo_.empty() && listedTo_ != listed_; // a new case too
-    listedTo_.clear();
-    const bool left = listedLeft_;
-    listedLeft_ = false;
     while (!there.empty() && !IsVolumeRoot(there) && !disk_.FolderExists(there))
         there = ParentPath(there);
     if (moved || !SameName(there, listed_)) {
@@ -548,7 +560,7 @@ Browser::Action Browser::TakeChanges() {
         LookAt(entry.second, Look::Rewalk, false);
     // The shell lost track of the listed folder or one above it: its items may have come
     // or gone as well.
-    bool refill = left;
+    bool refill = listedLeft_;
     for (const auto& entry : rewalk)
         refill = refill || AtOrBelow(listed_, entry.second);
     for (const auto& entry : changed) {
@@ -557,6 +569,8 @@ Browser::Action Browser::TakeChanges() {
     }
     if (action.what == Action::None && refill)
         action.what = Action::Refill;
+    listedTo_.clear(); // only now: out of memory before it keeps where the folder went
+    listedLeft_ = false;
     return action;
 }
 

@@ -203,7 +203,8 @@ private:
     std::uint32_t nextId_ = 0;
     std::unordered_map<std::uint32_t, Job> jobs_;
     std::unordered_map<std::wstring, std::uint32_t> byPath_[2]; // folded path, by kind
-    std::unordered_set<std::wstring> broken_; // folded paths whose walk broke off
+    std::set<std::wstring> broken_; // folded paths whose walk broke off, in order
+    bool BrokenAtOrBelow(const std::wstring& folder) const;
     std::unordered_set<std::wstring> loops_;  // folded paths of folders above themselves
     std::set<std::wstring> links_;            // links the listing was reached through
     std::vector<std::wstring> gone_;          // folders removed or moved since the showing

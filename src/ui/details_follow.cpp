@@ -164,6 +164,7 @@ void DetailsPage::TakeChanges() {
         action = browser_.TakeChanges();
     } catch (...) { // out of memory: no value rather than a wrong one
         browser_.Spoiled(GetTickCount());
+        ScheduleChanges(); // the folder listed anew when due
     }
     if (action.what == Browser::Action::ListOther) {
         // The listed folder has a new place, or went: listed there, or the nearest folder

@@ -403,6 +403,7 @@ void DetailsPage::ShowAnswers() {
                                 result.outcome.loop);
         } catch (...) { // out of memory: no value rather than a wrong one
             browser_.Spoiled(GetTickCount());
+            ScheduleChanges(); // the folder listed anew when due
         }
     }
     if (worker_->Failed()) {
