@@ -36,24 +36,30 @@ std::wstring TempDir::WriteFile(const std::wstring& name, const std::string& byt
     return path;
 }
 
-void DeleteTree(const std::wstring& path) {
+void ForEachBelow(const std::wstring& path, const std::function<void(const std::wstring&, bool folder)>& each) {
     WIN32_FIND_DATAW data;
     HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            std::wstring name = data.cFileName;
-            if (name == L"." || name == L"..")
-                continue;
-            std::wstring child = path + L"\\" + name;
-            SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-                !(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
-                DeleteTree(child);
-            else if (!DeleteFileW(child.c_str()))
-                RemoveDirectoryW(child.c_str());
-        } while (FindNextFileW(find, &data));
-        FindClose(find);
-    }
+    if (find == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        const std::wstring name = data.cFileName, child = path + L"\\" + name;
+        const bool folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                            !(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+        if (name == L"." || name == L"..")
+            continue;
+        if (folder)
+            ForEachBelow(child, each);
+        each(child, folder);
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+}
+
+void DeleteTree(const std::wstring& path) {
+    ForEachBelow(path, [](const std::wstring& child, bool folder) {
+        SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (folder || !DeleteFileW(child.c_str()))
+            RemoveDirectoryW(child.c_str());
+    });
     RemoveDirectoryW(path.c_str());
 }
 

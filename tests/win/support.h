@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 #include "process_counts.h"
@@ -28,6 +29,8 @@ private:
 };
 
 void DeleteTree(const std::wstring& path);
+// Every item below `path` (a link not entered), a folder after what it holds.
+void ForEachBelow(const std::wstring& path, const std::function<void(const std::wstring&, bool folder)>& each);
 
 // 17 May 2023, 12:minute:second.millisecond.
 FILETIME TimeAt(WORD second, WORD millisecond, WORD minute = 34);
