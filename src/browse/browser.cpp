@@ -145,12 +145,13 @@ Browser::Numbers Browser::RowNumbers(std::size_t index, FolderTotals& totals, bo
     // walk at or below it broke off since the showing: that is tried at the next one, not
     // in a circle of asking and breaking off.
     bool first = ask && listedTo_.empty() && (!row.asked || row.version != tree_.Version());
-    if (first && row.asked && BrokenAtOrBelow(row.path)) {
+    if (first && row.asked && !broken_.empty() && BrokenAtOrBelow(row.path)) {
         first = false;
         row.version = tree_.Version();
     }
     row.asked = row.asked || ask;
-    if (row.link || loops_.count(FoldName(row.path)))
+    // Asked for each cell painted: no name folded where nothing is to be found.
+    if (row.link || (!loops_.empty() && loops_.count(FoldName(row.path))))
         return Numbers::None;
     switch (tree_.Of(row.path, totals)) {
     case KeptTree::Value::Known:
@@ -160,7 +161,7 @@ Browser::Numbers Browser::RowNumbers(std::size_t index, FolderTotals& totals, bo
     default:
         break;
     }
-    if (broken_.count(FoldName(row.path)))
+    if (!broken_.empty() && broken_.count(FoldName(row.path)))
         return Numbers::None; // tried again at the next showing
     for (const std::wstring& gone : gone_)
         if (AtOrBelow(row.path, gone))
@@ -596,9 +597,10 @@ std::wstring Browser::StateLine(const std::wstring& folderName, std::uint64_t ru
             files += static_cast<std::uint64_t>(totals.files);
             bytes += totals.size;
         } else if (row.asked) {
-            const bool none = jobs_.empty() || broken_.count(FoldName(row.path)) ||
-                              loops_.count(FoldName(row.path));
-            unreadable += none && !loops_.count(FoldName(row.path)) ? 1 : 0;
+            const std::wstring key = FoldName(row.path);
+            const bool loop = loops_.count(key) != 0;
+            const bool none = jobs_.empty() || broken_.count(key) || loop;
+            unreadable += none && !loop ? 1 : 0;
             waiting = waiting || !none;
         }
     }
