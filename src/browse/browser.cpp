@@ -144,10 +144,10 @@ Browser::Numbers Browser::RowNumbers(std::size_t index, FolderTotals& totals, bo
     // rows have their old paths until it is listed at its new place). Not again where a
     // walk at or below it broke off since the showing: that is tried at the next one, not
     // in a circle of asking and breaking off.
-    bool first = ask && listedTo_.empty() && (!row.asked || row.version != tree_.Version());
+    bool first = ask && listedTo_.empty() && (!row.asked || row.version != Version());
     if (first && row.asked && !broken_.empty() && BrokenAtOrBelow(row.path)) {
         first = false;
-        row.version = tree_.Version();
+        row.version = Version();
     }
     row.asked = row.asked || ask;
     // Asked for each cell painted: no name folded where nothing is to be found.
@@ -167,7 +167,7 @@ Browser::Numbers Browser::RowNumbers(std::size_t index, FolderTotals& totals, bo
         if (AtOrBelow(row.path, gone))
             return Numbers::None; // it goes with the next listing
     if (first) {
-        row.version = tree_.Version();
+        row.version = Version();
         LookAt(row.path, Look::Resolve, true);
     }
     return row.asked && !jobs_.empty() ? Numbers::Running : Numbers::None;
@@ -181,9 +181,27 @@ bool Browser::BrokenAtOrBelow(const std::wstring& folder) const {
     return below != broken_.end() && below->compare(0, key.size() + 1, key + L'\\') == 0;
 }
 
+void Browser::Mend(const std::wstring& folder, bool below) {
+    if (broken_.empty())
+        return;
+    const std::size_t before = broken_.size();
+    const std::wstring key = FoldName(folder);
+    for (std::wstring at = key; !at.empty(); at = ParentPath(at))
+        broken_.erase(at);
+    if (below) {
+        auto from = broken_.lower_bound(key + L'\\'), to = from;
+        while (to != broken_.end() && to->compare(0, key.size() + 1, key + L'\\') == 0)
+            ++to;
+        broken_.erase(from, to);
+    }
+    mended_ += broken_.size() != before ? 1 : 0;
+}
+
 void Browser::LookAt(const std::wstring& folder, Look look, bool fromRow) {
     if (look == Look::Resolve && loops_.count(FoldName(folder)))
         return; // a link back: nothing to resolve
+    if (look != Look::Resolve)
+        Mend(folder, look == Look::Rewalk);
     if (const std::uint32_t above = WalkAbove(folder)) {
         // The walk under way may have passed it before what is to be looked at came.
         jobs_[above].during.push_back({folder, look, fromRow});
@@ -488,6 +506,7 @@ void Browser::Gone(const std::wstring& folder, bool removed) {
     ForgetUnreadableBelow(folder);
     for (auto at = loops_.begin(); at != loops_.end();)
         at = AtOrBelow(*at, FoldName(folder)) ? loops_.erase(at) : std::next(at);
+    Mend(folder, true); // a folder of that name made later is another one
 }
 
 void Browser::Moved(const std::wstring& from, const std::wstring& to) {

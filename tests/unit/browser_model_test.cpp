@@ -98,6 +98,7 @@ private:
         KeptTree walked;
         FolderTotals own;
         std::vector<std::wstring> subfolders;
+        bool broken = false; // by the disk, not by a change while it ran
     };
 
     std::size_t Pick(std::size_t count) { return count ? random_() % count : 0; }
@@ -273,11 +274,13 @@ private:
                 Deliver();
         };
         Answered answer{job, WalkOutcome(), KeptTree(browser_.Store()), {}, {}};
+        const int broken = fs_.broken;
         if (job.kind == JobKind::Walk)
             WalkTree(job.path, fs_, &answer.walked, &answer.outcome);
         else
             answer.outcome.listing = ListOwn(job.path, fs_, answer.own, answer.subfolders, &answer.outcome.loop);
         fs_.beforeListing = nullptr;
+        answer.broken = fs_.broken != broken;
         answers_.push_back(std::move(answer));
     }
 
@@ -287,7 +290,9 @@ private:
         Answered answer = std::move(answers_.front());
         answers_.pop_front();
         Say("  answered " + Narrow(answer.job.path) + " " + std::to_string(static_cast<int>(answer.outcome.listing)));
-        brokeOff_ += answer.outcome.listing == Listing::BrokeOff ? 1 : 0;
+        // A walk that broke off because a folder went while it ran is mended by what the
+        // shell tells of it, not by the next showing.
+        brokeOff_ += answer.broken ? 1 : 0;
         if (!quiet_ && Pick(60) == 0) { // out of memory while it is taken
             Say("  spoiled");
             ++brokeOff_;
@@ -481,7 +486,7 @@ private:
     std::uint32_t clock_ = 1000;
     std::size_t rows_ = 0;
     std::vector<std::wstring> shownNames_;
-    int brokeOff_ = 0;    // answers of walks or listings that broke off
+    int brokeOff_ = 0;    // answers of walks or listings the disk broke off
     int brokeAtShow_ = 0; // of them when the rows were last shown
     std::vector<std::string> log_;
     std::string failure_;

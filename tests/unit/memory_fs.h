@@ -34,6 +34,7 @@ public:
     std::map<std::uint64_t, Folder> folders{{1, Folder()}};
     std::set<std::uint64_t> breakOnce; // the next listing of these breaks off
     std::set<std::uint64_t> breakAlways; // every listing of these breaks off
+    int broken = 0; // listings broken off by the two above
     std::function<void()> beforeListing;
     std::uint64_t nextId = 100;
 
@@ -73,7 +74,7 @@ public:
             return Listing::NotListable;
         sink.Entry({L".", 1, kAttributeDirectory, 0, 7, id, 0});
         if (breakOnce.erase(id) || breakAlways.count(id))
-            return Listing::BrokeOff;
+            return ++broken, Listing::BrokeOff;
         sink.Entry({L"..", 2, kAttributeDirectory, 0, 11, 0, 0});
         for (const auto& item : folders[id].entries) {
             const Entry& e = item.second;
