@@ -54,6 +54,7 @@ const NewerApi& Newer() {
         Find(kernel, "SleepConditionVariableSRW", api.sleepConditionVariableSrw);
         Find(kernel, "WakeAllConditionVariable", api.wakeAllConditionVariable);
         Find(kernel, "GetFileInformationByHandleEx", api.getFileInformationByHandleEx);
+        Find(kernel, "GetFinalPathNameByHandleW", api.getFinalPathNameByHandle);
 #ifdef RB_XP_PATHS
         api.findFirstFileEx = &FindFirstFileExAsXp;
 #else

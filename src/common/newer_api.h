@@ -15,6 +15,8 @@ struct NewerApi {
     BOOL(WINAPI* sleepConditionVariableSrw)(PCONDITION_VARIABLE, PSRWLOCK, DWORD, ULONG);
     void(WINAPI* wakeAllConditionVariable)(PCONDITION_VARIABLE);
     BOOL(WINAPI* getFileInformationByHandleEx)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD);
+    // Where a symbolic link leads (links to files came with Vista).
+    DWORD(WINAPI* getFinalPathNameByHandle)(HANDLE, LPWSTR, DWORD, DWORD);
     // FindFirstFileExW. Before Windows 7 it refuses the basic level and the large fetch
     // (ERROR_INVALID_PARAMETER), which callers learn at the first refusal; in the build for
     // tests of the XP paths it answers so, too.
