@@ -324,7 +324,11 @@ void DetailsPage::Open(int index) {
             Fill(next.get());
         return;
     }
-    ShellOpenItem(GetAncestor(Window(), GA_ROOT), full);
+    // A copy: the shell's prompts run a message loop in which a change may refill the
+    // page and free the row's own.
+    UniqueIdList item(ILClone(full));
+    if (item)
+        ShellOpenItem(GetAncestor(Window(), GA_ROOT), item.get());
 }
 
 bool DetailsPage::GoUp() {

@@ -88,10 +88,6 @@ std::wstring Digits(const std::wstring& cell) {
     return digits;
 }
 
-bool WalkRunsOrUnasked(const std::wstring& cell) {
-    return cell.empty() || cell == rb::DetailsPage::kWalkRunningText;
-}
-
 // Waits until the walk that `row`'s cells asked for has ended (its numbers, or nothing for
 // a walk that failed); the number of polls it took.
 int WaitForStatistics(HWND list, int row) {
@@ -325,7 +321,10 @@ TEST_F(DetailsPageTest, AClickOnAColumnTitleSortsByItsValuesAndASecondReverses) 
 }
 
 std::vector<std::wstring> openedItems;
+HWND refillWhileOpening = nullptr; // as a change may in the shell's message loop
 bool RecordOpenedItem(HWND, LPCITEMIDLIST item) {
+    if (refillWhileOpening)
+        SendMessageW(refillWhileOpening, WM_KEYDOWN, VK_F5, 0);
     wchar_t path[MAX_PATH] = {};
     SHGetPathFromIDListW(item, path);
     openedItems.push_back(path);
@@ -363,6 +362,7 @@ TEST_F(DetailsPageTest, FoldersOpenInThePageAndBackspaceOrAltUpGoBackWithTheFold
             return std::wstring(text);
         };
         start = pathLine();
+        refillWhileOpening = list;
         SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(list), TRUE);
         for (const auto& step : steps) {
             std::vector<std::wstring> names = Names(list);
@@ -398,6 +398,7 @@ TEST_F(DetailsPageTest, FoldersOpenInThePageAndBackspaceOrAltUpGoBackWithTheFold
         }
     });
     rb::SetShellOpenItemFunction(previous);
+    refillWhileOpening = nullptr;
     EXPECT_EQ(start, dir.Path());
     ASSERT_EQ(seen.size(), 5u);
     for (std::size_t i = 0; i < 5; ++i) {
@@ -1033,35 +1034,37 @@ TEST_F(DetailsPageTest, TheDialogAnswersWhileAHugeFolderIsWalkedAndClosingEndsTh
     if (UnixFixtures().empty() || !getenv("RB_BIG_TREE"))
         GTEST_SKIP() << "needs RB_UNIX_FIXTURES with RB_BIG_TREE";
     SelectFolder(rbtest::UnixToWindowsPath(UnixFixtures() + "/big"));
-    int answeredDuringTheWalk = 0, polls = 0;
-    std::wstring files, folders;
+    CountedWalks::listed = 0;
+    CountedWalks::entered = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    CountedWalks::release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    rb::ListingHook previous = rb::SetListingHook(&CountedWalks::Hook);
+    bool answered = false;
+    std::wstring files, folders, whileHeld;
     OpenStandalone([&](HWND dialog) {
         HWND list = DetailsList(dialog);
         Cell(list, 0, 1);
-        // A dialog thread that waited for the walk would answer only once it is done.
-        while (WalkRunsOrUnasked(Cell(list, 0, 3))) {
-            DWORD_PTR result = 0;
-            SendMessageTimeoutW(dialog, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &result);
-            answeredDuringTheWalk += WalkRunsOrUnasked(Cell(list, 0, 3));
-            ++polls;
-            Sleep(20);
-        }
+        // The walk held inside one of its listings: a dialog thread that waited for it
+        // would not answer.
+        WaitForSingleObject(CountedWalks::entered, 60000);
+        DWORD_PTR result = 0;
+        answered = SendMessageTimeoutW(dialog, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &result) != 0;
+        whileHeld = Cell(list, 0, 3);
+        SetEvent(CountedWalks::release);
+        WaitForStatistics(list, 0);
         files = Cell(list, 0, 3);
         folders = Cell(list, 0, 2);
     });
+    EXPECT_TRUE(answered);
+    EXPECT_EQ(whileHeld, rb::DetailsPage::kWalkRunningText);
     EXPECT_EQ(files, L"  100.000");
     EXPECT_EQ(folders, L"  2.040");
-    ASSERT_GT(polls, 3) << "the walk ended before the dialog could be asked";
-    // The last poll may find the walk ended between the loop's look and its own.
-    EXPECT_GE(answeredDuringTheWalk, polls - 1);
 
     // Closing while the walk runs: the dialog goes without waiting for it, and the walk
     // ends at its next listing instead of going through the tree.
     const int threads = ThreadsOfThisProcess();
     CountedWalks::listed = 0;
-    CountedWalks::entered = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    CountedWalks::release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    rb::ListingHook previous = rb::SetListingHook(&CountedWalks::Hook);
+    ResetEvent(CountedWalks::entered);
+    ResetEvent(CountedWalks::release);
     OpenStandalone([&](HWND dialog) {
         Cell(DetailsList(dialog), 0, 1);
         WaitForSingleObject(CountedWalks::entered, 60000);
