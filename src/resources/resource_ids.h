@@ -34,6 +34,8 @@
 #define IDC_LIST          207
 #define IDC_TEXT          208
 #define IDC_NOTES_FRAME   209
+#define IDC_NOTES_BESIDE  215
+#define IDC_NOTES_BESIDE_OPEN 216
 #define IDC_DETAILS_PATH  210
 #define IDC_DETAILS_STATE 211
 #define IDC_THOUSANDS     212

@@ -1,6 +1,7 @@
 #include "ui/notes_page.h"
 
 #include "common/file_replace.h"
+#include "common/shell_open.h"
 #include "common/win_handles.h"
 #include "common/win_text.h"
 #include "resource_ids.h"
@@ -74,7 +75,45 @@ BOOL NotesPage::OnInitDialog() {
     std::string bytes;
     ReadWholeFile(path_, bytes);
     Load(bytes);
+    ShowBeside();
     return TRUE;
+}
+
+void NotesPage::ShowBeside() {
+    // Notes that could not go into the file went beside it: never lost from sight.
+    FILETIME newest = {};
+    for (int number = 2; number < 1000; ++number) {
+        const std::wstring beside = NoteBesidePath(path_, number);
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        if (!GetFileAttributesExW(beside.c_str(), GetFileExInfoStandard, &data))
+            continue;
+        if (beside_.empty() || CompareFileTime(&data.ftLastWriteTime, &newest) > 0) {
+            beside_ = beside;
+            newest = data.ftLastWriteTime;
+        }
+    }
+    if (beside_.empty())
+        return;
+    FILETIME local;
+    SYSTEMTIME time = {};
+    FileTimeToLocalFileTime(&newest, &local);
+    FileTimeToSystemTime(&local, &time);
+    wchar_t when[40];
+    wsprintfW(when, L"%02u.%02u.%04u %02u:%02u", time.wDay, time.wMonth, time.wYear, time.wHour,
+              time.wMinute);
+    const std::wstring name = beside_.substr(beside_.find_last_of(L'\\') + 1);
+    SetDlgItemTextW(Window(), IDC_NOTES_BESIDE,
+                    (L"Daneben liegt \u201E" + name + L"\u201C vom " + when).c_str());
+    // The note moves down by the line.
+    RECT line = {0, 0, 0, 16};
+    MapDialogRect(Window(), &line);
+    RECT edit;
+    GetWindowRect(Item(IDC_TEXT), &edit);
+    MapWindowPoints(nullptr, Window(), reinterpret_cast<POINT*>(&edit), 2);
+    SetWindowPos(Item(IDC_TEXT), nullptr, edit.left, edit.top + line.bottom, edit.right - edit.left,
+                 edit.bottom - edit.top - line.bottom, SWP_NOZORDER | SWP_NOACTIVATE);
+    ShowWindow(Item(IDC_NOTES_BESIDE), SW_SHOWNA);
+    ShowWindow(Item(IDC_NOTES_BESIDE_OPEN), SW_SHOWNA);
 }
 
 void NotesPage::Load(const std::string& bytes) {
@@ -110,6 +149,11 @@ INT_PTR NotesPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         return TRUE;
     }
+    if (message == WM_COMMAND && LOWORD(wParam) == IDC_NOTES_BESIDE_OPEN) {
+        if (!beside_.empty())
+            ShellOpen(GetAncestor(Window(), GA_ROOT), beside_, SW_SHOWNORMAL);
+        return TRUE;
+    }
     if (message == WM_TIMER) {
         if (wParam == kSaveDelayTimer)
             Save(false);
@@ -141,8 +185,31 @@ void NotesPage::Focus() {
 }
 
 void NotesPage::OnClosing() {
-    if (pending_ && Window())
-        Save(true);
+    if (!pending_ || !Window())
+        return;
+    // Held for a moment (a scanner, a backup): tried once more before the user is asked.
+    DWORD error = 0;
+    if (Save(true, &error))
+        return;
+    Sleep(kRetryMilliseconds / 4);
+    if (Save(true, &error))
+        return;
+    for (;;) {
+        wchar_t* reason = nullptr;
+        FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                           FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, error, 0, reinterpret_cast<LPWSTR>(&reason), 0, nullptr);
+        const std::wstring text = L"Die Notiz konnte nicht gespeichert werden:\n" + path_ + L"\n" +
+                                  (reason ? reason : L"Fehler " + std::to_wstring(error)) +
+                                  L"\nWiederholen versucht es noch einmal, Abbrechen schlie\u00DFt "
+                                  L"ohne den letzten Stand der Notiz.";
+        if (reason)
+            LocalFree(reason);
+        if (MessageBoxW(GetAncestor(Window(), GA_ROOT), text.c_str(), L"Notiz",
+                        MB_RETRYCANCEL | MB_ICONWARNING) != IDRETRY ||
+            Save(true, &error))
+            return;
+    }
 }
 
 void NotesPage::MoveBeside() {
@@ -161,7 +228,7 @@ void NotesPage::MoveBeside() {
                         .c_str());
 }
 
-void NotesPage::Save(bool closing) {
+bool NotesPage::Save(bool closing, DWORD* error) {
     KillTimer(Window(), kSaveDelayTimer);
     HWND edit = Item(IDC_TEXT);
     int length = GetWindowTextLengthA(edit);
@@ -191,18 +258,32 @@ void NotesPage::Save(bool closing) {
     case DiskState::AsKnown:
         break;
     }
-    pending_ = !(write && ReplaceFileBytes(path_, text));
+    ReplacingFile file(path_);
+    pending_ = !(write && file.Open() && file.Write(text.data(), text.size()) && file.Commit());
+    if (error)
+        *error = write ? file.Error() : ERROR_SHARING_VIOLATION;
     if (!pending_)
         known_ = text;
     else if (!closing) // file held, disk full: tried again a little later
         SetTimer(Window(), kSaveDelayTimer, kRetryMilliseconds, nullptr);
     if (owned)
         ReleaseMutex(guard.get());
+    return !pending_;
 }
 
 unsigned NotesPage::AnchorsOf(HWND control, const RECT& place) {
-    // The note grows with the window.
-    return GetDlgCtrlID(control) == IDC_TEXT ? kGrow : Page::AnchorsOf(control, place);
+    // The note grows with the window; the line above it with its width, its button at
+    // the right.
+    switch (GetDlgCtrlID(control)) {
+    case IDC_TEXT:
+        return kGrow;
+    case IDC_NOTES_BESIDE:
+        return kRightEdge;
+    case IDC_NOTES_BESIDE_OPEN:
+        return kLeftRight;
+    default:
+        return Page::AnchorsOf(control, place);
+    }
 }
 
 } // namespace rb

@@ -20,8 +20,11 @@ public:
     NotesPage();
     const std::wstring& FilePath() const { return path_; }
 
-    // A change not yet saved is saved now.
+    // A change not yet saved is saved now; a save that fails is tried again, and then the
+    // user is asked whether to try once more or close without it.
     void OnClosing() override;
+    // The newest note another dialog put beside this one ("... (n).txt"), empty if none.
+    const std::wstring& Beside() const { return beside_; }
     // The note, with the caret where it was when the page was last left.
     void Focus() override;
 
@@ -36,8 +39,11 @@ protected:
     INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
-    // `closing`: the last chance; a note that cannot be compared goes beside it.
-    void Save(bool closing);
+    // `closing`: the last chance; a note that cannot be compared goes beside it. False
+    // with `error` set when nothing could be written.
+    bool Save(bool closing, DWORD* error = nullptr);
+    // A line above the note names the newest note beside it, with a button to open it.
+    void ShowBeside();
     // Shows `bytes` (up to a zero byte) with the caret at the end, and takes them as what
     // the file holds.
     void Load(const std::string& bytes);
@@ -50,6 +56,7 @@ private:
 
     std::wstring path_; // the note's file; another beside it once another dialog saved
     std::string known_; // what the file held when this page last read or wrote it
+    std::wstring beside_;
     bool loading_ = false;
     bool pending_ = false;
     DWORD selectionStart_ = 0, selectionEnd_ = 0; // kept while the page is hidden
