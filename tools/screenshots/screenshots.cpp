@@ -288,6 +288,8 @@ int wmain(int argc, wchar_t** argv) {
                          "Einkaufsliste f\xFCr Freitag:\r\n- Druckerpapier\r\n- Toner "
                          "(Laserdrucker, Raum 2.14)\r\n\r\nAnruf bei Frau M\xFCller wegen "
                          "des Angebots, vor 16 Uhr.\r\n");
+    // A note that another dialog could not put into the file lies beside it.
+    rb::ReplaceFileBytes(rb::NoteBesidePath(rb::NotesFilePath(), 2), "Termin verschoben.\r\n");
     HANDLE driver = CreateThread(nullptr, 0, &Drive, nullptr, 0, nullptr);
     int result = openDialog(0);
     WaitForSingleObject(driver, 10000);
