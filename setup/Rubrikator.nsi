@@ -22,11 +22,10 @@ SetCompressor /SOLID lzma
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Rubrikator"
 ; The user's options live here (the key "Optionen" below it).
 !define PRODUCT_KEY "Software\Werkhaus\Rubrikator"
+!define RUNONCE "Software\Microsoft\Windows\CurrentVersion\RunOnce"
+; The library's removal of a shell extension: unregistered, deleted, at the restart when held.
 !define LIBRARY_SHELL_EXTENSION
 !define LIBRARY_COM
-; The same version installed again replaces the DLLs too: a damaged or changed file is
-; mended by running the setup once more.
-!define LIBRARY_IGNORE_VERSION
 
 Name "${PRODUCT} ${VERSION}"
 OutFile "${OUTFILE}"
@@ -59,7 +58,10 @@ VIAddVersionKey /LANG=1031 "LegalCopyright" "${PUBLISHER}"
 
 Var Dir32
 Var Earlier    ; 1 when a working installation was there before this one
-Var Deferred   ; 1 when a DLL held by Explorer is put in place at the next restart
+; What this setup did to the 32-bit and the 64-bit DLL: 0 nothing yet, 1 put in place
+; and registered now, 2 put beside the one Explorer holds, to go in at the next restart.
+Var Put32
+Var Put64
 
 !macro Folders
   ${If} ${RunningX64}
@@ -118,31 +120,66 @@ Function un.onInit
   !insertmacro Folders
 FunctionEnd
 
-; A DLL that does not register stops the setup. An earlier installation gets its own DLLs
-; back, registered as before; without one, what was registered is unregistered and the
+; Runs the registration of the DLL $R0 now, `/u` in $R3 unregisters; $R2 is the DLL's
+; bitness. The error flag is set when it failed or regsvr32 could not be started.
+Function Regsvr
+  ${If} $R2 = 32
+    ClearErrors
+    ${If} $R3 == "/u"
+      UnRegDLL "$R0"
+    ${Else}
+      RegDLL "$R0"
+    ${EndIf}
+  ${Else}
+    ${DisableX64FSRedirection}
+    StrCpy $0 "-"
+    ExecWait '"$WINDIR\System32\regsvr32.exe" /s $R3 "$R0"' $0
+    ${EnableX64FSRedirection}
+    ClearErrors
+    ${If} $0 != 0
+      SetErrors
+    ${EndIf}
+  ${EndIf}
+FunctionEnd
+
+; Takes back what this setup did to the DLL $R0 of bitness $R2; $R1 says what that was
+; (see Put32). A DLL put in place gives way to the earlier one, registered again, or goes
+; unregistered when there was none. One that waits for the restart has queued nothing
+; yet (see Defer): its waiting file goes, and the held DLL stays as it is.
+Function TakeBack
+  ${If} $R1 = 2
+    Delete "$R0.neu"
+  ${ElseIf} $R1 = 1
+  ${AndIf} $Earlier = 1
+    Delete "$R0"
+    Rename "$R0.bisher" "$R0"
+    StrCpy $R3 ""
+    Call Regsvr
+  ${ElseIf} $R1 = 1
+    StrCpy $R3 "/u"
+    Call Regsvr
+    Delete "$R0"
+  ${EndIf}
+  Delete "$R0.bisher"
+FunctionEnd
+
+; A DLL that does not register stops the setup. An earlier installation keeps its own
+; DLLs, registered as before; without one, what was registered is unregistered and the
 ; files go again, so that no class points to a file that is not there.
 Function RegistrationFailed
+  StrCpy $R0 "$Dir32\Rubrikator.dll"
+  StrCpy $R1 $Put32
+  StrCpy $R2 32
+  Call TakeBack
+  ${If} ${RunningX64}
+    StrCpy $R0 "$INSTDIR\Rubrikator.dll"
+    StrCpy $R1 $Put64
+    StrCpy $R2 64
+    Call TakeBack
+  ${EndIf}
   ${If} $Earlier = 1
-    Delete "$Dir32\Rubrikator.dll"
-    Rename "$Dir32\Rubrikator.dll.bisher" "$Dir32\Rubrikator.dll"
-    RegDLL "$Dir32\Rubrikator.dll"
-    ${If} ${RunningX64}
-      Delete "$INSTDIR\Rubrikator.dll"
-      Rename "$INSTDIR\Rubrikator.dll.bisher" "$INSTDIR\Rubrikator.dll"
-      ${DisableX64FSRedirection}
-      ExecWait '"$WINDIR\System32\regsvr32.exe" /s "$INSTDIR\Rubrikator.dll"'
-      ${EnableX64FSRedirection}
-    ${EndIf}
     MessageBox MB_OK|MB_ICONSTOP "Rubrikator ${VERSION} konnte nicht eingerichtet werden: $R9 ließ sich nicht registrieren. Die bisher eingerichtete Version bleibt, wie sie war." /SD IDOK
   ${Else}
-    UnRegDLL "$Dir32\Rubrikator.dll"
-    Delete "$Dir32\Rubrikator.dll"
-    ${If} ${RunningX64}
-      ${DisableX64FSRedirection}
-      ExecWait '"$WINDIR\System32\regsvr32.exe" /s /u "$INSTDIR\Rubrikator.dll"'
-      ${EnableX64FSRedirection}
-      Delete "$INSTDIR\Rubrikator.dll"
-    ${EndIf}
     RMDir "$INSTDIR"
     RMDir "$Dir32"
     MessageBox MB_OK|MB_ICONSTOP "Rubrikator konnte nicht eingerichtet werden: $R9 ließ sich nicht registrieren. Es ist nichts davon eingerichtet geblieben." /SD IDOK
@@ -151,25 +188,42 @@ Function RegistrationFailed
   Abort
 FunctionEnd
 
-; Registers the DLL `$R9` that was put in place now (not at the next restart); a regsvr32
-; that cannot be started counts as a failure.
-Function Register32
+; Puts the DLL SOURCE in FOLDER and registers it now. When Explorer holds the DLL there
+; loaded, the new one waits beside it as Rubrikator.dll.neu for the restart instead:
+; registering now would register the old file.
+!macro PutDll SOURCE FOLDER STATE BITS
+  SetOutPath "${FOLDER}"
+  SetOverwrite try
+  SetFileAttributes "${FOLDER}\Rubrikator.dll" FILE_ATTRIBUTE_NORMAL
   ClearErrors
-  RegDLL "$R9"
+  File "/oname=${FOLDER}\Rubrikator.dll" "${SOURCE}"
   ${If} ${Errors}
-    Call RegistrationFailed
+    SetOverwrite on
+    File "/oname=${FOLDER}\Rubrikator.dll.neu" "${SOURCE}"
+    StrCpy ${STATE} 2
+  ${Else}
+    ; What an earlier setup left waiting would replace this one at the restart.
+    Delete "${FOLDER}\Rubrikator.dll.neu"
+    StrCpy ${STATE} 1
+    StrCpy $R0 "${FOLDER}\Rubrikator.dll"
+    StrCpy $R2 ${BITS}
+    StrCpy $R3 ""
+    Call Regsvr
+    ${If} ${Errors}
+      StrCpy $R9 $R0
+      Call RegistrationFailed
+    ${EndIf}
   ${EndIf}
-FunctionEnd
-Function Register64
-  ${DisableX64FSRedirection}
-  ClearErrors
-  StrCpy $0 "-"
-  ExecWait '"$WINDIR\System32\regsvr32.exe" /s "$R9"' $0
-  ${EnableX64FSRedirection}
-  ${If} ${Errors}
-  ${OrIf} $0 != 0
-    Call RegistrationFailed
-  ${EndIf}
+  SetOverwrite on
+!macroend
+
+; The DLL $R0 waiting beside its place goes in at the restart and is registered at the
+; next logon by the regsvr32 $R1 (the one of its bitness as a 64-bit Explorer starts it).
+; Queued only once every DLL put in place now has registered, so that a failure has
+; nothing to take back that Windows would do at the restart.
+Function Defer
+  Rename /REBOOTOK "$R0.neu" "$R0"
+  WriteRegStr HKLM "${RUNONCE}" "Rubrikator$R2" '"$R1" /s "$R0"'
 FunctionEnd
 
 Section "Rubrikator" SecMain
@@ -186,31 +240,27 @@ Section "Rubrikator" SecMain
       ${EndIf}
     ${EndIf}
   ${EndIf}
-  ; A DLL that Explorer holds loaded is put in place at the next restart and registered
-  ; then, when it is there (the library's registration at restart): registering now
-  ; would register the old file. One that is in place now is registered now, and checked.
-  StrCpy $Deferred 0
+  StrCpy $Put32 0
+  StrCpy $Put64 0
   SetRebootFlag false
-  SetOutPath "$Dir32"
-  !insertmacro InstallLib REGDLL NOTSHARED REBOOT_NOTPROTECTED "${DLL32}" "$Dir32\Rubrikator.dll" "$Dir32"
-  ${If} ${RebootFlag}
-    StrCpy $Deferred 1
-  ${Else}
-    StrCpy $R9 "$Dir32\Rubrikator.dll"
-    Call Register32
-  ${EndIf}
+  !insertmacro PutDll "${DLL32}" "$Dir32" $Put32 32
   ${If} ${RunningX64}
-    SetRebootFlag false
-    SetOutPath "$INSTDIR"
-    !define LIBRARY_X64
-    !insertmacro InstallLib REGDLL NOTSHARED REBOOT_NOTPROTECTED "${DLL64}" "$INSTDIR\Rubrikator.dll" "$INSTDIR"
-    !undef LIBRARY_X64
-    ${If} ${RebootFlag}
-      StrCpy $Deferred 1
-    ${Else}
-      StrCpy $R9 "$INSTDIR\Rubrikator.dll"
-      Call Register64
+    !insertmacro PutDll "${DLL64}" "$INSTDIR" $Put64 64
+  ${EndIf}
+  ${If} $Put32 = 2
+    StrCpy $R0 "$Dir32\Rubrikator.dll"
+    StrCpy $R1 "$WINDIR\System32\regsvr32.exe"
+    ${If} ${RunningX64}
+      StrCpy $R1 "$WINDIR\SysWOW64\regsvr32.exe"
     ${EndIf}
+    StrCpy $R2 32
+    Call Defer
+  ${EndIf}
+  ${If} $Put64 = 2
+    StrCpy $R0 "$INSTDIR\Rubrikator.dll"
+    StrCpy $R1 "$WINDIR\System32\regsvr32.exe"
+    StrCpy $R2 64
+    Call Defer
   ${EndIf}
   Delete "$Dir32\Rubrikator.dll.bisher"
   Delete "$INSTDIR\Rubrikator.dll.bisher"
@@ -238,9 +288,12 @@ Section "Rubrikator" SecMain
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
 
-  ${If} $Deferred = 1
-    SetRebootFlag true
+  ${If} ${RebootFlag}
     MessageBox MB_OK|MB_ICONINFORMATION "Der Explorer hält die bisherige Version von Rubrikator geladen. Die neue wird beim nächsten Neustart von Windows eingesetzt und registriert; bis dahin bleibt die bisherige in Gebrauch. Bitte starten Sie Windows neu." /SD IDOK
+    ; As Windows Installer tells it: done, a restart is needed.
+    ${If} ${Silent}
+      SetErrorLevel 3010
+    ${EndIf}
   ${EndIf}
 SectionEnd
 
@@ -252,12 +305,29 @@ Section "un.Rubrikator" UnSecMain
     !undef LIBRARY_X64
   ${EndIf}
   !insertmacro UnInstallLib REGDLL NOTSHARED REBOOT_NOTPROTECTED "$Dir32\Rubrikator.dll"
+  ; What a failed setup kept, and what a setup left waiting for the restart: without its
+  ; file, the queued move finds nothing to put in place.
+  Delete /REBOOTOK "$INSTDIR\Rubrikator.dll.bisher"
+  Delete /REBOOTOK "$INSTDIR\Rubrikator.dll.neu"
+  Delete /REBOOTOK "$Dir32\Rubrikator.dll.bisher"
+  Delete /REBOOTOK "$Dir32\Rubrikator.dll.neu"
+  DeleteRegValue HKLM "${RUNONCE}" "Rubrikator32"
+  DeleteRegValue HKLM "${RUNONCE}" "Rubrikator64"
   Delete "$INSTDIR\uninstall.exe"
-  RMDir "$INSTDIR"
-  RMDir "$Dir32"
+  ${If} ${RebootFlag}
+    RMDir /REBOOTOK "$INSTDIR"
+    RMDir /REBOOTOK "$Dir32"
+  ${Else}
+    RMDir "$INSTDIR"
+    RMDir "$Dir32"
+  ${EndIf}
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
-  IfRebootFlag 0 +2
+  ${If} ${RebootFlag}
     MessageBox MB_OK|MB_ICONINFORMATION "Der Explorer hält Rubrikator noch geladen. Die Dateien werden beim nächsten Neustart von Windows entfernt." /SD IDOK
+    ${If} ${Silent}
+      SetErrorLevel 3010
+    ${EndIf}
+  ${EndIf}
 SectionEnd
 
 ; The options are the user's own: they stay unless this box is ticked. The notes file in

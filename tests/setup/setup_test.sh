@@ -8,7 +8,7 @@ if [ ! -f "$installer" ]; then
   echo "FAIL: no installer at $installer (make setup builds it)"
   exit 1
 fi
-prefixes=()
+prefixes=() made=()
 new_prefix() { # VARIABLE: a fresh folder for a prefix, removed at the end
   local made
   made=$(mktemp -d "${TMPDIR:-/tmp}/rubrikator-setup-$arch.XXXXXX")
@@ -20,6 +20,7 @@ cleanup() {
     WINEPREFIX=$p wineserver -k >/dev/null 2>&1
     rm -rf "$p" "$p.lock"
   done
+  rm -f "${made[@]}"
 }
 trap cleanup EXIT
 new_prefix prefix
@@ -40,6 +41,10 @@ has() { # key, view, text
 no_key() { ! query "$1" "$2" | grep -q HKEY; }
 no_key_in() { # prefix, key, view
   ! WINEPREFIX=$1 WINEARCH=$arch WINEDEBUG=-all wine reg query "$2" /reg:"$3" 2>/dev/null | grep -q HKEY
+}
+waiting() { # prefix: files beside the DLLs, and what a restart would do to them
+  find "$1/drive_c" -ipath '*/Program Files*/Rubrikator/*' ! -name Rubrikator.dll ! -name uninstall.exe
+  grep -E '^"Rubrikator(32|64)"=|PendingFileRenameOperations.*Rubrikator' "$1/system.reg"
 }
 
 handler='HKCR\CLSID\{7C3A51E0-2B94-4F1D-9E6B-5A0C8D2F4B17}'
@@ -133,7 +138,8 @@ check "over a newer version: the silent setup ends with code 3" test "$code" = 3
 check "over a newer version: its DLL stays" bash -c "tail -c 5 '$dir32/Rubrikator.dll' | grep -qx newer"
 WINEPREFIX=$prefix WINEARCH=$arch WINEDEBUG=-all wine reg add "$uninstall" /v DisplayVersion /d 1.0.5.1 /f /reg:64 >/dev/null 2>&1
 
-# The user's options, as the dialog writes them.
+# The user's options, as the dialog writes them, and copies a failed setup may have left.
+touch "$dir32/Rubrikator.dll.bisher" "${dir64:-$dir32}/Rubrikator.dll.neu"
 WINEPREFIX=$prefix WINEARCH=$arch WINEDEBUG=-all wine reg add "$options" /v tab_id /d 3 /f >/dev/null 2>&1
 run "C:\\Program Files\\Rubrikator\\uninstall.exe" /S
 wait_done
@@ -160,8 +166,12 @@ if [ "$arch" = win64 ]; then
 else
   bad32="$top/build/win32/bin/MAPI32.DLL" bad64=$shipped64
 fi
-makensis -V1 -INPUTCHARSET UTF8 -DVERSION="$version" -DDLL32="$bad32" -DDLL64="$bad64" \
-  -DICON="$top/src/resources/Rubrikator.ico" -DOUTFILE="$broken" "$top/setup/Rubrikator.nsi" >/dev/null
+make_setup() { # file, 32-bit DLL, 64-bit DLL
+  makensis -V1 -INPUTCHARSET UTF8 -DVERSION="$version" -DDLL32="$2" -DDLL64="$3" \
+    -DICON="$top/src/resources/Rubrikator.ico" -DOUTFILE="$1" "$top/setup/Rubrikator.nsi" >/dev/null
+  made+=("$1")
+}
+make_setup "$broken" "$bad32" "$bad64"
 new_prefix failing
 RB_WINE_VERSION= "$launcher" "$failing" "$arch" "$broken" /S
 code=$?
@@ -197,7 +207,6 @@ for view in $views; do
   check "over a working installation: its classes stay in the $view-bit view" \
     bash -c "WINEPREFIX='$earlier' WINEARCH=$arch WINEDEBUG=-all wine reg query '$handler\\InprocServer32' /reg:$view 2>/dev/null | grep -q ThreadingModel"
 done
-rm -f "$broken"
 
 # Explorer holds the 32-bit DLL loaded: the new one is put in place at the next restart and
 # registered then, not the old one now. Wine does at the start of its next session what
@@ -207,17 +216,39 @@ windir32='C:\Program Files\Rubrikator'
 [ "$arch" = win64 ] && windir32='C:\Program Files (x86)\Rubrikator'
 held=$("$launcher" "$earlier" "$arch" "$probe32" --hold "$windir32\Rubrikator.dll" "Z:${installer//\//\\}" /S 2>/dev/null | tr -d '\r')
 WINEPREFIX=$earlier wineserver -w
-check "held: the setup ends well" grep -qx "exit 0" <<<"$held"
+check "held: the silent setup ends with 3010, a restart is needed" grep -qx "exit 3010" <<<"$held"
 check "held: the old file stays in use until the restart" bash -c "tail -c 5 '$earlier32/Rubrikator.dll' | grep -qx older"
 check "held: the new DLL goes in place at the restart" \
   grep -q 'PendingFileRenameOperations.*Rubrikator\\\\Rubrikator.dll' "$earlier/system.reg"
 check "held: the new DLL is registered at the restart" \
-  bash -c "grep -q '\"NSIS.Library.RegTool.v3\"=' '$earlier/system.reg' && grep -q '\"1.file\"=.*Rubrikator\\\\\\\\Rubrikator.dll' '$earlier/system.reg'"
+  grep -q '^"Rubrikator32"=.*regsvr32.exe.* /s .*Rubrikator\\\\Rubrikator.dll' "$earlier/system.reg"
 RB_WINE_VERSION= "$launcher" "$earlier" "$arch" "$probe32" >/dev/null 2>&1
 WINEPREFIX=$earlier wineserver -w
 check "held, after the restart: the new 32-bit DLL is in place" cmp -s "$earlier32/Rubrikator.dll" "$shipped32"
 check "held, after the restart: a 32-bit program creates the handler" \
   bash -c "RB_WINE_VERSION= '$launcher' '$earlier' $arch '$probe32' 2>/dev/null | grep -q 'Ordnergr'"
+check "held, after the restart: nothing waits any more" test -z "$(waiting "$earlier")"
+
+# Explorer holds one DLL and the other does not register: the installation stays as it
+# is, before and after the restart, and nothing of the failed setup waits or stays.
+if [ "$arch" = win64 ]; then
+  earlier64="$earlier/drive_c/${dir64#"$prefix/drive_c/"}"
+  make_setup "${broken%.exe}32.exe" "$top/build/win32/bin/MAPI32.DLL" "$shipped64"
+  for held in "32|$windir32|$broken" "64|C:\Program Files\Rubrikator|${broken%.exe}32.exe"; do
+    IFS='|' read -r bits folder setup <<<"$held"
+    printf kept | tee -a "$earlier32/Rubrikator.dll" >>"$earlier64/Rubrikator.dll"
+    said=$("$launcher" "$earlier" "$arch" "$probe32" --hold "$folder\Rubrikator.dll" "Z:${setup//\//\\}" /S 2>/dev/null | tr -d '\r')
+    WINEPREFIX=$earlier wineserver -w
+    check "$bits-bit DLL held, the other failing: error code 2" grep -qx "exit 2" <<<"$said"
+    check "$bits-bit DLL held, the other failing: nothing waits, no copy stays" test -z "$(waiting "$earlier")"
+    RB_WINE_VERSION= "$launcher" "$earlier" "$arch" "$probe32" >/dev/null 2>&1
+    WINEPREFIX=$earlier wineserver -w
+    check "$bits-bit DLL held, the other failing, after the restart: both DLLs as they were" \
+      bash -c "tail -c 4 '$earlier32/Rubrikator.dll' | grep -qx kept && tail -c 4 '$earlier64/Rubrikator.dll' | grep -qx kept"
+    check "$bits-bit DLL held, the other failing, after the restart: both programs create the handler" \
+      bash -c "RB_WINE_VERSION= '$launcher' '$earlier' $arch '$probe32' && RB_WINE_VERSION= '$launcher' '$earlier' $arch '$probe64'"
+  done
+fi
 
 # Windows that report XP: XP SP3 for the 32-bit setup, XP x64 for the 64-bit one.
 new_prefix xp
