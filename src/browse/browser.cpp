@@ -35,6 +35,7 @@ Browser::Browser(Jobs& jobs, Disk& disk, std::size_t keptBytes)
 void Browser::Show(const std::wstring& folder, std::size_t rows, bool followable,
                    std::uint32_t now) {
     broken_.clear();
+    mendedOnce_.clear();
     gone_.clear();
     loops_.clear(); // told apart again by one listing each
     rows_.assign(rows, Row());
@@ -98,6 +99,7 @@ void Browser::Refresh(std::uint32_t now) {
         return;
     Gone(listed_, false); // and walked anew when its rows are shown
     broken_.clear();
+    mendedOnce_.clear();
     for (Row& row : rows_)
         row.asked = false;
     countedAt_ = now;
@@ -184,16 +186,22 @@ bool Browser::BrokenAtOrBelow(const std::wstring& folder) const {
 void Browser::Mend(const std::wstring& folder, bool below) {
     if (broken_.empty())
         return;
+    // Once per showing each: where folders come and go all the time, a walk that outlasts
+    // them breaks off every time (tried again at the next showing).
     const std::size_t before = broken_.size();
+    auto mend = [this](std::set<std::wstring>::iterator at) {
+        return mendedOnce_.insert(*at).second ? broken_.erase(at) : std::next(at);
+    };
     const std::wstring key = FoldName(folder);
-    for (std::wstring at = key; !at.empty(); at = ParentPath(at))
-        broken_.erase(at);
-    if (below) {
-        auto from = broken_.lower_bound(key + L'\\'), to = from;
-        while (to != broken_.end() && to->compare(0, key.size() + 1, key + L'\\') == 0)
-            ++to;
-        broken_.erase(from, to);
+    for (std::wstring at = key; !at.empty(); at = ParentPath(at)) {
+        auto found = broken_.find(at);
+        if (found != broken_.end())
+            mend(found);
     }
+    if (below)
+        for (auto at = broken_.lower_bound(key + L'\\');
+             at != broken_.end() && at->compare(0, key.size() + 1, key + L'\\') == 0;)
+            at = mend(at);
     mended_ += broken_.size() != before ? 1 : 0;
 }
 

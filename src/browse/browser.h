@@ -205,9 +205,11 @@ private:
     std::unordered_map<std::wstring, std::uint32_t> byPath_[2]; // folded path, by kind
     std::set<std::wstring> broken_; // folded paths whose walk broke off, in order
     std::uint32_t mended_ = 0;      // counts what Mend took out of them
+    std::set<std::wstring> mendedOnce_; // what Mend took out since the showing
     bool BrokenAtOrBelow(const std::wstring& folder) const;
     // A change told at `folder` may be why a walk at or above it broke off (a folder went
-    // while it was walked): those are asked again, with `below` those below it too.
+    // while it was walked): those are asked again (once per showing), with `below` those
+    // below it too.
     void Mend(const std::wstring& folder, bool below);
     // What rows compare to know whether to ask again.
     std::uint32_t Version() const { return tree_.Version() + mended_; }

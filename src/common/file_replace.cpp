@@ -183,6 +183,8 @@ bool ReplacingFile::Write(const void* data, std::size_t size) {
 }
 
 bool ReplacingFile::Commit() {
+    if (committed_)
+        return true;
     if (!error_ && inPlace_ && CommitInPlace()) {
         committed_ = true;
         return true;
@@ -210,8 +212,10 @@ bool ReplacingFile::Commit() {
             }
             error = error ? error : GetLastError();
             // The target is gone, the new file still beside it: moved there below. It
-            // holds the only bytes left, so a failure keeps it.
-            if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT || error == ERROR_FILE_NOT_FOUND) {
+            // holds the only bytes left, so a failure keeps it. (Where the target is still
+            // there after all, that is an ordinary failure.)
+            const bool gone = GetFileAttributesW(path_.c_str()) == INVALID_FILE_ATTRIBUTES;
+            if ((error == ERROR_UNABLE_TO_MOVE_REPLACEMENT || error == ERROR_FILE_NOT_FOUND) && gone) {
                 keepTemporary_ = error == ERROR_UNABLE_TO_MOVE_REPLACEMENT;
                 break;
             }
@@ -228,10 +232,21 @@ bool ReplacingFile::Commit() {
     }
     if (ok && !replaced) {
         const DWORD flags = MOVEFILE_WRITE_THROUGH;
-        DWORD error = Hooked(ReplaceStep::Move, path_, flags);
-        if (error || !MoveFileExW(temporary_.c_str(), path_.c_str(), flags)) {
-            SetLastError(error ? error : GetLastError());
-            ok = Fail(ERROR_WRITE_FAULT);
+        for (int attempt = 1;; ++attempt) {
+            DWORD error = Hooked(ReplaceStep::Move, path_, flags);
+            if (!error && MoveFileExW(temporary_.c_str(), path_.c_str(), flags))
+                break;
+            error = error ? error : GetLastError();
+            if ((error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION) ||
+                attempt == kAttempts) {
+                SetLastError(error);
+                ok = Fail(ERROR_WRITE_FAULT);
+                // The only bytes left stay where the user sees them.
+                if (keepTemporary_)
+                    SetFileAttributesW(temporary_.c_str(), FILE_ATTRIBUTE_NORMAL);
+                break;
+            }
+            Sleep(kPauseMilliseconds);
         }
     }
     if (!ok) {
@@ -243,7 +258,8 @@ bool ReplacingFile::Commit() {
     committed_ = true;
     if (!replaced) {
         // Not hidden as the new file beside was; what the old file was where it went.
-        const DWORD now = GetFileAttributesW(path_.c_str()) & ~FILE_ATTRIBUTE_HIDDEN;
+        DWORD now = GetFileAttributesW(path_.c_str());
+        now = now == INVALID_FILE_ATTRIBUTES ? 0 : now & ~FILE_ATTRIBUTE_HIDDEN;
         SetFileAttributesW(path_.c_str(), attributes_ != INVALID_FILE_ATTRIBUTES ? attributes_
                                           : now ? now : FILE_ATTRIBUTE_NORMAL);
     } else if (attributes_ != INVALID_FILE_ATTRIBUTES) {

@@ -206,7 +206,7 @@ void NotesPage::OnClosing() {
         if (reason)
             LocalFree(reason);
         if (MessageBoxW(GetAncestor(Window(), GA_ROOT), text.c_str(), L"Notiz",
-                        MB_RETRYCANCEL | MB_ICONWARNING) != IDRETRY ||
+                        MB_RETRYCANCEL | MB_ICONWARNING | MB_SETFOREGROUND | MB_TOPMOST) != IDRETRY ||
             Save(true, &error))
             return;
     }

@@ -21,12 +21,16 @@ ReplaceStep failing;
 DWORD failWith = 0;
 int failTimes = 0; // -1: every time
 
+bool takeTarget = false; // the failing step takes the target away first, as ReplaceFileW may
+
 DWORD Record(ReplaceStep step, const std::wstring& path, DWORD flags) {
     const DWORD expected[] = {FILE_ATTRIBUTE_HIDDEN, REPLACEFILE_IGNORE_MERGE_ERRORS | 0x4 /* ACL */,
                               MOVEFILE_WRITE_THROUGH, 0, 0, 0};
     steps += "MRVKWP"[static_cast<int>(step)];
     steps += flags == expected[static_cast<int>(step)] ? "" : "?";
     paths.push_back(path);
+    if (takeTarget && step == failing && failTimes != 0)
+        DeleteFileW(path.c_str());
     return step == failing && failTimes != 0 ? (--failTimes, failWith) : 0;
 }
 
@@ -78,6 +82,7 @@ TEST_F(FileReplace, TheOldFileKeepsWhatItWasAndEachWayEndsWithTheStepsItNames) {
         {"no copy beside", true, 2, ReplaceStep::KeepOld, ERROR_ACCESS_DENIED, -1, false, true, "KW", "neu", ""},
         {"in place refused", true, 2, ReplaceStep::WriteInPlace, ERROR_ACCESS_DENIED, -1, false, false, "KMWP", "alt!", ""},
         {"in place half", true, 2, ReplaceStep::Move, 0, 0, true, false, "KMWP", "alt!", ""},
+        {"replaced half", true, 1, ReplaceStep::Replace, ERROR_UNABLE_TO_MOVE_REPLACEMENT, 1, false, true, "MRV", "neu", ""},
         {"put back fails", true, 2, ReplaceStep::PutBack, ERROR_DISK_FULL, -1, true, false, "KMWP", "net!", "alt!"},
     };
     for (const auto& c : cases) {
@@ -98,6 +103,7 @@ TEST_F(FileReplace, TheOldFileKeepsWhatItWasAndEachWayEndsWithTheStepsItNames) {
         failing = c.fails;
         failWith = c.error;
         failTimes = c.times;
+        takeTarget = c.error == ERROR_UNABLE_TO_MOVE_REPLACEMENT;
         rb::SetFileWriteFunction(c.halfWritten ? &WriteHalfAndFail : nullptr);
         EXPECT_EQ(rb::ReplaceFileBytes(target, "neu"), c.ok);
         EXPECT_EQ(steps, c.steps);
