@@ -82,6 +82,12 @@ void FolderRows::Fill(LPCITEMIDLIST folder) {
     folderIdList_.reset(folder ? ILClone(folder) : nullptr);
     wchar_t path[MAX_PATH + 1] = {};
     folderPath_ = folderIdList_ && SHGetPathFromIDListW(folderIdList_.get(), path) ? path : L"";
+    extensionShown_.clear();
+    shownOrderMade_ = false;
+    // A desktop.ini may give the folder's items names of their own.
+    namesItsItems_ = !folderPath_.empty() &&
+                     GetFileAttributesW(ExtendedPath(PathIn(L"desktop.ini")).c_str()) !=
+                         INVALID_FILE_ATTRIBUTES;
     if (folderIdList_ && SUCCEEDED(BindToFolder(folderIdList_.get(), folder_.put()))) {
         ComPtr<IEnumIDList> children;
         if (folder_->EnumObjects(nullptr, kEnumerateEverything, children.put()) == S_OK && children) {
@@ -272,8 +278,9 @@ void FolderRows::ReadRow(Row& row) {
             CharLowerBuffW(&row.nameLower[0], static_cast<DWORD>(row.nameLower.size()));
         return;
     }
-    // The desktop's own items and those outside the file system ("::{...}") sort by the
-    // name the shell shows.
+    // The desktop's own items and those outside the file system ("::{...}") are known by
+    // the name the shell shows.
+    row.shownOwn = true;
     if (name.empty() || name.compare(0, 2, L"::") == 0) {
         ReadName(row);
         row.nameLower = LowerForSort(row.name);
@@ -340,13 +347,51 @@ void FolderRows::ReadAllTimes() {
         ReadTimes(*row);
 }
 
-const std::wstring& FolderRows::SortName(int index) {
+const std::wstring& FolderRows::FileName(int index) {
     static const std::wstring none;
     Row* row = RowAt(index);
     if (!row)
         return none;
     ReadRow(*row);
     return row->nameLower;
+}
+
+std::wstring_view FolderRows::Shown(Row& row) {
+    ReadRow(row);
+    const std::wstring& name = row.nameLower;
+    // A folder marked read-only or system may name itself in its desktop.ini.
+    if (!row.shownOwn && row.shownLength == std::wstring::npos &&
+        (namesItsItems_ ||
+         (row.values.isFolder && (row.attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM)))))
+        row.shownOwn = true;
+    if (row.shownOwn) {
+        ReadName(row);
+        return row.name;
+    }
+    if (row.shownLength == std::wstring::npos) {
+        // Asking the shell for each name costs far more than the sort of 100,000 rows (a
+        // look into the registry each time): the first name of each kind tells for all.
+        const std::size_t dot = name.find_last_of(L'.');
+        const bool extension = dot != std::wstring::npos && dot > 0;
+        std::wstring kind(1, row.values.isFolder ? L'd' : L'f');
+        if (extension)
+            kind.append(name, dot, std::wstring::npos);
+        auto known = extensionShown_.find(kind);
+        if (known != extensionShown_.end()) {
+            row.shownLength = known->second ? name.size() : dot;
+        } else {
+            ReadName(row);
+            const std::wstring shown = LowerForSort(row.name);
+            if (shown == name || (extension && name.compare(0, dot, shown) == 0)) {
+                extensionShown_.emplace(kind, shown.size() == name.size());
+                row.shownLength = shown.size();
+            } else {
+                row.shownOwn = true; // a name of its own: the next of its kind tells
+                return row.name;
+            }
+        }
+    }
+    return std::wstring_view(name).substr(0, row.shownLength);
 }
 
 void FolderRows::ReadImage(Row& row) {
@@ -514,22 +559,31 @@ void FolderRows::Sort(int sortColumn, bool descending) {
             keys[index] = SortValueOf(row.values, column, fileSizes);
         if (!keys[index].text.empty()) {
             textKeys.resize(order_.size());
-            std::wstring& text = textKeys[index];
-            text.swap(keys[index].text);
-            CharLowerBuffW(&text[0], static_cast<DWORD>(text.size()));
+            textKeys[index].swap(keys[index].text);
         }
     }
     std::vector<std::size_t> places(order_.size());
     for (std::size_t index = 0; index < places.size(); ++index)
         places[index] = index;
     const bool byName = sortColumn == 0;
-    auto names = [this](std::size_t a, std::size_t b) {
+    // The names as shown made into keys once for the listing, the texts of a text column
+    // for this sort.
+    if (!shownOrderMade_) {
+        std::vector<std::wstring_view> shown(items_.size());
+        for (std::size_t index = 0; index < shown.size(); ++index)
+            shown[index] = Shown(items_[index]);
+        shownOrder_.Make(shown);
+        shownOrderMade_ = true;
+    }
+    NameOrder textOrder;
+    textOrder.Make(std::vector<std::wstring_view>(textKeys.begin(), textKeys.end()));
+    auto names = [&](std::size_t a, std::size_t b) {
         const Row& one = *order_[a];
         const Row& other = *order_[b];
         // As Explorer orders names: folders first, numbers inside names by value.
         if (one.values.isFolder != other.values.isFolder)
             return one.values.isFolder ? -1 : 1;
-        return CompareLogical(one.nameLower, other.nameLower);
+        return shownOrder_.Compare(one.index, other.index);
     };
     std::stable_sort(places.begin(), places.end(), [&](std::size_t a, std::size_t b) {
         if (byName)
@@ -539,7 +593,7 @@ void FolderRows::Sort(int sortColumn, bool descending) {
         if (keys[a].has != keys[b].has)
             return keys[a].has;
         int order = textKeys.empty() ? CompareSortValues(keys[a], keys[b])
-                                     : CompareLogical(textKeys[a], textKeys[b]);
+                                     : textOrder.Compare(a, b);
         if (order != 0)
             return (descending ? -order : order) < 0;
         return names(a, b) < 0;
@@ -560,9 +614,9 @@ int FolderRows::FindByName(const wchar_t* typed, int start, bool wrap, bool part
         const int index = (start + step) % count;
         if (!wrap && index < start)
             break;
-        const std::wstring& name = SortName(index);
+        const std::wstring_view name = Shown(*order_[index]);
         if (static_cast<int>(name.size()) >= length &&
-            CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, name.c_str(), length, typed,
+            CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, name.data(), length, typed,
                            length) == CSTR_EQUAL &&
             (partial || static_cast<int>(name.size()) == length))
             return index;

@@ -9,6 +9,7 @@
 #include "browse/times_reader.h"
 #include "columns/image_library.h"
 #include "columns/row_values.h"
+#include "common/name_order.h"
 #include "common/win_handles.h"
 #include "shell/id_lists.h"
 #include "shell/shell_selection.h"
@@ -18,6 +19,8 @@
 #include <deque>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace rb {
@@ -53,13 +56,14 @@ public:
     const std::wstring& Path() const { return folderPath_; }
 
     // Row `index` as shown: the text of list column `column` (0: the name), its icon, its
-    // ID lists, the name it sorts by, and the number behind a size or count cell (sizes in
-    // the page's unit; false where the cell is empty or still being counted).
+    // ID lists, its file-system name (lower-cased; the item's through a relisting), and the
+    // number behind a size or count cell (sizes in the page's unit; false where the cell is
+    // empty or still being counted).
     std::wstring Cell(int index, int column);
     int Icon(int index);
     LPCITEMIDLIST Child(int index) const;
     LPCITEMIDLIST Full(int index);
-    const std::wstring& SortName(int index);
+    const std::wstring& FileName(int index);
     bool Number(int index, int column, double& value);
     // The row's bytes (a folder's once known), for its share of the folder's.
     std::uint64_t Bytes(int index);
@@ -68,11 +72,12 @@ public:
     int IndexOf(const void* token) const;
 
     // Orders the rows by list column `column` (every row's value for it read first; a
-    // folder whose walk runs has none yet), folders first by name, numbers inside names by
-    // value; rows without a value last either way.
+    // folder whose walk runs has none yet), folders first by the name shown, numbers inside
+    // names by value; rows without a value last either way.
     void Sort(int column, bool descending);
-    // Typing the first letters of a name: the next row from `start` whose name begins
-    // with `typed`, whatever the case, round to the top with `wrap`.
+    // Typing the first letters of a name: the next row from `start` whose shown name
+    // begins with `typed` (is it, without `partial`), whatever the case, round to the top
+    // with `wrap`.
     int FindByName(const wchar_t* typed, int start, bool wrap, bool partial);
 
 private:
@@ -85,7 +90,11 @@ private:
         RowValues values;
         bool nameRead = false;
         std::wstring name;      // as the shell shows it, read when shown
-        std::wstring nameLower; // what the rows sort by: the file-system name, lower-cased
+        std::wstring nameLower; // the file-system name, lower-cased
+        // The name shown, which the rows sort and are typed by: nameLower's first
+        // shownLength characters (all, or all but the extension), or the shell's own.
+        std::size_t shownLength = std::wstring::npos; // npos: not known yet
+        bool shownOwn = false;
         bool pathRead = false;
         int icon = -1;
         bool timesAsked = false;
@@ -94,6 +103,7 @@ private:
     };
     Row* RowAt(int index) const;
     void ReadName(Row& row);
+    std::wstring_view Shown(Row& row);
     void ReadRow(Row& row);
     // A folder row to the browser, with its path.
     void Told(Row& row, const std::wstring& path, bool entered);
@@ -116,6 +126,12 @@ private:
     std::deque<Row> items_;   // as enumerated
     std::vector<Row*> order_; // as shown
     std::wstring folderPath_;
+    // Whether the shell shows a kind of name ('d' or 'f' for a folder's or a file's, then
+    // its extension) whole or without the extension, as the first of its kind showed.
+    std::unordered_map<std::wstring, bool> extensionShown_;
+    bool namesItsItems_ = false; // the folder has a desktop.ini: all names from the shell
+    NameOrder shownOrder_; // of the rows as enumerated
+    bool shownOrderMade_ = false;
     std::shared_ptr<std::deque<Row>> before_; // to be freed beside the times
     std::shared_ptr<TimesReader> reader_;
 };

@@ -100,50 +100,6 @@ std::wstring LowerForSort(const std::wstring& text) {
     return lower;
 }
 
-int CompareLogical(const std::wstring& a, const std::wstring& b) {
-    auto digit = [](wchar_t c) { return c >= L'0' && c <= L'9'; };
-    auto letter = [](wchar_t c) { return c >= L'a' && c <= L'z'; };
-    std::size_t i = 0, j = 0;
-    while (i < a.size() && j < b.size()) {
-        const wchar_t x = a[i], y = b[j];
-        if (digit(x) && digit(y)) {
-            // By value: without leading zeros the longer run is the larger number.
-            std::size_t endA = i, endB = j;
-            while (endA < a.size() && digit(a[endA]))
-                ++endA;
-            while (endB < b.size() && digit(b[endB]))
-                ++endB;
-            while (i + 1 < endA && a[i] == L'0')
-                ++i;
-            while (j + 1 < endB && b[j] == L'0')
-                ++j;
-            if (endA - i != endB - j)
-                return endA - i < endB - j ? -1 : 1;
-            const int order = a.compare(i, endA - i, b, j, endB - j);
-            if (order != 0)
-                return order < 0 ? -1 : 1;
-            i = endA;
-            j = endB;
-            continue;
-        }
-        if (x == y) {
-            ++i;
-            ++j;
-            continue;
-        }
-        if (letter(x) && letter(y))
-            return x < y ? -1 : 1;
-        if ((digit(x) && letter(y)) || (letter(x) && digit(y)))
-            return digit(x) ? -1 : 1; // numbers before letters
-        const int order = CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.c_str() + i,
-                                         static_cast<int>(a.size() - i), b.c_str() + j,
-                                         static_cast<int>(b.size() - j));
-        return order == CSTR_LESS_THAN ? -1 : order == CSTR_GREATER_THAN ? 1 : 0;
-    }
-    const std::size_t restA = a.size() - i, restB = b.size() - j;
-    return restA == restB ? 0 : restA < restB ? -1 : 1;
-}
-
 bool SortsDescendingFirst(unsigned column) {
     return column == FolderSize || column == FolderCount || column == FileCount;
 }

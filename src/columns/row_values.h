@@ -49,14 +49,8 @@ SortValue SortValueOf(const RowValues& row, unsigned column, bool fileSizes);
 // those with one.
 int CompareSortValues(const SortValue& a, const SortValue& b);
 
-// `text` lower-cased, as CompareLogical takes it; made once per row.
+// `text` lower-cased by the system's table, as the rows keep their names.
 std::wstring LowerForSort(const std::wstring& text);
-
-// Two lower-cased texts in the order Explorer gives names: runs of digits by their value,
-// the letters a to z directly, and from the first other difference (accents, punctuation,
-// other scripts) on as the user's language orders them. Cheap where names differ in plain
-// letters or numbers, as nearly all names of a large folder do.
-int CompareLogical(const std::wstring& a, const std::wstring& b);
 
 // Whether a first click on the column sorts largest first, as folder-size tools do for
 // sizes and counts (texts and times start with the smallest).

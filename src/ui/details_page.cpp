@@ -231,13 +231,13 @@ void DetailsPage::Refill() {
     int focused = static_cast<int>(
         SendMessageW(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
     if (focused >= 0)
-        focusedName = rows_.SortName(focused);
+        focusedName = rows_.FileName(focused);
     UniqueIdList again(ILClone(rows_.FolderIdList()));
     if (!again)
         return;
     Fill(again.get());
     for (int index = 0; !focusedName.empty() && index < rows_.Count(); ++index)
-        if (rows_.SortName(index) == focusedName) {
+        if (rows_.FileName(index) == focusedName) {
             FocusRow(index);
             break;
         }

@@ -3,6 +3,7 @@
 
 #include "columns/folder_walk.h"
 #include "columns/option_store.h"
+#include "common/name_order.h"
 #include "common/shell_open.h"
 #include "export/export_command.h"
 #include "dialog_driver.h"
@@ -22,6 +23,7 @@
 #include "windows_found.h"
 
 #include <commctrl.h>
+#include <shlwapi.h>
 #include <tlhelp32.h>
 
 #include <algorithm>
@@ -1240,6 +1242,53 @@ TEST(DetailsPage, ExtensionsAreTakenFromTheFileName) {
     EXPECT_EQ(rb::ExtensionOfName(L"C:\\Data\\Photo.JPG"), L"jpg");
     EXPECT_EQ(rb::ExtensionOfName(L"C:\\a.b\\c.tar.GZ"), L"gz");
     EXPECT_EQ(rb::ExtensionOfName(L""), L"");
+}
+
+TEST_F(DetailsPageTest, RowsSortAndAreTypedByTheNameTheListShows) {
+    // Shown as "m" (links hide their extension), the link comes first; by the names on disk
+    // it would come last.
+    dir.WriteFile(L"m.lnk", "");
+    dir.WriteFile(L"m1.txt", "");
+    dir.WriteFile(L"m-2.txt", "");
+    SelectFolder(dir.Path());
+    std::vector<std::wstring> names;
+    int found = -2;
+    OpenStandalone([&](HWND dialog) {
+        HWND list = DetailsList(dialog);
+        names = Names(list);
+        LVFINDINFOW typed = {};
+        typed.flags = LVFI_STRING; // the whole name, whatever the case
+        typed.psz = L"M";
+        found = static_cast<int>(SendMessageW(list, LVM_FINDITEMW, static_cast<WPARAM>(-1),
+                                              reinterpret_cast<LPARAM>(&typed)));
+    });
+    EXPECT_EQ(names, (std::vector<std::wstring>{L"m", L"m1.txt", L"m-2.txt"}));
+    EXPECT_EQ(found, 0);
+}
+
+// Names in Explorer's order, the system's StrCmpLogicalW being the reference: rows of one
+// line are equal, each line comes before the next.
+TEST(DetailsPage, NamesAreInTheOrderOfStrCmpLogicalW) {
+    const std::vector<std::vector<std::wstring>> lines = {
+        {L"1", L"01"}, {L"2"}, {L"10"}, {L"a", L"A"}, {L"a1", L"a01"}, {L"a9"}, {L"a10"},
+        {L"a-9"}, {L"a-10"}, {L"a 1"}, {L"a.b"}, {L"ab", L"AB"}, {L"az"},
+        {L"\u00e4", L"\u00c4"}, {L"\u00e4b"}, {L"b"}, {L"strasse"}, {L"stra\u00dfe"}, {L"t"}};
+    std::vector<std::wstring> names;
+    std::vector<std::size_t> line;
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        for (const std::wstring& name : lines[i]) {
+            names.push_back(name);
+            line.push_back(i);
+        }
+    rb::NameOrder order;
+    order.Make(std::vector<std::wstring_view>(names.begin(), names.end()));
+    for (std::size_t a = 0; a < names.size(); ++a)
+        for (std::size_t b = 0; b < names.size(); ++b) {
+            const int expected = line[a] < line[b] ? -1 : line[a] > line[b] ? 1 : 0;
+            EXPECT_EQ(order.Compare(a, b), expected) << names[a] << L" | " << names[b];
+            EXPECT_EQ(StrCmpLogicalW(names[a].c_str(), names[b].c_str()), expected)
+                << names[a] << L" | " << names[b];
+        }
 }
 
 // ---------------------------------------------------------------- search menu
