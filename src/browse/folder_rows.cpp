@@ -66,10 +66,12 @@ bool EnteredFolder(const std::wstring& path, DWORD attributes) {
 
 FolderRows::~FolderRows() {
     StopReader();
+    StopImages();
 }
 
 void FolderRows::Fill(LPCITEMIDLIST folder) {
     StopReader();
+    StopImages();
     order_.clear();
     // The rows' ID lists go with them; many rows go on the times' thread, if one starts.
     before_.reset();
@@ -402,6 +404,61 @@ void FolderRows::ReadImage(Row& row) {
     ReadPath(row);
     row.values.imageRead = true;
     row.values.image = ReadImageFacts(images_, row.values.path.c_str(), row.attributes);
+}
+
+bool FolderRows::ReadImagesBeside(const std::vector<int>& indices, HWND notify, UINT message) {
+    StopImages();
+    std::vector<Row*> unread;
+    for (std::size_t at = 0; at < (indices.empty() ? order_.size() : indices.size()); ++at)
+        if (Row* row = indices.empty() ? order_[at] : RowAt(indices[at]))
+            if (!row->values.imageRead && (ReadRow(*row), !row->values.isFolder))
+                unread.push_back(row);
+    if (unread.size() < kReadImagesBesideFrom || !images_.IsAvailable()) {
+        for (Row* row : unread)
+            ReadImage(*row);
+        return false;
+    }
+    // Loading a picture may set its last access: the times first, from one listing.
+    ReadAllTimes();
+    std::vector<ImageReader::Item> items;
+    items.reserve(unread.size());
+    for (Row* row : unread) {
+        ReadPath(*row);
+        items.push_back({row->index, row->values.path, row->attributes});
+    }
+    imageReader_ = ImageReader::Start(std::move(items), notify, message);
+    if (imageReader_)
+        return true;
+    for (Row* row : unread) // no thread: read here after all
+        ReadImage(*row);
+    return false;
+}
+
+void FolderRows::TakeImages() {
+    std::vector<ImageReader::Read> read;
+    if (!imageReader_ || !imageReader_->Take(read))
+        return; // a message of a reader before
+    for (const ImageReader::Read& one : read)
+        if (one.row < items_.size() && !items_[one.row].values.imageRead) {
+            items_[one.row].values.imageRead = true;
+            items_[one.row].values.image = one.facts;
+        }
+    imageReader_.reset();
+}
+
+void FolderRows::StopImages() {
+    if (imageReader_)
+        imageReader_->Stop();
+    imageReader_.reset();
+}
+
+bool FolderRows::Counting(int index) {
+    Row* row = RowAt(index);
+    if (!row)
+        return false;
+    ReadRow(*row);
+    TakeNumbers(*row);
+    return row->values.isFolder && row->values.totals == RowValues::Totals::Unknown;
 }
 
 void FolderRows::TakeNumbers(Row& row) {

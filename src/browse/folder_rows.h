@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "browse/browser.h"
+#include "browse/image_reader.h"
 #include "browse/times_reader.h"
 #include "columns/image_library.h"
 #include "columns/row_values.h"
@@ -47,6 +48,22 @@ public:
     void TakeTimes();
     bool TimesPending() const { return reader_ != nullptr; }
     void StopReader();
+
+    // From this many rows without their image facts on, those are read on a thread.
+    static constexpr std::size_t kReadImagesBesideFrom = 64;
+    // The image facts of the rows `indices` (every row when empty) that are not read yet:
+    // read here when they are few; else on a thread, and true (`message` comes to `notify`
+    // when they are read, TakeImages then takes them).
+    bool ReadImagesBeside(const std::vector<int>& indices, HWND notify, UINT message);
+    void TakeImages();
+    bool ImagesPending() const { return imageReader_ != nullptr; }
+    // How far the thread got: read and to read.
+    std::size_t ImagesDone() const { return imageReader_ ? imageReader_->Done() : 0; }
+    std::size_t ImagesTotal() const { return imageReader_ ? imageReader_->Total() : 0; }
+    void StopImages();
+    // Whether row `index` is a folder whose numbers are still being counted (asking for
+    // them once).
+    bool Counting(int index);
 
     int Count() const { return static_cast<int>(order_.size()); }
     // The listed folder: its ID list, its shell folder, its file-system path (empty for
@@ -134,6 +151,7 @@ private:
     bool shownOrderMade_ = false;
     std::shared_ptr<std::deque<Row>> before_; // to be freed beside the times
     std::shared_ptr<TimesReader> reader_;
+    std::shared_ptr<ImageReader> imageReader_;
 };
 
 } // namespace rb

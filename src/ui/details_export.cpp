@@ -41,13 +41,16 @@ private:
 } // namespace
 
 void MainDialog::ExportDetailsPage() {
-    try {
-        DetailsPageSource source(detailsPage_);
-        ListExporter exporter(source, window_);
-        rb::ExportList(exporter, "Rubrikator");
-    } catch (const std::exception&) { // out of memory in a huge list
-        MessageBoxA(window_, kExportFailedText, "", MB_OK | MB_ICONERROR);
-    }
+    // Once every row's values are there: no running walk's mark in a file.
+    detailsPage_.WhenAllValues([this] {
+        try {
+            DetailsPageSource source(detailsPage_);
+            ListExporter exporter(source, window_);
+            rb::ExportList(exporter, "Rubrikator");
+        } catch (const std::exception&) { // out of memory in a huge list
+            MessageBoxA(window_, kExportFailedText, "", MB_OK | MB_ICONERROR);
+        }
+    });
 }
 
 } // namespace rb

@@ -1,6 +1,7 @@
 #include "ui/details_page.h"
 
 #include "columns/catalogue.h"
+#include "columns/number_format.h"
 #include "columns/option_store.h"
 #include "columns/options.h"
 #include "columns/tree_walk.h"
@@ -154,6 +155,12 @@ INT_PTR DetailsPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case kTimesRead:
         rows_.TakeTimes();
         return TRUE;
+    case kImagesRead:
+        rows_.TakeImages();
+        InvalidateRect(list_, nullptr, FALSE);
+        CheckWaiting();
+        ShowState();
+        return TRUE;
     case kShellChanged:
     case kAboveChanged:
         OnShellChanged(wParam, lParam);
@@ -179,9 +186,14 @@ LRESULT CALLBACK DetailsPage::ListKeys(HWND list, UINT message, WPARAM wParam, L
         if (message == WM_GETDLGCODE) {
             const MSG* key = reinterpret_cast<const MSG*>(lParam);
             LRESULT code = CallWindowProcW(own, list, message, wParam, lParam);
-            if (key && key->message == WM_KEYDOWN && key->wParam == VK_RETURN)
+            if (key && key->message == WM_KEYDOWN &&
+                (key->wParam == VK_RETURN || (key->wParam == VK_ESCAPE && page && page->Waiting())))
                 code |= DLGC_WANTMESSAGE;
             return code;
+        }
+        if (page && message == WM_KEYDOWN && wParam == VK_ESCAPE && page->Waiting()) {
+            page->CancelWaiting(); // not the dialog's Esc, which would close it
+            return 0;
         }
         if (page && message == WM_KEYDOWN && wParam == VK_RETURN) {
             page->OpenFocused();
@@ -235,12 +247,19 @@ void DetailsPage::Refill() {
     UniqueIdList again(ILClone(rows_.FolderIdList()));
     if (!again)
         return;
+    // What waited for the rows' values waits for those of the new listing.
+    const Wait waited = waiting_;
+    std::function<void()> then = exportThen_;
     Fill(again.get());
     for (int index = 0; !focusedName.empty() && index < rows_.Count(); ++index)
         if (rows_.FileName(index) == focusedName) {
             FocusRow(index);
             break;
         }
+    if (waited == Wait::Export)
+        WhenAllValues(std::move(then));
+    else if (waited == Wait::Copy)
+        CopySelection();
 }
 
 void DetailsPage::FocusRow(int index) {
@@ -250,20 +269,96 @@ void DetailsPage::FocusRow(int index) {
     SendMessageW(list_, LVM_ENSUREVISIBLE, static_cast<WPARAM>(index), FALSE);
 }
 
+std::vector<int> DetailsPage::SelectedRows() const {
+    std::vector<int> selected;
+    for (int index = -1;;) {
+        index = static_cast<int>(SendMessageW(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(index),
+                                              LVNI_SELECTED));
+        if (index < 0)
+            return selected;
+        selected.push_back(index);
+    }
+}
+
+bool DetailsPage::AskValues(const std::vector<int>& indices) {
+    // What waited before is replaced.
+    waiting_ = Wait::None;
+    exportThen_ = nullptr;
+    const bool images = rows_.ReadImagesBeside(indices, Window(), kImagesRead);
+    waitRows_ = indices;
+    waitFrom_ = 0;
+    bool counting = false;
+    const std::size_t count = indices.empty() ? static_cast<std::size_t>(rows_.Count()) : indices.size();
+    for (std::size_t at = 0; at < count; ++at) // every folder's walk asked
+        counting = rows_.Counting(indices.empty() ? static_cast<int>(at) : indices[at]) || counting;
+    if (images || counting)
+        SetTimer(Window(), kStateTimer, kStateMilliseconds, nullptr);
+    return images || counting;
+}
+
+void DetailsPage::CheckWaiting() {
+    if (waiting_ == Wait::None || rows_.ImagesPending())
+        return;
+    if (waiting_ == Wait::Sort) {
+        waiting_ = Wait::None;
+        Sort();
+        return;
+    }
+    // The rows' numbers in turn: those counted stay counted.
+    const std::size_t count = waitRows_.empty() ? static_cast<std::size_t>(rows_.Count()) : waitRows_.size();
+    while (waitFrom_ < count &&
+           !rows_.Counting(waitRows_.empty() ? static_cast<int>(waitFrom_) : waitRows_[waitFrom_]))
+        ++waitFrom_;
+    if (waitFrom_ < count)
+        return;
+    const Wait done = waiting_;
+    std::function<void()> then = std::move(exportThen_);
+    std::vector<int> rows = std::move(waitRows_);
+    CancelWaiting();
+    if (done == Wait::Copy)
+        CopyRows(rows);
+    else if (then)
+        then();
+}
+
+void DetailsPage::CancelWaiting() {
+    waiting_ = Wait::None;
+    exportThen_ = nullptr;
+    waitRows_.clear();
+    rows_.StopImages();
+    ShowState();
+}
+
+void DetailsPage::WhenAllValues(std::function<void()> then) {
+    if (!AskValues({})) {
+        then();
+        return;
+    }
+    waiting_ = Wait::Export;
+    exportThen_ = std::move(then);
+    ShowState();
+}
+
 void DetailsPage::CopySelection() {
-    // The titles, then each selected row: cells between tabs, rows ended by CR LF, as a
-    // spreadsheet takes them.
+    std::vector<int> selected = SelectedRows();
+    if (!selected.empty() && AskValues(selected)) {
+        waiting_ = Wait::Copy;
+        ShowState();
+        return;
+    }
+    CopyRows(selected);
+}
+
+void DetailsPage::CopyRows(const std::vector<int>& indices) {
+    // The titles, then each row: cells between tabs, rows ended by CR LF, as a spreadsheet
+    // takes them.
     HWND header = reinterpret_cast<HWND>(SendMessageW(list_, LVM_GETHEADER, 0, 0));
     const int columns = static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0));
     std::wstring text;
     for (int column = 0; column < columns; ++column)
         text += (column ? L"\t" : L"") + TitleOf(column);
     text += L"\r\n";
-    for (int index = -1;;) {
-        index = static_cast<int>(SendMessageW(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(index),
-                                              LVNI_SELECTED));
-        if (index < 0)
-            break;
+    for (int index : indices) {
         for (int column = 0; column < columns; ++column)
             text += (column ? L"\t" : L"") + CellOf(index, column);
         text += L"\r\n";
@@ -422,16 +517,20 @@ void DetailsPage::ShowAnswers() {
     // that all have ended, the list sorts once more.
     if (browser_.Running() == 0 && sortColumn_ >= 1 && sortColumn_ <= 3)
         Sort();
+    CheckWaiting();
 }
 
 void DetailsPage::ShowState() {
     const bool running = browser_.Running() > 0;
     wchar_t time[16];
     wsprintfW(time, L"%02u:%02u", valuesTime_.wHour, valuesTime_.wMinute);
-    const std::wstring text =
+    std::wstring text =
         browser_.StateLine(folderName_, running && worker_ ? worker_->RunningFiles() : 0,
                            running && worker_ ? worker_->RunningBytes() : 0, time, totalBytes_);
-    if (!running)
+    if (rows_.ImagesPending())
+        text = L"Lese Bilder \u2026 " + AnsiToWide(GroupThousands(rows_.ImagesDone(), nullptr)) +
+               L" von " + AnsiToWide(GroupThousands(rows_.ImagesTotal(), nullptr));
+    else if (!running)
         KillTimer(Window(), kStateTimer);
     SetDlgItemTextW(Window(), IDC_DETAILS_STATE,
                     rows_.Count() == 0 && !rows_.ShellFolder() ? L"" : text.c_str());
@@ -449,6 +548,18 @@ void DetailsPage::OnColumnClick(int column) {
 }
 
 void DetailsPage::Sort() {
+    // By an image column: many pictures are read on their thread first.
+    const unsigned column = static_cast<unsigned>(sortColumn_ - 1);
+    if (sortColumn_ >= 1 && (column == Dpi || column == BitDepth || column == ImageSize)) {
+        waiting_ = Wait::None; // what waited is replaced
+        exportThen_ = nullptr;
+        if (rows_.ReadImagesBeside({}, Window(), kImagesRead)) {
+            waiting_ = Wait::Sort;
+            SetTimer(Window(), kStateTimer, kStateMilliseconds, nullptr);
+            ShowState();
+            return;
+        }
+    }
     // The selection and the focus go with their rows.
     const int focused = static_cast<int>(
         SendMessageW(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
@@ -587,6 +698,7 @@ void DetailsPage::StopWalks() {
 }
 
 void DetailsPage::OnClosing() {
+    CancelWaiting();
     StopFollowing();
     StopWalks();
     rows_.StopReader();

@@ -10,8 +10,10 @@
 
 #include <shlobj.h>
 
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace rb {
 
@@ -31,8 +33,16 @@ public:
     bool GoUp();
     // F5: the listed folder listed and walked anew.
     void Refresh();
-    // Ctrl+C: the titles and the selected rows as tab-separated text on the clipboard.
+    // Ctrl+C: the titles and the selected rows as tab-separated text on the clipboard,
+    // once their values are all there (the images read, the walks ended).
     void CopySelection();
+    // "Liste": `then` runs once every row's values are there, at once if they are; Esc
+    // or another folder cancels it.
+    void WhenAllValues(std::function<void()> then);
+    // Whether the page waits for values before it sorts, copies or exports.
+    bool Waiting() const { return waiting_ != Wait::None; }
+    // Esc while it waits: nothing is sorted, copied or exported.
+    void CancelWaiting();
     // Stops the folder walks before the window goes.
     void OnClosing() override;
     // Column widths for `dpi`.
@@ -53,6 +63,8 @@ public:
     static constexpr UINT kStatisticsReady = WM_APP + 1;
     // Sent to the page when the rows' times have been read beside a large listing.
     static constexpr UINT kTimesRead = WM_APP + 2;
+    // Sent to the page when the rows' image facts have been read on their thread.
+    static constexpr UINT kImagesRead = WM_APP + 5;
     // The shell's notifications of changes: below the followed folder, and renames and
     // removals of folders on its drive (for those of it and above it).
     static constexpr UINT kShellChanged = WM_APP + 3;
@@ -98,6 +110,13 @@ private:
     int ShareBarWidth(int index, int width);
     static LRESULT CALLBACK ListKeys(HWND list, UINT message, WPARAM wParam, LPARAM lParam);
     void StopWalks();
+    // The image facts and folder numbers of `indices` (all rows when empty) asked for;
+    // true when some are not there yet (the page waits for them).
+    bool AskValues(const std::vector<int>& indices);
+    // After images were read or walks answered: what waits done once all is there.
+    void CheckWaiting();
+    std::vector<int> SelectedRows() const;
+    void CopyRows(const std::vector<int>& indices);
 
     // Following the disk's changes (details_follow.cpp).
     void Follow();
@@ -126,6 +145,11 @@ private:
     SYSTEMTIME valuesTime_ = {};
     int sortColumn_ = 0; // list column
     bool descending_ = false;
+    enum class Wait { None, Sort, Copy, Export };
+    Wait waiting_ = Wait::None;
+    std::vector<int> waitRows_; // the rows waited for (empty: all)
+    std::size_t waitFrom_ = 0;  // rows before it were counted
+    std::function<void()> exportThen_;
 };
 
 } // namespace rb

@@ -1,6 +1,7 @@
 // The details page and the "I-net ?!" search menu inside the real main dialog.
 #include <gtest/gtest.h>
 
+#include "browse/image_reader.h"
 #include "columns/folder_walk.h"
 #include "columns/option_store.h"
 #include "common/name_order.h"
@@ -1083,6 +1084,95 @@ TEST_F(DetailsPageTest, TheDialogAnswersWhileAHugeFolderIsWalkedAndClosingEndsTh
         << ThreadsOfThisProcess() << " threads, " << threads << " before";
     CloseHandle(CountedWalks::entered);
     CloseHandle(CountedWalks::release);
+}
+
+// The first image read, and the walk of "ordner", wait until the test lets them go.
+struct Held {
+    static std::atomic<int> images;
+    static HANDLE release;
+    static void Image(std::size_t) {
+        if (++images == 1)
+            WaitForSingleObject(release, 60000);
+    }
+    static void Listing(const std::wstring& path) {
+        if (path.size() > 8 && path.compare(path.size() - 8, 8, L"\\ordner\\") == 0)
+            WaitForSingleObject(release, 60000);
+    }
+};
+std::atomic<int> Held::images{0};
+HANDLE Held::release;
+
+TEST_F(DetailsPageTest, ManyImagesAreReadBesideWithTheirProgressEscCancelsAndACopyWaitsForTheWalks) {
+    // Widths falling with the names: sorted by size, the last name comes first. Those the
+    // list shows are read as they are painted; the others, past the bound, on a thread.
+    const int images = 2 * static_cast<int>(rb::FolderRows::kReadImagesBesideFrom);
+    for (int i = 0; i < images; ++i)
+        dir.WriteFile(L"b" + std::to_wstring(100 + i) + L".bmp", rbtest::MakeBmp(images - i, 1, 24, 2835));
+    dir.MakeDir(L"ordner");
+    dir.WriteFile(L"ordner\\f", "12345");
+    SelectFolder(dir.Path());
+    Held::images = 0;
+    Held::release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    rb::ImageReadHook previousImages = rb::SetImageReadHook(&Held::Image);
+    std::wstring progress, afterEsc, copied;
+    std::vector<std::wstring> cancelled, sorted;
+    OpenStandalone([&](HWND dialog) {
+        HWND list = DetailsList(dialog);
+        HWND page = GetParent(list);
+        auto state = [&] {
+            wchar_t text[256] = {};
+            GetDlgItemTextW(page, IDC_DETAILS_STATE, text, 256);
+            return std::wstring(text);
+        };
+        WaitUntil([&] { return Done(page); });
+        ClickTitle(list, 1 + rb::ImageSize);
+        WaitUntil([&] { return Held::images == 1 && (progress = state()).compare(0, 4, L"Lese") == 0; });
+        PostMessageW(list, WM_KEYDOWN, VK_ESCAPE, 0); // not the dialog's: it stays
+        WaitUntil([&] { return (afterEsc = state()).compare(0, 4, L"Lese") != 0; });
+        cancelled = Names(list);
+        ClickTitle(list, 1 + rb::ImageSize); // read anew, sorted (the other way) once read
+        WaitUntil([&] { return (sorted = Names(list)).size() > 1 && sorted[0] == L"b100.bmp"; });
+        // Ctrl+C of "ordner" while its walk is held: copied once it has its numbers.
+        rb::ListingHook previous = rb::SetListingHook(&Held::Listing);
+        ResetEvent(Held::release);
+        PostMessageW(list, WM_KEYDOWN, VK_F5, 0);
+        WaitUntil([&] { return !Done(page); });
+        LVITEMW selected = {};
+        selected.stateMask = selected.state = LVIS_SELECTED;
+        const std::vector<std::wstring> names = Names(list);
+        SendMessageW(list, LVM_SETITEMSTATE, std::find(names.begin(), names.end(), L"ordner") - names.begin(),
+                     reinterpret_cast<LPARAM>(&selected));
+        if (OpenClipboard(nullptr)) {
+            EmptyClipboard();
+            CloseClipboard();
+        }
+        PostMessageW(list, WM_CHAR, 3, 0);
+        rbtest::RunInThreadOf(dialog, [] {}); // Ctrl+C taken
+        const bool early = IsClipboardFormatAvailable(CF_UNICODETEXT) != FALSE;
+        SetEvent(Held::release);
+        WaitUntil([] { return IsClipboardFormatAvailable(CF_UNICODETEXT) != FALSE; });
+        if (OpenClipboard(nullptr)) {
+            if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+                copied = early ? L"early" : static_cast<const wchar_t*>(GlobalLock(data));
+                GlobalUnlock(data);
+            }
+            CloseClipboard();
+        }
+        rb::SetListingHook(previous);
+    });
+    rb::SetImageReadHook(previousImages);
+    CloseHandle(Held::release);
+    EXPECT_EQ(progress.substr(0, 20), L"Lese Bilder \u2026 0 von ");
+    EXPECT_EQ(afterEsc.compare(0, 7, L"Fertig:"), 0) << rbtest::Narrow(afterEsc);
+    ASSERT_EQ(cancelled.size(), static_cast<std::size_t>(images) + 1);
+    EXPECT_EQ(cancelled[1], L"b100.bmp"); // not sorted
+    ASSERT_EQ(sorted.size(), cancelled.size());
+    EXPECT_EQ(sorted[images - 1] + sorted[images], L"b" + std::to_wstring(99 + images) + L".bmpordner"); // no value: last
+    // The folder's row with its numbers, never the running walk's mark.
+    const std::size_t row = copied.find(L"\r\nordner\t");
+    ASSERT_NE(row, std::wstring::npos) << rbtest::Narrow(copied);
+    const std::wstring size = copied.substr(row + 9, copied.find(L'\t', row + 9) - row - 9);
+    EXPECT_TRUE(!size.empty() && size.find(L'\u2026') == std::wstring::npos) << rbtest::Narrow(size);
 }
 
 TEST_F(DetailsPageTest, TheTimesOfALargeFolderAreReadOnTheirOwnThreadAndLandOnTheirOwnRows) {
