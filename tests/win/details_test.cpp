@@ -1132,22 +1132,23 @@ TEST_F(DetailsPageTest, ManyImagesAreReadBesideWithTheirProgressEscCancelsAndACo
         cancelled = Names(list);
         ClickTitle(list, 1 + rb::ImageSize); // read anew, sorted (the other way) once read
         WaitUntil([&] { return (sorted = Names(list)).size() > 1 && sorted[0] == L"b100.bmp"; });
-        // Ctrl+C of "ordner" while its walk is held: copied once it has its numbers.
+        // Ctrl+C of every row while the walk of "ordner" is held: copied once it has its
+        // numbers.
         rb::ListingHook previous = rb::SetListingHook(&Held::Listing);
         ResetEvent(Held::release);
         PostMessageW(list, WM_KEYDOWN, VK_F5, 0);
         WaitUntil([&] { return !Done(page); });
         LVITEMW selected = {};
         selected.stateMask = selected.state = LVIS_SELECTED;
-        const std::vector<std::wstring> names = Names(list);
-        SendMessageW(list, LVM_SETITEMSTATE, std::find(names.begin(), names.end(), L"ordner") - names.begin(),
-                     reinterpret_cast<LPARAM>(&selected));
+        SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&selected));
         if (OpenClipboard(nullptr)) {
             EmptyClipboard();
             CloseClipboard();
         }
         PostMessageW(list, WM_CHAR, 3, 0);
         rbtest::RunInThreadOf(dialog, [] {}); // Ctrl+C taken
+        // The pictures read while the walk is held: still nothing copied.
+        WaitUntil([&] { return state().compare(0, 10, L"Durchsuche") == 0; });
         const bool early = IsClipboardFormatAvailable(CF_UNICODETEXT) != FALSE;
         SetEvent(Held::release);
         WaitUntil([] { return IsClipboardFormatAvailable(CF_UNICODETEXT) != FALSE; });

@@ -401,9 +401,7 @@ TEST_F(NotesPageTest, ASaveThatFailsAtClosingIsTriedAgainAndThenTheUserRetriesOr
         OpenStandalone([&](HWND dialog) {
             rb::SetFileWriteFunction(&FullUntilFreed);
             diskFull = true;
-            // Typed and closed back to back: no save by the timer comes in between.
-            for (char key : std::string(" neu"))
-                PostMessageA(NotesEdit(dialog), WM_CHAR, static_cast<WPARAM>(key), 0);
+            rbtest::Type(NotesEdit(dialog), " neu"); // and closed right after: no save between
             PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
             for (int answer : c.answers) {
                 HWND box = rbtest::WaitForWindow("#32770", "Notiz", dialog);
