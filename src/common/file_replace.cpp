@@ -45,28 +45,39 @@ std::wstring LongForm(std::wstring path) {
     return path.size() > 2 && path[1] == L':' ? L"\\\\?\\" + path : path;
 }
 
-HANDLE MakeHidden(const std::wstring& path, DWORD& error) {
-    for (int attempt = 1;; ++attempt) {
-        if ((error = Hooked(ReplaceStep::MakeTemporary, path, FILE_ATTRIBUTE_HIDDEN)) != 0)
-            return INVALID_HANDLE_VALUE;
-        // A leftover of a save that broke off is this target's: replaced.
-        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_HIDDEN, nullptr);
-        if (file != INVALID_HANDLE_VALUE)
-            return file;
-        error = GetLastError();
-        if ((error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION) ||
-            attempt == kAttempts)
-            return INVALID_HANDLE_VALUE;
+bool Held(DWORD error) {
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+}
+
+// `attempt` (0 or its error) until it succeeds or fails with an error that is not
+// `passing`, at most kAttempts times.
+template <typename Attempt, typename Passing> DWORD Retried(Attempt attempt, Passing passing) {
+    for (int tried = 1;; ++tried) {
+        const DWORD error = attempt();
+        if (!error || !passing(error) || tried == kAttempts)
+            return error;
         Sleep(kPauseMilliseconds);
     }
 }
 
-// `bytes` in parts a DWORD counts.
-bool WriteParts(HANDLE file, const std::string& bytes, FileWriteFunction write) {
-    for (std::size_t at = 0; at < bytes.size();) {
-        const DWORD part = bytes.size() - at > 0x40000000 ? 0x40000000 : static_cast<DWORD>(bytes.size() - at);
-        if (!write(file, bytes.data() + at, part))
+HANDLE MakeHidden(const std::wstring& path, DWORD& error) {
+    HANDLE file = INVALID_HANDLE_VALUE;
+    error = Retried([&]() -> DWORD {
+        if (const DWORD hooked = Hooked(ReplaceStep::MakeTemporary, path, FILE_ATTRIBUTE_HIDDEN))
+            return hooked;
+        // A leftover of a save that broke off is this target's: replaced.
+        file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_HIDDEN, nullptr);
+        return file == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+    }, Held);
+    return file;
+}
+
+// `size` bytes in parts a DWORD counts.
+bool WriteParts(HANDLE file, const char* data, std::size_t size, FileWriteFunction write) {
+    for (std::size_t at = 0; at < size;) {
+        const DWORD part = size - at > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size - at);
+        if (!write(file, data + at, part))
             return false;
         at += part;
     }
@@ -171,15 +182,8 @@ bool ReplacingFile::Write(const void* data, std::size_t size) {
         }
         return true;
     }
-    const char* at = static_cast<const char*>(data);
-    while (size > 0) {
-        DWORD part = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
-        if (!writeFunction(file_, at, part))
-            return Fail(ERROR_WRITE_FAULT);
-        at += part;
-        size -= part;
-    }
-    return true;
+    return WriteParts(file_, static_cast<const char*>(data), size, writeFunction) ||
+           Fail(ERROR_WRITE_FAULT);
 }
 
 bool ReplacingFile::Commit() {
@@ -203,50 +207,39 @@ bool ReplacingFile::Commit() {
         // ACL errors are known to the system from Vista on (when links to files came).
         const DWORD flags = REPLACEFILE_IGNORE_MERGE_ERRORS |
                             (Newer().getFinalPathNameByHandle ? 0x00000004 /* IGNORE_ACL */ : 0);
-        for (int attempt = 1; ok && !replaced; ++attempt) {
-            DWORD error = Hooked(ReplaceStep::Replace, path_, flags);
-            if (!error && ReplaceFileW(path_.c_str(), temporary_.c_str(), nullptr, flags, nullptr,
-                                       nullptr)) {
-                replaced = true;
-                break;
-            }
-            error = error ? error : GetLastError();
-            // The target is gone, the new file still beside it: moved there below. It
-            // holds the only bytes left, so a failure keeps it. (Where the target is still
-            // there after all, that is an ordinary failure.)
-            const bool gone = GetFileAttributesW(path_.c_str()) == INVALID_FILE_ATTRIBUTES;
-            if ((error == ERROR_UNABLE_TO_MOVE_REPLACEMENT || error == ERROR_FILE_NOT_FOUND) && gone) {
-                keepTemporary_ = error == ERROR_UNABLE_TO_MOVE_REPLACEMENT;
-                break;
-            }
-            const bool passing = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
-                                 error == ERROR_ACCESS_DENIED ||
-                                 error == ERROR_UNABLE_TO_REMOVE_REPLACED;
-            if (!passing || attempt == kAttempts) {
-                SetLastError(error);
-                ok = Fail(ERROR_WRITE_FAULT);
-            } else {
-                Sleep(kPauseMilliseconds);
-            }
+        const DWORD error = Retried([&]() -> DWORD {
+            if (const DWORD hooked = Hooked(ReplaceStep::Replace, path_, flags))
+                return hooked;
+            return ReplaceFileW(path_.c_str(), temporary_.c_str(), nullptr, flags, nullptr, nullptr)
+                       ? 0 : GetLastError();
+        }, [](DWORD error) {
+            return Held(error) || error == ERROR_ACCESS_DENIED || error == ERROR_UNABLE_TO_REMOVE_REPLACED;
+        });
+        replaced = !error;
+        // The target is gone, the new file still beside it: moved there below. It holds the
+        // only bytes left, so a failure keeps it. (Where the target is still there after
+        // all, that is an ordinary failure.)
+        const bool gone = GetFileAttributesW(path_.c_str()) == INVALID_FILE_ATTRIBUTES;
+        if ((error == ERROR_UNABLE_TO_MOVE_REPLACEMENT || error == ERROR_FILE_NOT_FOUND) && gone) {
+            keepTemporary_ = error == ERROR_UNABLE_TO_MOVE_REPLACEMENT;
+        } else if (error) {
+            SetLastError(error);
+            ok = Fail(ERROR_WRITE_FAULT);
         }
     }
     if (ok && !replaced) {
         const DWORD flags = MOVEFILE_WRITE_THROUGH;
-        for (int attempt = 1;; ++attempt) {
-            DWORD error = Hooked(ReplaceStep::Move, path_, flags);
-            if (!error && MoveFileExW(temporary_.c_str(), path_.c_str(), flags))
-                break;
-            error = error ? error : GetLastError();
-            if ((error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION) ||
-                attempt == kAttempts) {
-                SetLastError(error);
-                ok = Fail(ERROR_WRITE_FAULT);
-                // The only bytes left stay where the user sees them.
-                if (keepTemporary_)
-                    SetFileAttributesW(temporary_.c_str(), FILE_ATTRIBUTE_NORMAL);
-                break;
-            }
-            Sleep(kPauseMilliseconds);
+        const DWORD error = Retried([&]() -> DWORD {
+            if (const DWORD hooked = Hooked(ReplaceStep::Move, path_, flags))
+                return hooked;
+            return MoveFileExW(temporary_.c_str(), path_.c_str(), flags) ? 0 : GetLastError();
+        }, Held);
+        if (error) {
+            SetLastError(error);
+            ok = Fail(ERROR_WRITE_FAULT);
+            // The only bytes left stay where the user sees them.
+            if (keepTemporary_)
+                SetFileAttributesW(temporary_.c_str(), FILE_ATTRIBUTE_NORMAL);
         }
     }
     if (!ok) {
@@ -301,7 +294,7 @@ bool ReplacingFile::CommitInPlace() {
         copy = BesideTarget(path_, L".rb-alt");
         HANDLE kept = (error = Hooked(ReplaceStep::KeepOld, copy, 0)) != 0 ? INVALID_HANDLE_VALUE
                                                                           : MakeHidden(copy, error);
-        const bool whole = kept != INVALID_HANDLE_VALUE && WriteParts(kept, old, &WriteAll) &&
+        const bool whole = kept != INVALID_HANDLE_VALUE && WriteParts(kept, old.data(), old.size(), &WriteAll) &&
                            FlushFileBuffers(kept);
         if (kept != INVALID_HANDLE_VALUE)
             CloseHandle(kept);
@@ -312,7 +305,7 @@ bool ReplacingFile::CommitInPlace() {
         }
     }
     auto writeOver = [&](const std::string& bytes, FileWriteFunction write) {
-        return Rewind(file) && WriteParts(file, bytes, write) && SetEndOfFile(file) &&
+        return Rewind(file) && WriteParts(file, bytes.data(), bytes.size(), write) && SetEndOfFile(file) &&
                FlushFileBuffers(file);
     };
     if (ok) {

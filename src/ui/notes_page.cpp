@@ -81,17 +81,19 @@ BOOL NotesPage::OnInitDialog() {
 
 void NotesPage::ShowBeside() {
     // Notes that could not go into the file went beside it: never lost from sight.
+    const std::wstring pattern = NoteBesidePath(path_, 0);
+    const std::size_t number = pattern.rfind(L"(0)");
+    const std::wstring folder = path_.substr(0, path_.find_last_of(L'\\') + 1);
     FILETIME newest = {};
-    for (int number = 2; number < 1000; ++number) {
-        const std::wstring beside = NoteBesidePath(path_, number);
-        WIN32_FILE_ATTRIBUTE_DATA data;
-        if (!GetFileAttributesExW(beside.c_str(), GetFileExInfoStandard, &data))
-            continue;
-        if (beside_.empty() || CompareFileTime(&data.ftLastWriteTime, &newest) > 0) {
-            beside_ = beside;
-            newest = data.ftLastWriteTime;
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW((pattern.substr(0, number + 1) + L"*" + pattern.substr(number + 2)).c_str(), &found);
+    for (bool more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileW(find, &found) != FALSE)
+        if (beside_.empty() || CompareFileTime(&found.ftLastWriteTime, &newest) > 0) {
+            beside_ = folder + found.cFileName;
+            newest = found.ftLastWriteTime;
         }
-    }
+    if (find != INVALID_HANDLE_VALUE)
+        FindClose(find);
     if (beside_.empty())
         return;
     FILETIME local;
@@ -195,16 +197,10 @@ void NotesPage::OnClosing() {
     if (Save(true, &error))
         return;
     for (;;) {
-        wchar_t* reason = nullptr;
-        FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                           FORMAT_MESSAGE_IGNORE_INSERTS,
-                       nullptr, error, 0, reinterpret_cast<LPWSTR>(&reason), 0, nullptr);
         const std::wstring text = L"Die Notiz konnte nicht gespeichert werden:\n" + path_ + L"\n" +
-                                  (reason ? reason : L"Fehler " + std::to_wstring(error)) +
+                                  AnsiToWide(SystemMessage(error)) +
                                   L"\nWiederholen versucht es noch einmal, Abbrechen schlie\u00DFt "
                                   L"ohne den letzten Stand der Notiz.";
-        if (reason)
-            LocalFree(reason);
         if (MessageBoxW(GetAncestor(Window(), GA_ROOT), text.c_str(), L"Notiz",
                         MB_RETRYCANCEL | MB_ICONWARNING | MB_SETFOREGROUND | MB_TOPMOST) != IDRETRY ||
             Save(true, &error))
