@@ -594,10 +594,35 @@ RowsAndWalks FolderRowsAgainstWalks(HWND list, const std::wstring& folder) {
     return seen;
 }
 
-bool Done(HWND page) {
+std::wstring StateText(HWND page) {
     wchar_t state[256] = {};
     GetDlgItemTextW(page, IDC_DETAILS_STATE, state, 256);
-    return std::wstring(state).compare(0, 7, L"Fertig:") == 0;
+    return state;
+}
+
+bool Done(HWND page) {
+    return StateText(page).compare(0, 7, L"Fertig:") == 0;
+}
+
+void ClearClipboard() {
+    if (OpenClipboard(nullptr)) {
+        EmptyClipboard();
+        CloseClipboard();
+    }
+}
+
+// Once the clipboard holds text: that text.
+std::wstring ClipboardText() {
+    std::wstring text;
+    WaitUntil([] { return IsClipboardFormatAvailable(CF_UNICODETEXT) != FALSE; });
+    if (OpenClipboard(nullptr)) {
+        if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+            text = static_cast<const wchar_t*>(GlobalLock(data));
+            GlobalUnlock(data);
+        }
+        CloseClipboard();
+    }
+    return text;
 }
 
 TEST_F(DetailsPageTest, RandomChangesToldAsTheShellTellsThemLeaveEveryRowEqualToAFreshWalk) {
@@ -816,19 +841,9 @@ TEST_F(DetailsPageTest, F5ListsTheFolderAnewAndCtrlCCopiesTheSelectedRowsWithThe
         state.stateMask = state.state = LVIS_SELECTED;
         for (int row : {0, 2})
             SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&state));
-        if (OpenClipboard(nullptr)) {
-            EmptyClipboard();
-            CloseClipboard();
-        }
+        ClearClipboard();
         PostMessageW(list, WM_CHAR, 3, 0); // Ctrl+C
-        WaitUntil([] { return IsClipboardFormatAvailable(CF_UNICODETEXT) != FALSE; });
-        if (OpenClipboard(nullptr)) {
-            if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
-                copied = static_cast<const wchar_t*>(GlobalLock(data));
-                GlobalUnlock(data);
-            }
-            CloseClipboard();
-        }
+        copied = ClipboardText();
     });
     EXPECT_EQ(before, (std::vector<std::wstring>{L"a.txt", L"b.txt"}));
     EXPECT_EQ(after, (std::vector<std::wstring>{L"a.txt", L"b.txt", L"c.txt"}));
@@ -1119,11 +1134,7 @@ TEST_F(DetailsPageTest, ManyImagesAreReadBesideWithTheirProgressEscCancelsAndACo
     OpenStandalone([&](HWND dialog) {
         HWND list = DetailsList(dialog);
         HWND page = GetParent(list);
-        auto state = [&] {
-            wchar_t text[256] = {};
-            GetDlgItemTextW(page, IDC_DETAILS_STATE, text, 256);
-            return std::wstring(text);
-        };
+        auto state = [&] { return StateText(page); };
         WaitUntil([&] { return Done(page); });
         ClickTitle(list, 1 + rb::ImageSize);
         WaitUntil([&] { return Held::images == 1 && (progress = state()).compare(0, 4, L"Lese") == 0; });
@@ -1141,24 +1152,14 @@ TEST_F(DetailsPageTest, ManyImagesAreReadBesideWithTheirProgressEscCancelsAndACo
         LVITEMW selected = {};
         selected.stateMask = selected.state = LVIS_SELECTED;
         SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&selected));
-        if (OpenClipboard(nullptr)) {
-            EmptyClipboard();
-            CloseClipboard();
-        }
+        ClearClipboard();
         PostMessageW(list, WM_CHAR, 3, 0);
         rbtest::RunInThreadOf(dialog, [] {}); // Ctrl+C taken
         // The pictures read while the walk is held: still nothing copied.
         WaitUntil([&] { return state().compare(0, 10, L"Durchsuche") == 0; });
         const bool early = IsClipboardFormatAvailable(CF_UNICODETEXT) != FALSE;
         SetEvent(Held::release);
-        WaitUntil([] { return IsClipboardFormatAvailable(CF_UNICODETEXT) != FALSE; });
-        if (OpenClipboard(nullptr)) {
-            if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
-                copied = early ? L"early" : static_cast<const wchar_t*>(GlobalLock(data));
-                GlobalUnlock(data);
-            }
-            CloseClipboard();
-        }
+        copied = early ? L"early" : ClipboardText();
         rb::SetListingHook(previous);
     });
     rb::SetImageReadHook(previousImages);
