@@ -142,10 +142,10 @@ bool ReplacingFile::Open() {
         // A symbolic link stays a link: what it leads to is replaced (asked of every file:
         // not every system marks a link in its attributes).
         if (auto finalPath = Newer().getFinalPathNameByHandle) {
-            wchar_t buffer[32768];
-            const DWORD length = finalPath(probe, buffer, 32768, 0);
+            std::wstring buffer(32768, L'\0'); // not on the stack of Explorer's thread
+            const DWORD length = finalPath(probe, &buffer[0], 32768, 0);
             if (length > 0 && length < 32768)
-                path_.assign(buffer, length);
+                path_.assign(buffer, 0, length);
         }
         CloseHandle(probe);
     } else {
