@@ -605,7 +605,7 @@ void FolderRows::Sort(int sortColumn, bool descending) {
             keys[index].has = !keys[index].text.empty();
         } else if (column == FullPath || column == Extension) {
             ReadPath(row);
-        } else if (column == Dpi || column == BitDepth || column == ImageSize) {
+        } else if ((column == Dpi || column == BitDepth || column == ImageSize) && !row.values.isFolder) {
             ReadImage(row);
         } else if (column == ContentType) {
             CellText(row, ContentType);

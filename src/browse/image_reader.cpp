@@ -32,6 +32,8 @@ std::shared_ptr<ImageReader> ImageReader::Start(std::vector<Item> items, HWND no
             try {
                 reader->Run(*shared);
             } catch (...) { // out of memory: the page reads what it shows itself
+                std::vector<Read> none;
+                reader->Finish(none);
             }
             InterlockedDecrement(&liveThreads);
         });
@@ -67,17 +69,18 @@ void ImageReader::Run(const std::vector<Item>& items) {
             ++done_;
         }
     }
-    HWND notify;
-    {
-        WaitLockGuard lock(lock_);
-        if (stop_)
-            return;
-        read_.swap(read);
-        finished_ = true;
-        notify = notify_;
-    }
-    if (notify)
-        PostMessageW(notify, message_, 0, 0);
+    Finish(read);
+}
+
+void ImageReader::Finish(std::vector<Read>& read) {
+    // Posted under the lock: after Stop, nothing reaches a window that may be gone.
+    WaitLockGuard lock(lock_);
+    if (stop_)
+        return;
+    read_.swap(read);
+    finished_ = true;
+    if (notify_)
+        PostMessageW(notify_, message_, 0, 0);
 }
 
 bool ImageReader::Take(std::vector<Read>& read) {

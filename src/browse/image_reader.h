@@ -52,6 +52,8 @@ private:
     ImageReader(HWND notify, UINT message, std::size_t total)
         : notify_(notify), message_(message), total_(total) {}
     void Run(const std::vector<Item>& items);
+    // What was read handed over, and the page told.
+    void Finish(std::vector<Read>& read);
 
     mutable WaitLock lock_;
     std::vector<Read> read_;

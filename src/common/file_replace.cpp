@@ -219,7 +219,8 @@ bool ReplacingFile::Commit() {
         // The target is gone, the new file still beside it: moved there below. It holds the
         // only bytes left, so a failure keeps it. (Where the target is still there after
         // all, that is an ordinary failure.)
-        const bool gone = GetFileAttributesW(path_.c_str()) == INVALID_FILE_ATTRIBUTES;
+        const bool gone = GetFileAttributesW(path_.c_str()) == INVALID_FILE_ATTRIBUTES &&
+                          (GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND);
         if ((error == ERROR_UNABLE_TO_MOVE_REPLACEMENT || error == ERROR_FILE_NOT_FOUND) && gone) {
             keepTemporary_ = error == ERROR_UNABLE_TO_MOVE_REPLACEMENT;
         } else if (error) {

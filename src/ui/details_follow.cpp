@@ -178,6 +178,7 @@ void DetailsPage::TakeChanges() {
     }
     InvalidateRect(list_, nullptr, FALSE);
     ShowState();
+    CheckWaiting(); // the walks waited for may have gone with what changed
 }
 
 } // namespace rb

@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <unordered_map>
 #include <vector>
 
 namespace rb {
@@ -166,8 +167,10 @@ INT_PTR DetailsPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         OnShellChanged(wParam, lParam);
         return TRUE;
     case WM_TIMER:
-        if (wParam == kStateTimer)
+        if (wParam == kStateTimer) {
+            CheckWaiting();
             ShowState();
+        }
         else if (wParam == kChangeTimer)
             TakeChanges();
         return TRUE;
@@ -247,7 +250,7 @@ void DetailsPage::Refill() {
     UniqueIdList again(ILClone(rows_.FolderIdList()));
     if (!again)
         return;
-    // What waited for the rows' values waits for those of the new listing.
+    // An export waits for the values of the new listing; a copy goes (its rows went).
     const Wait waited = waiting_;
     std::function<void()> then = exportThen_;
     Fill(again.get());
@@ -258,8 +261,6 @@ void DetailsPage::Refill() {
         }
     if (waited == Wait::Export)
         WhenAllValues(std::move(then));
-    else if (waited == Wait::Copy)
-        CopySelection();
 }
 
 void DetailsPage::FocusRow(int index) {
@@ -315,10 +316,13 @@ void DetailsPage::CheckWaiting() {
     std::function<void()> then = std::move(exportThen_);
     std::vector<int> rows = std::move(waitRows_);
     CancelWaiting();
-    if (done == Wait::Copy)
+    if (done == Wait::Copy) {
         CopyRows(rows);
-    else if (then)
+        if (browser_.Running() == 0 && sortColumn_ >= 1 && sortColumn_ <= 3)
+            Sort();
+    } else if (then) {
         then();
+    }
 }
 
 void DetailsPage::CancelWaiting() {
@@ -463,6 +467,7 @@ void DetailsPage::ShowPath() {
 }
 
 void DetailsPage::Fill(LPCITEMIDLIST folder) {
+    CancelWaiting(); // another folder, or the rows listed anew
     SendMessageW(list_, LVM_SETITEMCOUNT, 0, 0);
     rows_.Fill(folder);
     ShowPath();
@@ -515,9 +520,9 @@ void DetailsPage::ShowAnswers() {
     ShowState();
     // Sorted by a folder number: the rows stayed where they were while the walks ran; now
     // that all have ended, the list sorts once more.
-    if (browser_.Running() == 0 && sortColumn_ >= 1 && sortColumn_ <= 3)
+    CheckWaiting(); // a copy's rows are where they were when it was asked
+    if (browser_.Running() == 0 && sortColumn_ >= 1 && sortColumn_ <= 3 && waiting_ != Wait::Copy)
         Sort();
-    CheckWaiting();
 }
 
 void DetailsPage::ShowState() {
@@ -530,7 +535,7 @@ void DetailsPage::ShowState() {
     if (rows_.ImagesPending())
         text = L"Lese Bilder \u2026 " + AnsiToWide(GroupThousands(rows_.ImagesDone(), nullptr)) +
                L" von " + AnsiToWide(GroupThousands(rows_.ImagesTotal(), nullptr));
-    else if (!running)
+    else if (!running && !Waiting())
         KillTimer(Window(), kStateTimer);
     SetDlgItemTextW(Window(), IDC_DETAILS_STATE,
                     rows_.Count() == 0 && !rows_.ShellFolder() ? L"" : text.c_str());
@@ -577,10 +582,16 @@ void DetailsPage::Sort() {
         LVITEMW clear = {};
         clear.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
         SendMessageW(list_, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&clear));
+        // Where each row went, found once (Ctrl+A on 100,000 rows).
+        std::unordered_map<const void*, int> places;
+        if (selected.size() > 1)
+            for (int index = 0; index < rows_.Count(); ++index)
+                places.emplace(rows_.Token(index), index);
         for (const void* row : selected) {
             LVITEMW state = {};
             state.stateMask = state.state = LVIS_SELECTED;
-            SendMessageW(list_, LVM_SETITEMSTATE, rows_.IndexOf(row), reinterpret_cast<LPARAM>(&state));
+            SendMessageW(list_, LVM_SETITEMSTATE, selected.size() > 1 ? places[row] : rows_.IndexOf(row),
+                         reinterpret_cast<LPARAM>(&state));
         }
         if (focusedRow) {
             const int index = rows_.IndexOf(focusedRow);

@@ -86,14 +86,21 @@ void NotesPage::ShowBeside() {
     const std::wstring folder = path_.substr(0, path_.find_last_of(L'\\') + 1);
     FILETIME newest = {};
     WIN32_FIND_DATAW found;
-    HANDLE find = FindFirstFileW((pattern.substr(0, number + 1) + L"*" + pattern.substr(number + 2)).c_str(), &found);
-    for (bool more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileW(find, &found) != FALSE)
+    UniqueFind find(FindFirstFileW((pattern.substr(0, number + 1) + L"*" + pattern.substr(number + 2)).c_str(), &found));
+    for (bool more = static_cast<bool>(find); more; more = FindNextFileW(find.get(), &found) != FALSE) {
+        // "(2)" to "(999)", as notes are put beside it; no folder, no other copy.
+        const std::wstring name = found.cFileName;
+        // (A short name may have matched: the long one is looked at only where it fits.)
+        const std::size_t digits = number - folder.size() + 1;
+        const int n = name.size() > digits ? _wtoi(name.c_str() + digits) : 0;
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || n < 2 || n > 999 ||
+            NoteBesidePath(path_, n) != folder + name)
+            continue;
         if (beside_.empty() || CompareFileTime(&found.ftLastWriteTime, &newest) > 0) {
-            beside_ = folder + found.cFileName;
+            beside_ = folder + name;
             newest = found.ftLastWriteTime;
         }
-    if (find != INVALID_HANDLE_VALUE)
-        FindClose(find);
+    }
     if (beside_.empty())
         return;
     FILETIME local;

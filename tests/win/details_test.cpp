@@ -1120,7 +1120,7 @@ HANDLE Held::release;
 TEST_F(DetailsPageTest, ManyImagesAreReadBesideWithTheirProgressEscCancelsAndACopyWaitsForTheWalks) {
     // Widths falling with the names: sorted by size, the last name comes first. Those the
     // list shows are read as they are painted; the others, past the bound, on a thread.
-    const int images = 2 * static_cast<int>(rb::FolderRows::kReadImagesBesideFrom);
+    const int images = 4 * static_cast<int>(rb::FolderRows::kReadImagesBesideFrom);
     for (int i = 0; i < images; ++i)
         dir.WriteFile(L"b" + std::to_wstring(100 + i) + L".bmp", rbtest::MakeBmp(images - i, 1, 24, 2835));
     dir.MakeDir(L"ordner");
@@ -1148,7 +1148,7 @@ TEST_F(DetailsPageTest, ManyImagesAreReadBesideWithTheirProgressEscCancelsAndACo
         rb::ListingHook previous = rb::SetListingHook(&Held::Listing);
         ResetEvent(Held::release);
         PostMessageW(list, WM_KEYDOWN, VK_F5, 0);
-        WaitUntil([&] { return !Done(page); });
+        rbtest::RunInThreadOf(dialog, [] {}); // listed anew
         LVITEMW selected = {};
         selected.stateMask = selected.state = LVIS_SELECTED;
         SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&selected));
