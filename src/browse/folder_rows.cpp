@@ -510,7 +510,9 @@ std::wstring FolderRows::CellText(Row& row, int column) {
                     FormatCount(values.folder.folders, options.tausenderOrdner.load() != 0));
             return AnsiToWide(FormatCount(values.folder.files, options.tausenderDateien.load() != 0));
         }
-        if (column == FolderSize && Options().dateiGroesse.load() != 0)
+        // Every file shows its size here, whatever the Explorer column's option says; an
+        // item outside the file system only as that column would.
+        if (column == FolderSize && (values.sizeRead || Options().dateiGroesse.load() != 0))
             return AnsiToWide(FormatSize(values.fileSize, CurrentSizeFormat()));
         return std::wstring();
     case Dpi:
@@ -566,7 +568,7 @@ bool FolderRows::Number(int index, int column, double& value) {
         }
         bytes = static_cast<double>(values.folder.size);
     } else {
-        if (column != 1 || !values.sizeRead || Options().dateiGroesse.load() == 0)
+        if (column != 1 || !values.sizeRead)
             return false;
         bytes = static_cast<double>(values.fileSize);
     }
@@ -588,7 +590,8 @@ std::uint64_t FolderRows::Bytes(int index) {
 
 void FolderRows::Sort(int sortColumn, bool descending) {
     const unsigned column = static_cast<unsigned>(sortColumn - 1);
-    const bool fileSizes = Options().dateiGroesse.load() != 0;
+    // Files and folders in one order by size, as the size cells show them.
+    const bool fileSizes = true;
     // Each row's value read once, then the order of the rows by those values.
     std::vector<SortValue> keys(order_.size());
     std::vector<std::wstring> textKeys;

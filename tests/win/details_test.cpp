@@ -160,8 +160,8 @@ TEST_F(DetailsPageTest, ListsEveryItemSortedWithFoldersStatisticsArrivingInTheir
     EXPECT_EQ(folder[8], L"[Ordner]");
     EXPECT_EQ(folder[9], L"");
     EXPECT_GE(polls, 0);
-    // Files: no numbers while datei_groesse is off.
-    EXPECT_EQ(rows[1][1], L"");
+    // Files show their size whatever datei_groesse says (off here), and no counts.
+    EXPECT_EQ(rows[3][1], L" 3");
     EXPECT_EQ(rows[1][2], L"");
     EXPECT_EQ(rows[1][8], L"txt");
 }
@@ -279,7 +279,6 @@ TEST_F(DetailsPageTest, AClickOnAColumnTitleSortsByItsValuesAndASecondReverses) 
     } times[] = {{L"b10.bin", 1}, {L"ordner2", 2}, {L"b9.bin", 3}, {L"ordner10", 4}};
     for (const auto& t : times)
         ASSERT_TRUE(rbtest::SetTimes(dir / t.name, rbtest::TimeAt(t.second, 0), rbtest::TimeAt(t.second, 0)));
-    rb::WriteIntOption("datei_groesse", 1);
     SelectFolder(dir.Path());
     using Order = std::vector<std::wstring>;
     const Order bySize = {L"ordner2", L"ordner10", L"b10.bin", L"b9.bin"};
