@@ -19,7 +19,8 @@
 
 namespace rb {
 
-enum class JobKind { Walk, Listing };
+// Gather: a walk for the files of a tree (the page's own; the browser never asks it).
+enum class JobKind { Walk, Listing, Gather };
 
 // The worker as the browser sees it: jobs run one after another in the order asked; each
 // answer comes back through Browser::Walked or Browser::Listed with the job's id.

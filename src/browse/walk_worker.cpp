@@ -77,20 +77,27 @@ void WalkWorker::Run() {
             running_ = job.id;
             stop_ = false;
         }
-        Result result{job.id, job.kind, WalkOutcome(), KeptTree(store_), FolderTotals(), {}, 0};
+        Result result{job.id, job.kind, WalkOutcome(), KeptTree(store_), FolderTotals(), {}, 0, {}};
         try {
             progress_.files = 0;
             progress_.bytes = 0;
             progress_.unreadable = 0;
-            if (job.kind == JobKind::Listing)
+            if (job.kind == JobKind::Listing) {
                 result.outcome.listing = ListFolderOwn(job.path, stop_, result.own, result.subfolders,
                                                        &result.outcome.loop);
-            else
+            } else if (job.kind == JobKind::Gather) {
+                // No tree is kept: only the files count.
+                result.files = std::make_shared<FileStats>();
+                FileStatsSink sink(*result.files);
+                WalkFolderStoppable(job.path, stop_, &progress_, nullptr, &result.outcome, &sink);
+            } else {
                 WalkFolderStoppable(job.path, stop_, &progress_, &result.kept, &result.outcome);
+            }
             result.unreadable = progress_.unreadable;
         } catch (...) { // out of memory, or a failure inside a listing: no numbers
             result.outcome.listing = Listing::BrokeOff;
             result.kept.Clear();
+            result.files.reset();
         }
         HWND notify;
         {

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "browse/browser.h"
+#include "browse/file_stats.h"
 #include "browse/kept_tree.h"
 #include "columns/folder_walk.h"
 #include "common/win_lock.h"
@@ -31,6 +32,9 @@ public:
         FolderTotals own;         // of the listing
         std::vector<std::wstring> subfolders;
         std::uint32_t unreadable = 0; // folders below the walked one not listed
+        // Of a gathering, its files (not whole unless `outcome.listing` is Whole); none
+        // when it failed.
+        std::shared_ptr<FileStats> files;
     };
 
     // `message` is posted to `notify` whenever answers are ready. Walks keep what they

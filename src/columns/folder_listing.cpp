@@ -203,12 +203,13 @@ private:
 } // namespace
 
 FolderTotals WalkFolderStoppable(const std::wstring& extendedPath, const std::atomic<bool>& stop,
-                                 WalkProgress* progress, WalkSink* keep, WalkOutcome* outcome) {
+                                 WalkProgress* progress, WalkSink* keep, WalkOutcome* outcome,
+                                 FileSink* files) {
     SystemLister lister(&stop);
     if (!progress)
-        return WalkTree(extendedPath, lister, keep, outcome);
+        return WalkTree(extendedPath, lister, keep, outcome, files);
     CountingLister counting(lister, extendedPath, *progress);
-    return WalkTree(extendedPath, counting, keep, outcome);
+    return WalkTree(extendedPath, counting, keep, outcome, files);
 }
 
 Listing ListFolderOwn(const std::wstring& extendedPath, const std::atomic<bool>& stop,

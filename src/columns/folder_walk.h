@@ -24,10 +24,11 @@ struct WalkProgress {
     std::atomic<std::uint64_t> bytes{0};
     std::atomic<std::uint32_t> unreadable{0};
 };
-// With `keep`, every folder listed is handed to it; `outcome` as WalkTree's.
+// With `keep`, every folder listed is handed to it, with `files` every file; `outcome`
+// as WalkTree's.
 FolderTotals WalkFolderStoppable(const std::wstring& extendedPath, const std::atomic<bool>& stop,
                                  WalkProgress* progress = nullptr, WalkSink* keep = nullptr,
-                                 WalkOutcome* outcome = nullptr);
+                                 WalkOutcome* outcome = nullptr, FileSink* files = nullptr);
 // One listing of the folder by itself, stoppable as a walk (see ListOwn).
 Listing ListFolderOwn(const std::wstring& extendedPath, const std::atomic<bool>& stop,
                       FolderTotals& own, std::vector<std::wstring>& subfolders,

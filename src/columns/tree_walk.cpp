@@ -1,5 +1,6 @@
 #include "columns/tree_walk.h"
 
+#include <utility>
 #include <vector>
 
 namespace rb {
@@ -182,6 +183,51 @@ private:
     Frame& frame_;
 };
 
+// The files of one listing, held until it is known that its entries count: a listing
+// without ids may turn out to be an ancestor's.
+struct HeldFiles {
+    std::wstring names;
+    std::vector<std::pair<std::size_t, DirectoryEntry>> entries; // with the name's start
+
+    void Tell(const std::wstring& folder, FileSink& sink) {
+        for (const auto& held : entries) {
+            DirectoryEntry entry = held.second;
+            entry.name = names.data() + held.first;
+            sink.File(folder, entry);
+        }
+    }
+};
+
+// A walk's collector that holds the files as well; a walk without a file sink keeps the
+// plain one, and pays nothing for them.
+class FileCollector final : public Collector {
+public:
+    FileCollector(Frame& frame, HeldFiles& held) : Collector(frame), held_(held) {
+        held.names.clear();
+        held.entries.clear();
+    }
+
+    void Entry(const DirectoryEntry& entry) override {
+        Collector::Entry(entry);
+        if ((entry.attributes & kAttributeDirectory) || IsDotName(entry.name, entry.nameLength))
+            return;
+        held_.entries.emplace_back(held_.names.size(), entry);
+        held_.names.append(entry.name, entry.nameLength);
+    }
+
+private:
+    HeldFiles& held_;
+};
+
+Listing ListInto(DirectoryLister& lister, const std::wstring& path, Frame& frame, HeldFiles* held) {
+    if (!held) {
+        Collector collector(frame);
+        return lister.List(path, collector);
+    }
+    FileCollector collector(frame, *held);
+    return lister.List(path, collector);
+}
+
 bool FitsTheSystem(const std::wstring& folderPath) {
     // A listing pattern adds "*" and the terminator.
     return folderPath.size() + 2 <= kMaxPathCharacters;
@@ -287,7 +333,7 @@ Listing ListOwn(const std::wstring& folder, DirectoryLister& lister, FolderTotal
 }
 
 FolderTotals WalkTree(const std::wstring& root, DirectoryLister& lister, WalkSink* keep,
-                      WalkOutcome* outcome) {
+                      WalkOutcome* outcome, FileSink* files) {
     FolderTotals totals;
     WalkOutcome ignored;
     WalkOutcome& result = outcome ? *outcome : ignored;
@@ -307,9 +353,10 @@ FolderTotals WalkTree(const std::wstring& root, DirectoryLister& lister, WalkSin
     stack.back().pathLength = path.size();
     if (keep)
         stack.back().kept = keep->Enter(0, L"", 0);
+    HeldFiles held;
+    HeldFiles* const holding = files ? &held : nullptr;
     {
-        Collector collector(stack.back());
-        how = lister.List(path, collector);
+        how = ListInto(lister, path, stack.back(), holding);
         if (how != Listing::Whole) {
             if (keep && how == Listing::NotListable)
                 keep->Done(stack.back().kept, FolderTotals(), false);
@@ -322,6 +369,8 @@ FolderTotals WalkTree(const std::wstring& root, DirectoryLister& lister, WalkSin
     result.loop = IsRootAbove(outer, stack.back(), path, lister);
     if (result.loop)
         return totals; // reached through a link back: a walk of it counts nothing
+    if (files)
+        held.Tell(path, *files);
     while (!stack.empty()) {
         Frame& top = stack.back();
         if (top.nextIndex >= top.ids.size()) {
@@ -352,8 +401,7 @@ FolderTotals WalkTree(const std::wstring& root, DirectoryLister& lister, WalkSin
         child.kept = kept;
         bool again = false;
         {
-            Collector collector(child);
-            Listing listing = lister.List(path, collector);
+            Listing listing = ListInto(lister, path, child, holding);
             if (listing == Listing::BrokeOff || listing == Listing::Gone) {
                 how = Listing::BrokeOff; // some numbers are missing: none are given
                 return FolderTotals();
@@ -369,6 +417,8 @@ FolderTotals WalkTree(const std::wstring& root, DirectoryLister& lister, WalkSin
         } else {
             Add(totals, child.own);
             child.subtree = child.own;
+            if (files)
+                held.Tell(path, *files);
         }
     }
     totals.whole = true;

@@ -97,6 +97,18 @@ protected:
     ~WalkSink() = default;
 };
 
+// Takes the files a walk meets, folder by folder.
+class FileSink {
+public:
+    // A file (not a folder) of the listed folder `folder` (extended form as the walk lists
+    // it, ending in "\"). Only folders whose entries count are told: not a listing that
+    // turns out to be one of its ancestors', nor the root reached through a link back.
+    virtual void File(const std::wstring& folder, const DirectoryEntry& entry) = 0;
+
+protected:
+    ~FileSink() = default;
+};
+
 
 // Sums and counts everything below `root` (extended form). Every entry's size is added,
 // folders and "." and ".." included. A folder is counted in its parent and then listed,
@@ -113,7 +125,8 @@ protected:
 // that a walk of a folder deep down counts what the walk of its drive counts for it.
 // A folder that cannot be listed adds nothing but its count in the parent. A listing that
 // breaks off ends the walk: its numbers are not whole.
-// With `keep`, every folder listed is handed to it with its own numbers.
+// With `keep`, every folder listed is handed to it with its own numbers; with `files`,
+// every file of the folders whose entries count, once the folder's listing is whole.
 struct WalkOutcome {
     // Whole; NotListable or Gone (the root itself); BrokeOff (a listing below it broke off
     // or a folder below it went while it was walked: its numbers would be of no one time).
@@ -121,7 +134,7 @@ struct WalkOutcome {
     bool loop = false; // the root is one of the folders above it (reached through a link)
 };
 FolderTotals WalkTree(const std::wstring& root, DirectoryLister& lister, WalkSink* keep = nullptr,
-                      WalkOutcome* outcome = nullptr);
+                      WalkOutcome* outcome = nullptr, FileSink* files = nullptr);
 
 // One listing of `folder` by itself: its own numbers as a walk counts them ("." and ".."
 // and files summed, files and folders counted) and the subfolders a walk would enter

@@ -1,0 +1,237 @@
+#include "browse/file_stats.h"
+
+#include "common/name_fold.h"
+
+#include <algorithm>
+#include <string_view>
+#include <unordered_set>
+
+namespace rb {
+
+namespace {
+
+wchar_t Lower(wchar_t c) {
+    const unsigned u = static_cast<unsigned>(c);
+    if ((u >= 'A' && u <= 'Z') || (u >= 0xC0 && u <= 0xDE && u != 0xD7) ||
+        (u >= 0x391 && u <= 0x3A9 && u != 0x3A2) || (u >= 0x410 && u <= 0x42F))
+        return static_cast<wchar_t>(u + 0x20);
+    if (u >= 0x400 && u <= 0x40F)
+        return static_cast<wchar_t>(u + 0x50);
+    return c;
+}
+
+void AppendExtension(const wchar_t* name, std::size_t length, std::wstring& out) {
+    std::size_t dot = length;
+    while (dot > 0 && name[dot - 1] != L'.')
+        --dot;
+    // No dot, or the name ends in one.
+    if (dot == 0 || dot == length)
+        return;
+    for (std::size_t i = dot - 1; i < length; ++i)
+        out.push_back(Lower(name[i]));
+}
+
+// Where a file stands among the largest: bigger first, then by folder and name, then the
+// newer first, so that the kept ones do not depend on the order they came in.
+struct Key {
+    std::uint64_t size;
+    std::wstring_view folder;
+    std::wstring_view name;
+    std::uint64_t writeTime;
+};
+
+bool Before(const Key& a, const Key& b) {
+    if (a.size != b.size)
+        return a.size > b.size;
+    if (int byFolder = a.folder.compare(b.folder))
+        return byFolder < 0;
+    if (int byName = a.name.compare(b.name))
+        return byName < 0;
+    return a.writeTime > b.writeTime;
+}
+
+// Heap space of a string beyond the string object itself.
+std::size_t HeapBytes(const std::wstring& text) {
+    static const std::size_t inside = std::wstring().capacity();
+    return text.capacity() > inside ? (text.capacity() + 1) * sizeof(wchar_t) : 0;
+}
+
+} // namespace
+
+std::wstring FileExtension(const wchar_t* name, std::size_t length) {
+    std::wstring extension;
+    AppendExtension(name, length, extension);
+    return extension;
+}
+
+FileStats::FileStats(std::size_t largest) : largest_(largest) {}
+
+bool FileStats::Ahead(const Entry& a, const Entry& b) {
+    return Before({a.size, *a.folder, a.name, a.writeTime}, {b.size, *b.folder, b.name, b.writeTime});
+}
+
+void FileStats::CountType(const wchar_t* name, std::size_t length, std::uint64_t size) {
+    // The key's room is kept: a type met before costs no allocation.
+    key_.clear();
+    AppendExtension(name, length, key_);
+    auto found = types_.find(key_);
+    if (found == types_.end())
+        found = types_.emplace(key_, Count()).first;
+    found->second.bytes += size;
+    ++found->second.files;
+}
+
+void FileStats::Offer(Entry&& entry) {
+    if (heap_.size() < largest_) {
+        heap_.push_back(std::move(entry));
+        std::push_heap(heap_.begin(), heap_.end(), Ahead);
+        return;
+    }
+    std::pop_heap(heap_.begin(), heap_.end(), Ahead);
+    heap_.back() = std::move(entry);
+    std::push_heap(heap_.begin(), heap_.end(), Ahead);
+}
+
+void FileStats::Add(const std::wstring& folder, const wchar_t* name, std::size_t nameLength,
+                    std::uint64_t size, std::uint64_t writeTime) {
+    ++files_;
+    CountType(name, nameLength, size);
+    if (!Enters(size))
+        return;
+    if (heap_.size() == largest_) {
+        const Entry& last = heap_.front();
+        if (!Before({size, folder, {name, nameLength}, writeTime},
+                    {last.size, *last.folder, last.name, last.writeTime}))
+            return;
+    }
+    // The files of one folder come together: they share its string.
+    if (!lastFolder_ || *lastFolder_ != folder)
+        lastFolder_ = std::make_shared<const std::wstring>(folder);
+    Offer({size, writeTime, lastFolder_, std::wstring(name, nameLength)});
+}
+
+void FileStats::Merge(const FileStats& other) {
+    if (&other == this) {
+        const FileStats copy = other;
+        Merge(copy);
+        return;
+    }
+    files_ += other.files_;
+    for (const auto& type : other.types_) {
+        Count& count = types_[type.first];
+        count.bytes += type.second.bytes;
+        count.files += type.second.files;
+    }
+    for (const Entry& entry : other.heap_) {
+        if (!Enters(entry.size))
+            continue;
+        if (heap_.size() == largest_) {
+            const Entry& last = heap_.front();
+            if (!Before({entry.size, *entry.folder, entry.name, entry.writeTime},
+                        {last.size, *last.folder, last.name, last.writeTime}))
+                continue;
+        }
+        Offer(Entry(entry));
+    }
+}
+
+bool FileStats::Remove(const std::wstring& folder, const std::wstring& name) {
+    auto found = std::find_if(heap_.begin(), heap_.end(), [&](const Entry& entry) {
+        return SameName(entry.name, name) && SameName(*entry.folder, folder);
+    });
+    if (found == heap_.end())
+        return false;
+    auto type = types_.find(FileExtension(found->name.c_str(), found->name.size()));
+    if (type != types_.end()) {
+        type->second.bytes -= found->size;
+        if (--type->second.files == 0)
+            types_.erase(type);
+    }
+    --files_;
+    *found = std::move(heap_.back());
+    heap_.pop_back();
+    std::make_heap(heap_.begin(), heap_.end(), Ahead);
+    return true;
+}
+
+std::vector<LargeFile> FileStats::Largest() const {
+    std::vector<const Entry*> order;
+    order.reserve(heap_.size());
+    for (const Entry& entry : heap_)
+        order.push_back(&entry);
+    std::sort(order.begin(), order.end(),
+              [](const Entry* a, const Entry* b) { return Ahead(*a, *b); });
+    std::vector<LargeFile> largest;
+    largest.reserve(order.size());
+    for (const Entry* entry : order)
+        largest.push_back({*entry->folder, entry->name, entry->size, entry->writeTime});
+    return largest;
+}
+
+std::vector<FileType> FileStats::Types() const {
+    std::vector<FileType> types;
+    types.reserve(types_.size());
+    for (const auto& type : types_)
+        types.push_back({type.first, type.second.bytes, type.second.files});
+    std::sort(types.begin(), types.end(), [](const FileType& a, const FileType& b) {
+        return a.bytes != b.bytes ? a.bytes > b.bytes : a.extension < b.extension;
+    });
+    return types;
+}
+
+std::vector<LargeFile> FileStats::LargestOfType(const std::wstring& extension) const {
+    std::wstring wanted;
+    for (wchar_t c : extension)
+        wanted.push_back(Lower(c));
+    std::vector<LargeFile> largest = Largest();
+    largest.erase(std::remove_if(largest.begin(), largest.end(),
+                                 [&](const LargeFile& file) {
+                                     return FileExtension(file.name.c_str(), file.name.size()) !=
+                                            wanted;
+                                 }),
+                  largest.end());
+    return largest;
+}
+
+std::size_t FileStats::FoldersHeld() const {
+    std::unordered_set<const std::wstring*> folders;
+    for (const Entry& entry : heap_)
+        folders.insert(entry.folder.get());
+    return folders.size();
+}
+
+std::size_t FileStats::MemoryBytes() const {
+    std::size_t bytes = sizeof(*this) + heap_.capacity() * sizeof(Entry) + HeapBytes(key_);
+    std::unordered_set<const std::wstring*> folders;
+    for (const Entry& entry : heap_) {
+        bytes += HeapBytes(entry.name);
+        if (folders.insert(entry.folder.get()).second)
+            // The string, and the shared pointer's block with its two counts.
+            bytes += sizeof(std::wstring) + 2 * sizeof(long) + HeapBytes(*entry.folder);
+    }
+    // A node per type (its pair, the next pointer and the kept hash), and the buckets.
+    bytes += types_.bucket_count() * sizeof(void*);
+    for (const auto& type : types_)
+        bytes += sizeof(type) + sizeof(void*) + sizeof(std::size_t) + HeapBytes(type.first);
+    return bytes;
+}
+
+void FileStatsSink::File(const std::wstring& folder, const DirectoryEntry& entry) {
+    if (stats_.Enters(entry.size)) {
+        std::size_t from = 0;
+        const bool unc = folder.compare(0, 8, L"\\\\?\\UNC\\") == 0;
+        if (unc)
+            from = 8;
+        else if (folder.compare(0, 4, L"\\\\?\\") == 0)
+            from = 4;
+        std::size_t end = folder.size();
+        const bool driveRoot = end - from == 3 && folder[from + 1] == L':';
+        if (end > from && folder[end - 1] == L'\\' && !driveRoot)
+            --end;
+        plain_.assign(unc ? L"\\\\" : L"");
+        plain_.append(folder, from, end - from);
+    }
+    stats_.Add(plain_, entry.name, entry.nameLength, entry.size, entry.writeTime);
+}
+
+} // namespace rb
