@@ -33,7 +33,18 @@ std::wstring TimeText(unsigned column, const RowValues& values) {
     return AnsiToWide(value.text);
 }
 
-// "Content Type" of the extension's class key, up to 255 characters.
+// Whether a walk enters the folder `path` with these attributes: a reparse point's tag
+// (a link's, or a cloud file's) is not kept with the shell's item, so it is read here.
+bool EnteredFolder(const std::wstring& path, DWORD attributes) {
+    if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return true;
+    WIN32_FIND_DATAW data;
+    UniqueFind find(FindFirstFileW(ExtendedPath(path).c_str(), &data));
+    return find && Entered(data.dwFileAttributes, data.dwReserved0);
+}
+
+} // namespace
+
 std::wstring ContentTypeOf(const std::wstring& extension) {
     if (extension.empty())
         return std::wstring();
@@ -52,17 +63,6 @@ std::wstring ContentTypeOf(const std::wstring& extension) {
     return value;
 }
 
-// Whether a walk enters the folder `path` with these attributes: a reparse point's tag
-// (a link's, or a cloud file's) is not kept with the shell's item, so it is read here.
-bool EnteredFolder(const std::wstring& path, DWORD attributes) {
-    if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
-        return true;
-    WIN32_FIND_DATAW data;
-    UniqueFind find(FindFirstFileW(ExtendedPath(path).c_str(), &data));
-    return find && Entered(data.dwFileAttributes, data.dwReserved0);
-}
-
-} // namespace
 
 FolderRows::~FolderRows() {
     StopReader();

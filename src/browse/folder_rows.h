@@ -26,6 +26,9 @@
 
 namespace rb {
 
+// "Content Type" of the extension (without its dot), up to 255 characters.
+std::wstring ContentTypeOf(const std::wstring& extension);
+
 class FolderRows {
 public:
     explicit FolderRows(Browser& browser) : browser_(browser) {}

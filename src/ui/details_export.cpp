@@ -1,5 +1,5 @@
-// "Liste" while the details page is in front: the page's rows as they are shown, with
-// the name and all twelve columns, through the same save dialog and formats.
+// "Liste" while the details page is in front: the shown tab's rows as they are shown,
+// with all their columns, through the same save dialog and formats.
 #include "ui/main_dialog.h"
 
 #include "common/win_text.h"
@@ -17,7 +17,7 @@ class DetailsPageSource : public ListSource {
 public:
     explicit DetailsPageSource(DetailsPage& page) : page_(page) {}
 
-    int GetColumnCount() override { return kColumns; }
+    int GetColumnCount() override { return page_.ColumnCount(); }
     int GetDisplayPosition(int column) override { return column; }
     int GetColumnAtPosition(int position) override { return position; }
     std::string GetHeaderText(int column) override { return WideToAnsi(page_.TitleOf(column).c_str()); }
@@ -34,7 +34,6 @@ public:
     }
 
 private:
-    static constexpr int kColumns = 13;
     DetailsPage& page_;
 };
 

@@ -117,6 +117,7 @@ void DetailsPage::OnShellChanged(WPARAM wParam, LPARAM lParam) {
     SHChangeNotification_Unlock(lock);
     if (!followId_)
         return;
+    GatheredChanged(event & ~SHCNE_INTERRUPT, first);
     Change change;
     switch (event & ~SHCNE_INTERRUPT) {
     case SHCNE_MKDIR:

@@ -42,6 +42,8 @@ DetailsPage::~DetailsPage() {
 }
 
 void DetailsPage::SetScale(int dpi) {
+    if (files_)
+        SetGatheredColumns();
     // 150 and 70 pixels at 100 %, grown with the scale, and never narrower than the title:
     // a title cut to "Or..." tells nothing.
     for (int index = 0;; ++index) {
@@ -86,9 +88,12 @@ BOOL DetailsPage::OnInitDialog() {
     // The system's list is shared: the list view must never destroy it.
     SetWindowLongPtrW(list_, GWL_STYLE, GetWindowLongPtrW(list_, GWL_STYLE) | LVS_SHAREIMAGELISTS);
     // Enter opens, Backspace and Alt+Up go to the parent, as in Explorer.
-    SetPropW(list_, kListPage, reinterpret_cast<HANDLE>(this));
-    SetPropW(list_, kListProcedure, reinterpret_cast<HANDLE>(GetWindowLongPtrW(list_, GWLP_WNDPROC)));
-    SetWindowLongPtrW(list_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&DetailsPage::ListKeys));
+    MakeTabs();
+    for (HWND list : {list_, files_}) {
+        SetPropW(list, kListPage, reinterpret_cast<HANDLE>(this));
+        SetPropW(list, kListProcedure, reinterpret_cast<HANDLE>(GetWindowLongPtrW(list, GWLP_WNDPROC)));
+        SetWindowLongPtrW(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&DetailsPage::ListKeys));
+    }
     const int remembered = ReadIntOption(kOptDetailsSpalte, 0);
     sortColumn_ = remembered >= 0 && remembered <= 12 ? remembered : 0;
     descending_ = ReadIntOption(kOptDetailsAbsteigend, 0) != 0;
@@ -102,6 +107,15 @@ INT_PTR DetailsPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return TRUE;
     case WM_NOTIFY: {
         auto* header = reinterpret_cast<NMHDR*>(lParam);
+        if (header->hwndFrom == tabs_ && header->code == TCN_SELCHANGE) {
+            typeOnly_ = false;
+            ShowTab(static_cast<Tab>(SendMessageW(tabs_, TCM_GETCURSEL, 0, 0)));
+            return TRUE;
+        }
+        if (header->hwndFrom == files_) {
+            SetWindowLongPtrW(Window(), DWLP_MSGRESULT, OnGatheredNotify(*header));
+            return TRUE;
+        }
         if (header->hwndFrom != list_)
             return FALSE;
         switch (header->code) {
@@ -173,6 +187,12 @@ INT_PTR DetailsPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         else if (wParam == kChangeTimer)
             TakeChanges();
+        else if (wParam == kGatherTimer) {
+            KillTimer(Window(), kGatherTimer);
+            gatherDue_ = false;
+            Gather();
+            ShowState();
+        }
         return TRUE;
     default:
         return Page::OnMessage(message, wParam, lParam);
@@ -190,12 +210,17 @@ LRESULT CALLBACK DetailsPage::ListKeys(HWND list, UINT message, WPARAM wParam, L
             const MSG* key = reinterpret_cast<const MSG*>(lParam);
             LRESULT code = CallWindowProcW(own, list, message, wParam, lParam);
             if (key && key->message == WM_KEYDOWN &&
-                (key->wParam == VK_RETURN || (key->wParam == VK_ESCAPE && page && page->Waiting())))
+                (key->wParam == VK_RETURN || (key->wParam == VK_ESCAPE && page && page->Waiting()) ||
+                 (key->wParam == VK_TAB && GetKeyState(VK_CONTROL) < 0)))
                 code |= DLGC_WANTMESSAGE;
             return code;
         }
         if (page && message == WM_KEYDOWN && wParam == VK_ESCAPE && page->Waiting()) {
             page->CancelWaiting(); // not the dialog's Esc, which would close it
+            return 0;
+        }
+        if (page && message == WM_KEYDOWN && wParam == VK_TAB && GetKeyState(VK_CONTROL) < 0) {
+            page->NextTab(GetKeyState(VK_SHIFT) < 0);
             return 0;
         }
         if (page && message == WM_KEYDOWN && wParam == VK_RETURN) {
@@ -236,7 +261,9 @@ void DetailsPage::Refresh() {
     // The same folder listed and walked anew.
     browser_.Refresh(GetTickCount());
     stamped_ = false;
+    statsOld_ = stats_ != nullptr;
     Refill();
+    Gather();
 }
 
 void DetailsPage::Refill() {
@@ -273,7 +300,7 @@ void DetailsPage::FocusRow(int index) {
 std::vector<int> DetailsPage::SelectedRows() const {
     std::vector<int> selected;
     for (int index = -1;;) {
-        index = static_cast<int>(SendMessageW(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(index),
+        index = static_cast<int>(SendMessageW(ShownList(), LVM_GETNEXTITEM, static_cast<WPARAM>(index),
                                               LVNI_SELECTED));
         if (index < 0)
             return selected;
@@ -334,7 +361,7 @@ void DetailsPage::CancelWaiting() {
 }
 
 void DetailsPage::WhenAllValues(std::function<void()> then) {
-    if (!AskValues({})) {
+    if (tab_ != Tab::Folders || !AskValues({})) {
         then();
         return;
     }
@@ -345,7 +372,7 @@ void DetailsPage::WhenAllValues(std::function<void()> then) {
 
 void DetailsPage::CopySelection() {
     std::vector<int> selected = SelectedRows();
-    if (!selected.empty() && AskValues(selected)) {
+    if (tab_ == Tab::Folders && !selected.empty() && AskValues(selected)) {
         waiting_ = Wait::Copy;
         ShowState();
         return;
@@ -356,8 +383,7 @@ void DetailsPage::CopySelection() {
 void DetailsPage::CopyRows(const std::vector<int>& indices) {
     // The titles, then each row: cells between tabs, rows ended by CR LF, as a spreadsheet
     // takes them.
-    HWND header = reinterpret_cast<HWND>(SendMessageW(list_, LVM_GETHEADER, 0, 0));
-    const int columns = static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0));
+    const int columns = ColumnCount();
     std::wstring text;
     for (int column = 0; column < columns; ++column)
         text += (column ? L"\t" : L"") + TitleOf(column);
@@ -384,24 +410,15 @@ void DetailsPage::CopyRows(const std::vector<int>& indices) {
         GlobalFree(memory);
 }
 
-std::wstring DetailsPage::TitleOf(int column) const {
-    wchar_t title[128] = {};
-    HWND header = reinterpret_cast<HWND>(SendMessageW(list_, LVM_GETHEADER, 0, 0));
-    HDITEMW item = {};
-    item.mask = HDI_TEXT;
-    item.pszText = title;
-    item.cchTextMax = 128;
-    SendMessageW(header, HDM_GETITEMW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&item));
-    return title;
-}
-
-
 bool DetailsPage::OpenFocused() {
     int focused = static_cast<int>(
-        SendMessageW(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
+        SendMessageW(ShownList(), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
     if (focused < 0)
         return false;
-    Open(focused);
+    if (tab_ != Tab::Folders)
+        OpenGathered(focused);
+    else
+        Open(focused);
     return true;
 }
 
@@ -492,6 +509,7 @@ void DetailsPage::Fill(LPCITEMIDLIST folder) {
     SendMessageW(list_, LVM_SETITEMCOUNT, static_cast<WPARAM>(rows_.Count()), 0);
     Sort(); // reads every row's name
     rows_.ReadTimesBeside(Window(), kTimesRead);
+    Gather(); // the tab shown of this folder
     ShowState();
 }
 
@@ -500,7 +518,9 @@ void DetailsPage::ShowAnswers() {
         return;
     for (WalkWorker::Result& result : worker_->TakeResults()) {
         try {
-            if (result.kind == JobKind::Walk)
+            if (result.kind == JobKind::Gather)
+                Gathered(result);
+            else if (result.kind == JobKind::Walk)
                 browser_.Walked(result.id, result.outcome, std::move(result.kept), result.unreadable);
             else
                 browser_.Listed(result.id, result.outcome.listing, result.own, result.subfolders,
@@ -532,10 +552,12 @@ void DetailsPage::ShowState() {
     std::wstring text =
         browser_.StateLine(folderName_, running && worker_ ? worker_->RunningFiles() : 0,
                            running && worker_ ? worker_->RunningBytes() : 0, time, totalBytes_);
-    if (rows_.ImagesPending())
+    if (tab_ != Tab::Folders)
+        text = GatheredState();
+    else if (rows_.ImagesPending())
         text = L"Lese Bilder \u2026 " + AnsiToWide(GroupThousands(rows_.ImagesDone(), nullptr)) +
                L" von " + AnsiToWide(GroupThousands(rows_.ImagesTotal(), nullptr));
-    else if (!running && !Waiting())
+    if (!running && !Waiting() && !rows_.ImagesPending() && !gatherId_)
         KillTimer(Window(), kStateTimer);
     SetDlgItemTextW(Window(), IDC_DETAILS_STATE,
                     rows_.Count() == 0 && !rows_.ShellFolder() ? L"" : text.c_str());
@@ -623,29 +645,36 @@ LRESULT DetailsPage::DrawShare(NMLVCUSTOMDRAW& draw) {
     if (draw.nmcd.dwDrawStage != (CDDS_ITEMPREPAINT | CDDS_SUBITEM) || draw.iSubItem != 1)
         return CDRF_DODEFAULT;
     const int index = static_cast<int>(draw.nmcd.dwItemSpec);
+    if (index < 0 || index >= rows_.Count() || totalBytes_ == 0)
+        return CDRF_DODEFAULT;
+    return DrawShareCell(draw, static_cast<double>(rows_.Bytes(index)) / static_cast<double>(totalBytes_),
+                         rows_.Cell(index, 1));
+}
+
+LRESULT DetailsPage::DrawShareCell(NMLVCUSTOMDRAW& draw, double share, const std::wstring& text) {
+    HWND list = draw.nmcd.hdr.hwndFrom;
+    const int index = static_cast<int>(draw.nmcd.dwItemSpec);
     // A selected row keeps the list's own highlight.
-    if (index < 0 || index >= rows_.Count() || totalBytes_ == 0 ||
-        (SendMessageW(list_, LVM_GETITEMSTATE, index, LVIS_SELECTED) & LVIS_SELECTED))
+    if (SendMessageW(list, LVM_GETITEMSTATE, index, LVIS_SELECTED) & LVIS_SELECTED)
         return CDRF_DODEFAULT;
     RECT cell = {};
-    cell.top = 1;
+    cell.top = draw.iSubItem;
     cell.left = LVIR_BOUNDS;
-    if (!SendMessageW(list_, LVM_GETSUBITEMRECT, index, reinterpret_cast<LPARAM>(&cell)))
+    if (!SendMessageW(list, LVM_GETSUBITEMRECT, index, reinterpret_cast<LPARAM>(&cell)))
         return CDRF_DODEFAULT;
     HDC dc = draw.nmcd.hdc;
     FillRect(dc, &cell, GetSysColorBrush(COLOR_WINDOW));
-    // The bar behind the text: the row's share of the listed folder's bytes, in the
-    // highlight colour; the text over it in the highlight's text colour, so that it reads
-    // in every theme.
+    // The bar behind the text: the row's share of the whole, in the highlight colour; the
+    // text over it in the highlight's text colour, so that it reads in every theme.
     RECT bar = cell;
-    const int margin = ScaleTo(2, WindowDpi(list_));
+    const int margin = ScaleTo(2, WindowDpi(list));
     InflateRect(&bar, -margin, -margin / 2);
-    bar.right = bar.left + ShareBarWidth(index, bar.right - bar.left);
+    const int width = bar.right - bar.left;
+    bar.right = bar.left + (width > 0 && share > 0 ? static_cast<int>((share > 1 ? 1 : share) * width + 0.5) : 0);
     if (bar.right > bar.left)
         FillRect(dc, &bar, GetSysColorBrush(COLOR_HIGHLIGHT));
-    std::wstring text = rows_.Cell(index, 1);
     RECT textArea = cell;
-    textArea.right -= ScaleTo(6, WindowDpi(list_));
+    textArea.right -= ScaleTo(6, WindowDpi(list));
     // The text in two colours: over the bar and beside it, each clipped to its part.
     auto textIn = [&](int left, int right, int colour) {
         if (right <= left)
@@ -660,13 +689,6 @@ LRESULT DetailsPage::DrawShare(NMLVCUSTOMDRAW& draw) {
     textIn(bar.right, cell.right, COLOR_WINDOWTEXT);
     textIn(bar.left, bar.right, COLOR_HIGHLIGHTTEXT);
     return CDRF_SKIPDEFAULT;
-}
-
-int DetailsPage::ShareBarWidth(int index, int width) {
-    if (totalBytes_ == 0 || width <= 0)
-        return 0;
-    const std::uint64_t bytes = rows_.Bytes(index);
-    return static_cast<int>((static_cast<double>(bytes) / static_cast<double>(totalBytes_)) * width + 0.5);
 }
 
 bool DetailsPage::Ask(std::uint32_t id, const std::wstring& path, JobKind kind) {
@@ -720,7 +742,10 @@ unsigned DetailsPage::AnchorsOf(HWND control, const RECT& place) {
     switch (GetDlgCtrlID(control)) {
     case IDC_LIST:
         return kGrow;
+    case IDC_DETAILS_FILES:
+        return kGrow;
     case IDC_DETAILS_PATH:
+    case IDC_DETAILS_TABS:
         return kRightEdge;
     case IDC_DETAILS_STATE:
         return kTopBottom | kRightEdge;

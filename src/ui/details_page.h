@@ -4,6 +4,7 @@
 #pragma once
 
 #include "browse/browser.h"
+#include "browse/file_stats.h"
 #include "browse/folder_rows.h"
 #include "browse/walk_worker.h"
 #include "ui/page.h"
@@ -48,14 +49,24 @@ public:
     // Column widths for `dpi`.
     void SetScale(int dpi) override;
 
-    // The text of row `index`, list column `column` (0: the name), as the list shows it.
-    std::wstring CellOf(int index, int column) { return rows_.Cell(index, column); }
-    int RowCount() const { return rows_.Count(); }
-    // The title of list column `column`.
+    // The tabs above the list, in their order.
+    enum class Tab { Folders, Largest, Types };
+    void ShowTab(Tab tab);
+    Tab ShownTab() const { return tab_; }
+    // Ctrl+Tab and Ctrl+Shift+Tab.
+    void NextTab(bool back);
+
+    // The shown tab's rows, as its list shows them: the text of row `index`, list column
+    // `column` (0: the name), the count of rows and columns, a column's title.
+    std::wstring CellOf(int index, int column);
+    int RowCount() const;
+    int ColumnCount() const;
     std::wstring TitleOf(int column) const;
-    // The number behind a size or count cell (list columns 1 to 3), sizes in the unit the
-    // page shows; false where the cell is empty or still being counted.
-    bool NumberOf(int index, int column, double& value) { return rows_.Number(index, column, value); }
+    // The number behind a size or count cell, sizes in the unit the page shows; false
+    // where the cell is empty or still being counted.
+    bool NumberOf(int index, int column, double& value);
+    // Whether the largest files and the types are being gathered (for tests).
+    bool Gathering() const { return gatherId_ != 0; }
 
     // What the three number cells of a folder show while its walk runs.
     static constexpr const wchar_t* kWalkRunningText = FolderRows::kWalkRunningText;
@@ -107,7 +118,8 @@ private:
     void Refill();
     // The folder-size cell with the bar of the row's share of the listed folder's bytes.
     LRESULT DrawShare(NMLVCUSTOMDRAW& draw);
-    int ShareBarWidth(int index, int width);
+    // A cell of a sub-item with the bar of its share (0 to 1) behind its text.
+    static LRESULT DrawShareCell(NMLVCUSTOMDRAW& draw, double share, const std::wstring& text);
     static LRESULT CALLBACK ListKeys(HWND list, UINT message, WPARAM wParam, LPARAM lParam);
     void StopWalks();
     // The image facts and folder numbers of `indices` (all rows when empty) asked for;
@@ -117,6 +129,25 @@ private:
     void CheckWaiting();
     std::vector<int> SelectedRows() const;
     void CopyRows(const std::vector<int>& indices);
+
+    // The tabs of the largest files and the types (details_tabs.cpp).
+    void MakeTabs();
+    HWND ShownList() const { return tab_ == Tab::Folders ? list_ : files_; }
+    // The walk that gathers them for the listed folder asked, unless they are there.
+    void Gather();
+    void Gathered(WalkWorker::Result& result);
+    // Gathered again once the changes settle, when a tab shows it.
+    void GatherSoon();
+    // The shown tab's rows made from what was gathered, in the chosen order.
+    void ShowGathered();
+    void SortGathered();
+    void SetGatheredColumns();
+    std::wstring GatheredCell(int index, int column) const;
+    LRESULT OnGatheredNotify(NMHDR& header);
+    void OpenGathered(int index);
+    std::wstring GatheredState() const;
+    // A change at `path` (extended) told by the shell: what was gathered below it is old.
+    void GatheredChanged(LONG event, const std::wstring& path);
 
     // Following the disk's changes (details_follow.cpp).
     void Follow();
@@ -128,6 +159,7 @@ private:
 
     static constexpr UINT_PTR kStateTimer = 1;
     static constexpr UINT_PTR kChangeTimer = 2;
+    static constexpr UINT_PTR kGatherTimer = 3;
     static constexpr UINT kStateMilliseconds = 250;
 
     HWND list_ = nullptr;
@@ -150,6 +182,26 @@ private:
     std::vector<int> waitRows_; // the rows waited for (empty: all)
     std::size_t waitFrom_ = 0;  // rows before it were counted
     std::function<void()> exportThen_;
+
+    Tab tab_ = Tab::Folders;
+    HWND tabs_ = nullptr;
+    HWND files_ = nullptr; // the list of the two other tabs
+    std::shared_ptr<FileStats> stats_; // gathered below statsPath_
+    std::wstring statsPath_;           // extended; empty: nothing gathered
+    bool statsOld_ = false;            // a change came below it since
+    std::uint32_t gatherId_ = 0;       // the gathering walk asked, 0: none
+    std::uint32_t gatherSerial_ = 0;
+    std::wstring gatherPath_;
+    bool gatherChanged_ = false; // a change came below gatherPath_ while it ran
+    bool gatherDue_ = false;     // kGatherTimer runs
+    std::wstring typeShown_;  // Enter on a type: only its files are listed
+    bool typeOnly_ = false;
+    std::vector<LargeFile> largest_; // the rows of "Größte Dateien", as shown
+    std::vector<FileType> types_;    // the rows of "Dateitypen", as shown
+    std::vector<std::wstring> contentTypes_; // beside types_
+    std::uint64_t typesBytes_ = 0;
+    int gatheredSort_[2] = {1, 2}; // list column of each tab's order
+    bool gatheredDescending_[2] = {true, true};
 };
 
 } // namespace rb

@@ -1724,3 +1724,108 @@ TEST(DetailTexts, ANotifiedPathPastTheOldLimitComesWhole) {
     EXPECT_EQ(rb::ParsingNameOf(&desktop, reinterpret_cast<LPCITEMIDLIST>(item)), desktop.parsing);
 }
 
+
+// A key as the list gets it, with `held` down in the dialog thread's keyboard state.
+void KeyWith(HWND target, WPARAM key, std::initializer_list<int> held) {
+    const DWORD own = GetCurrentThreadId(), theirs = GetWindowThreadProcessId(target, nullptr);
+    AttachThreadInput(own, theirs, TRUE);
+    BYTE state[256] = {};
+    GetKeyboardState(state);
+    for (int down : held)
+        state[down] |= 0x80;
+    SetKeyboardState(state);
+    SendMessageW(target, WM_KEYDOWN, key, 0);
+    for (int down : held)
+        state[down] &= ~0x80;
+    SetKeyboardState(state);
+    AttachThreadInput(own, theirs, FALSE);
+}
+
+TEST_F(DetailsPageTest, TheTabsListTheTreesLargestFilesAndItsTypesAndADeletedFileLeavesThem) {
+    const std::wstring unter = dir.MakeDir(L"unter"), tief = dir.MakeDir(L"unter\\tief");
+    dir.WriteFile(L"gross.bin", std::string(5000, 'g'));
+    dir.WriteFile(L"E.BIN", std::string(1200, 'e'));
+    dir.WriteFile(L"unter\\b.TXT", std::string(3000, 'b'));
+    dir.WriteFile(L"unter\\c.txt", std::string(100, 'c'));
+    dir.WriteFile(L"unter\\tief\\ohne", std::string(700, 'o'));
+    rb::WriteIntOption("groesse_typ", 2); // bytes
+    SelectFolder(dir.Path());
+    using Texts = std::vector<std::wstring>;
+    struct Step {
+        std::function<void(HWND page, HWND files)> act;
+        int tab; // the tab control's
+        Texts titles, first, second, names;
+        std::wstring state;
+    };
+    const std::wstring root = dir.Path();
+    const Step steps[] = {
+        {[](HWND page, HWND) { KeyWith(GetDlgItem(page, IDC_LIST), VK_TAB, {VK_CONTROL}); }, 1, {L"Name", L"Gr\u00F6\u00DFe", L"Ordner", L"Ge\u00E4ndert"},
+         {L"gross.bin", L"  5.000", root}, {L"b.TXT", L"  3.000", unter},
+         {L"gross.bin", L"b.TXT", L"E.BIN", L"ohne", L"c.txt"}, L"Die 5 gr\u00F6\u00DFten von 5 Dateien"},
+        {[](HWND, HWND files) { KeyWith(files, VK_TAB, {VK_CONTROL}); }, 2,
+         {L"Erweiterung", L"Content-Type", L"Gr\u00F6\u00DFe", L"Dateien"},
+         {L".bin", L"", L"  6.200", L" 2"}, {L".txt", L"", L"  3.100", L" 2"},
+         {L".bin", L".txt", L"(ohne)"}, L"5 Dateien in 3 Typen"},
+        // Enter on a type: its largest files.
+        {[](HWND, HWND files) {
+             ListView_SetItemState(files, 1, LVIS_FOCUSED | LVIS_SELECTED, LVIS_FOCUSED | LVIS_SELECTED);
+             SendMessageW(files, WM_KEYDOWN, VK_RETURN, 0);
+         }, 1, {L"Name", L"Gr\u00F6\u00DFe", L"Ordner", L"Ge\u00E4ndert"}, {L"b.TXT", L"  3.000", unter},
+         {L"c.txt", L" 100", unter}, {L"b.TXT", L"c.txt"}, L"Die gr\u00F6\u00DFten Dateien vom Typ .txt"},
+        // A file deleted leaves the list at once; a click on a title sorts by it.
+        {[&](HWND page, HWND files) {
+             KeyWith(files, VK_TAB, {VK_CONTROL, VK_SHIFT});
+             KeyWith(GetDlgItem(page, IDC_LIST), VK_TAB, {VK_CONTROL});
+             NMLISTVIEW click = {{files, IDC_DETAILS_FILES, LVN_COLUMNCLICK}, -1, 0};
+             SendMessageW(page, WM_NOTIFY, IDC_DETAILS_FILES, reinterpret_cast<LPARAM>(&click));
+             DeleteFileW((dir / L"gross.bin").c_str());
+             Notify(SHCNE_DELETE, dir / L"gross.bin");
+             WaitUntil([&] { return ListView_GetItemCount(files) == 4; });
+         }, 1, {L"Name", L"Gr\u00F6\u00DFe", L"Ordner", L"Ge\u00E4ndert"}, {L"b.TXT", L"  3.000", unter},
+         {L"c.txt", L" 100", unter}, {L"b.TXT", L"c.txt", L"E.BIN", L"ohne"}, L"Die 4 gr\u00F6\u00DFten von 4 Dateien"},
+    };
+    std::vector<Step> seen;
+    int tabBack = -1;
+    bool folderListBack = false;
+    OpenStandalone([&](HWND dialog) {
+        HWND list = DetailsList(dialog), page = GetParent(list);
+        HWND files = GetDlgItem(page, IDC_DETAILS_FILES), tabs = GetDlgItem(page, IDC_DETAILS_TABS);
+        for (const Step& step : steps) {
+            step.act(page, files);
+            WaitUntil([&] { return StateText(page).compare(0, 6, L"Sammle") != 0 && ListView_GetItemCount(files) > 0; });
+            Step now;
+            now.tab = TabCtrl_GetCurSel(tabs);
+            HWND header = ListView_GetHeader(files);
+            for (int column = 0; column < Header_GetItemCount(header); ++column) {
+                wchar_t title[64] = {};
+                HDITEMW item = {HDI_TEXT};
+                item.pszText = title;
+                item.cchTextMax = 64;
+                SendMessageW(header, HDM_GETITEMW, column, reinterpret_cast<LPARAM>(&item));
+                now.titles.push_back(title);
+            }
+            for (int column = 0; column < static_cast<int>(step.first.size()); ++column) {
+                now.first.push_back(Cell(files, 0, column));
+                now.second.push_back(Cell(files, 1, column));
+            }
+            for (int row = 0; row < ListView_GetItemCount(files); ++row)
+                now.names.push_back(Cell(files, row, 0));
+            now.state = StateText(page);
+            seen.push_back(now);
+        }
+        KeyWith(files, VK_TAB, {VK_CONTROL, VK_SHIFT});
+        tabBack = TabCtrl_GetCurSel(tabs);
+        folderListBack = IsWindowVisible(list) && !IsWindowVisible(files);
+    });
+    ASSERT_EQ(seen.size(), std::size(steps));
+    for (std::size_t i = 0; i < seen.size(); ++i) {
+        EXPECT_EQ(seen[i].tab, steps[i].tab) << i;
+        EXPECT_EQ(seen[i].titles, steps[i].titles) << i;
+        EXPECT_EQ(seen[i].first, steps[i].first) << i;
+        EXPECT_EQ(seen[i].second, steps[i].second) << i;
+        EXPECT_EQ(seen[i].names, steps[i].names) << i;
+        EXPECT_EQ(seen[i].state, steps[i].state) << i;
+    }
+    EXPECT_EQ(tabBack, 0);
+    EXPECT_TRUE(folderListBack);
+}
