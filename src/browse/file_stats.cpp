@@ -10,9 +10,11 @@ namespace rb {
 
 namespace {
 
-wchar_t Lower(wchar_t c) {
+inline wchar_t Lower(wchar_t c) {
     const unsigned u = static_cast<unsigned>(c);
-    if ((u >= 'A' && u <= 'Z') || (u >= 0xC0 && u <= 0xDE && u != 0xD7) ||
+    if (u < 0x80)
+        return u >= 'A' && u <= 'Z' ? static_cast<wchar_t>(u + 0x20) : c;
+    if ((u >= 0xC0 && u <= 0xDE && u != 0xD7) ||
         (u >= 0x391 && u <= 0x3A9 && u != 0x3A2) || (u >= 0x410 && u <= 0x42F))
         return static_cast<wchar_t>(u + 0x20);
     if (u >= 0x400 && u <= 0x40F)
@@ -20,15 +22,19 @@ wchar_t Lower(wchar_t c) {
     return c;
 }
 
-void AppendExtension(const wchar_t* name, std::size_t length, std::wstring& out) {
+// Where the name's extension starts (its dot); `length` when it has none, or ends in a dot.
+std::size_t ExtensionStart(const wchar_t* name, std::size_t length) {
     std::size_t dot = length;
     while (dot > 0 && name[dot - 1] != L'.')
         --dot;
-    // No dot, or the name ends in one.
-    if (dot == 0 || dot == length)
-        return;
-    for (std::size_t i = dot - 1; i < length; ++i)
-        out.push_back(Lower(name[i]));
+    return dot == 0 || dot == length ? length : dot - 1;
+}
+
+std::uint64_t LowerHash(const wchar_t* text, std::size_t length) {
+    std::uint64_t hash = 0xCBF29CE484222325ull;
+    for (std::size_t i = 0; i < length; ++i)
+        hash = (hash ^ static_cast<std::uint32_t>(Lower(text[i]))) * 0x100000001B3ull;
+    return hash;
 }
 
 // Where a file stands among the largest: bigger first, then by folder and name, then the
@@ -60,7 +66,8 @@ std::size_t HeapBytes(const std::wstring& text) {
 
 std::wstring FileExtension(const wchar_t* name, std::size_t length) {
     std::wstring extension;
-    AppendExtension(name, length, extension);
+    for (std::size_t i = ExtensionStart(name, length); i < length; ++i)
+        extension.push_back(Lower(name[i]));
     return extension;
 }
 
@@ -70,15 +77,42 @@ bool FileStats::Ahead(const Entry& a, const Entry& b) {
     return Before({a.size, *a.folder, a.name, a.writeTime}, {b.size, *b.folder, b.name, b.writeTime});
 }
 
-void FileStats::CountType(const wchar_t* name, std::size_t length, std::uint64_t size) {
-    // The key's room is kept: a type met before costs no allocation.
-    key_.clear();
-    AppendExtension(name, length, key_);
-    auto found = types_.find(key_);
-    if (found == types_.end())
-        found = types_.emplace(key_, Count()).first;
-    found->second.bytes += size;
-    ++found->second.files;
+FileStats::Type& FileStats::TypeOf(const wchar_t* extension, std::size_t length) {
+    const std::uint64_t hash = LowerHash(extension, length);
+    auto same = [&](const Type& type) {
+        if (type.hash != hash || type.extension.size() != length)
+            return false;
+        for (std::size_t i = 0; i < length; ++i)
+            if (type.extension[i] != Lower(extension[i]))
+                return false;
+        return true;
+    };
+    std::size_t mask = types_.size() - 1;
+    std::size_t at = hash & mask;
+    for (; !types_.empty() && types_[at].used; at = (at + 1) & mask)
+        if (same(types_[at]))
+            return types_[at];
+    if ((typesUsed_ + 1) * 2 > types_.size()) {
+        std::vector<Type> old(std::max<std::size_t>(16, types_.size() * 2));
+        old.swap(types_);
+        mask = types_.size() - 1;
+        for (Type& type : old)
+            if (type.used) {
+                std::size_t to = type.hash & mask;
+                while (types_[to].used)
+                    to = (to + 1) & mask;
+                types_[to] = std::move(type);
+            }
+        for (at = hash & mask; types_[at].used;)
+            at = (at + 1) & mask;
+    }
+    Type& type = types_[at];
+    type.used = true;
+    type.hash = hash;
+    for (std::size_t i = 0; i < length; ++i)
+        type.extension.push_back(Lower(extension[i]));
+    ++typesUsed_;
+    return type;
 }
 
 void FileStats::Offer(Entry&& entry) {
@@ -95,7 +129,10 @@ void FileStats::Offer(Entry&& entry) {
 void FileStats::Add(const std::wstring& folder, const wchar_t* name, std::size_t nameLength,
                     std::uint64_t size, std::uint64_t writeTime) {
     ++files_;
-    CountType(name, nameLength, size);
+    const std::size_t dot = ExtensionStart(name, nameLength);
+    Type& type = TypeOf(name + dot, nameLength - dot);
+    type.bytes += size;
+    ++type.files;
     if (!Enters(size))
         return;
     if (heap_.size() == largest_) {
@@ -117,11 +154,12 @@ void FileStats::Merge(const FileStats& other) {
         return;
     }
     files_ += other.files_;
-    for (const auto& type : other.types_) {
-        Count& count = types_[type.first];
-        count.bytes += type.second.bytes;
-        count.files += type.second.files;
-    }
+    for (const Type& type : other.types_)
+        if (type.files) {
+            Type& mine = TypeOf(type.extension.c_str(), type.extension.size());
+            mine.bytes += type.bytes;
+            mine.files += type.files;
+        }
     for (const Entry& entry : other.heap_) {
         if (!Enters(entry.size))
             continue;
@@ -141,12 +179,10 @@ bool FileStats::Remove(const std::wstring& folder, const std::wstring& name) {
     });
     if (found == heap_.end())
         return false;
-    auto type = types_.find(FileExtension(found->name.c_str(), found->name.size()));
-    if (type != types_.end()) {
-        type->second.bytes -= found->size;
-        if (--type->second.files == 0)
-            types_.erase(type);
-    }
+    const std::size_t dot = ExtensionStart(found->name.c_str(), found->name.size());
+    Type& type = TypeOf(found->name.c_str() + dot, found->name.size() - dot);
+    type.bytes -= found->size;
+    --type.files;
     --files_;
     *found = std::move(heap_.back());
     heap_.pop_back();
@@ -170,9 +206,9 @@ std::vector<LargeFile> FileStats::Largest() const {
 
 std::vector<FileType> FileStats::Types() const {
     std::vector<FileType> types;
-    types.reserve(types_.size());
-    for (const auto& type : types_)
-        types.push_back({type.first, type.second.bytes, type.second.files});
+    for (const Type& type : types_)
+        if (type.files)
+            types.push_back({type.extension, type.bytes, type.files});
     std::sort(types.begin(), types.end(), [](const FileType& a, const FileType& b) {
         return a.bytes != b.bytes ? a.bytes > b.bytes : a.extension < b.extension;
     });
@@ -201,7 +237,8 @@ std::size_t FileStats::FoldersHeld() const {
 }
 
 std::size_t FileStats::MemoryBytes() const {
-    std::size_t bytes = sizeof(*this) + heap_.capacity() * sizeof(Entry) + HeapBytes(key_);
+    std::size_t bytes = sizeof(*this) + heap_.capacity() * sizeof(Entry) +
+                        types_.capacity() * sizeof(Type);
     std::unordered_set<const std::wstring*> folders;
     for (const Entry& entry : heap_) {
         bytes += HeapBytes(entry.name);
@@ -209,10 +246,8 @@ std::size_t FileStats::MemoryBytes() const {
             // The string, and the shared pointer's block with its two counts.
             bytes += sizeof(std::wstring) + 2 * sizeof(long) + HeapBytes(*entry.folder);
     }
-    // A node per type (its pair, the next pointer and the kept hash), and the buckets.
-    bytes += types_.bucket_count() * sizeof(void*);
-    for (const auto& type : types_)
-        bytes += sizeof(type) + sizeof(void*) + sizeof(std::size_t) + HeapBytes(type.first);
+    for (const Type& type : types_)
+        bytes += HeapBytes(type.extension);
     return bytes;
 }
 

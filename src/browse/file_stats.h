@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 namespace rb {
@@ -66,21 +65,28 @@ private:
         std::shared_ptr<const std::wstring> folder; // shared by the files of one folder
         std::wstring name;
     };
-    struct Count {
+    // The types in a table of their own (open addressing, at most half full): a type met
+    // before is found by its name's characters, lower-cased on the way, with no string
+    // made. A type whose files all went stays with none.
+    struct Type {
+        std::wstring extension;
+        std::uint64_t hash = 0;
         std::uint64_t bytes = 0;
         std::uint64_t files = 0;
+        bool used = false;
     };
 
     // Whether `a` stands before `b` among the largest; as the heap's order, its front is
     // the first to go.
     static bool Ahead(const Entry& a, const Entry& b);
-    void CountType(const wchar_t* name, std::size_t length, std::uint64_t size);
+    // The type of the extension (its dot on, as in the name; empty for none).
+    Type& TypeOf(const wchar_t* extension, std::size_t length);
     void Offer(Entry&& entry);
 
     std::size_t largest_;
     std::vector<Entry> heap_; // its front the first to go: smallest, then last by path
-    std::unordered_map<std::wstring, Count> types_;
-    std::wstring key_; // the looked-up extension, its room kept between files
+    std::vector<Type> types_;
+    std::size_t typesUsed_ = 0;
     std::shared_ptr<const std::wstring> lastFolder_;
     std::uint64_t files_ = 0;
 };
