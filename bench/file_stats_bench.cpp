@@ -113,7 +113,11 @@ void Compare(const char* what, int runs, const std::function<std::uint64_t()>& p
 
 } // namespace
 
-int main(int argc, char** argv) {
+#ifdef _WIN32
+int wmain(int argc, wchar_t** argv) {
+#else
+int main() {
+#endif
     const std::wstring root = L"\\\\?\\C:\\bench\\";
     MemoryTree tree(root);
     Compare("tree in memory", 9, [&] { return rb::WalkTree(root, tree).files; },
@@ -123,8 +127,7 @@ int main(int argc, char** argv) {
             });
 #ifdef _WIN32
     if (argc > 1) {
-        const std::string given = argv[1];
-        const std::wstring disk = rb::ExtendedPath(std::wstring(given.begin(), given.end()));
+        const std::wstring disk = rb::ExtendedPath(argv[1]);
         const std::atomic<bool> stop{false};
         Compare("tree on disk", 5, [&] { return rb::WalkFolderStoppable(disk, stop).files; },
                 [&](rb::FileStats& stats) {
@@ -132,9 +135,6 @@ int main(int argc, char** argv) {
                     return rb::WalkFolderStoppable(disk, stop, nullptr, nullptr, nullptr, &sink).files;
                 });
     }
-#else
-    (void)argc;
-    (void)argv;
 #endif
     return 0;
 }
