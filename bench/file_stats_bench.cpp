@@ -33,8 +33,8 @@ double Seconds(const std::function<void()>& work) {
 class MemoryTree : public rb::DirectoryLister {
 public:
     explicit MemoryTree(const std::wstring& root) {
-        static const wchar_t* const kTypes[] = {L".txt", L".JPG", L".jpg", L".dll", L".tar.gz",
-                                                L"",     L".docx", L".h",  L".cpp", L".mp4"};
+        static const wchar_t* const kTypes[] = {L".txt", L".JPG",  L".jpg", L".dll", L".tar.gz",
+                                                L"",     L".docx", L".h",   L".cpp", L".mp4"};
         std::uint64_t seed = 12345;
         std::uint64_t id = 100;
         std::vector<Item>& top = Folder(root, id++);
@@ -53,7 +53,8 @@ public:
                     wchar_t name[32];
                     std::swprintf(name, 32, L"datei%03d%ls", f, kTypes[(seed >> 33) % 10]);
                     // Mostly small, some big: sizes spread over six decades.
-                    const std::uint64_t size = (seed >> 40) % 1000 * ((seed >> 20) % 7 == 0 ? 1000000 : 100);
+                    const std::uint64_t size =
+                        (seed >> 40) % 1000 * ((seed >> 20) % 7 == 0 ? 1000000 : 100);
                     files.push_back({name, 0x20, size, id++});
                 }
             }
@@ -120,20 +121,22 @@ int main() {
 #endif
     const std::wstring root = L"\\\\?\\C:\\bench\\";
     MemoryTree tree(root);
-    Compare("tree in memory", 9, [&] { return rb::WalkTree(root, tree).files; },
-            [&](rb::FileStats& stats) {
-                rb::FileStatsSink sink(stats);
-                return rb::WalkTree(root, tree, nullptr, nullptr, &sink).files;
-            });
+    Compare(
+        "tree in memory", 9, [&] { return rb::WalkTree(root, tree).files; },
+        [&](rb::FileStats& stats) {
+            rb::FileStatsSink sink(stats);
+            return rb::WalkTree(root, tree, nullptr, nullptr, &sink).files;
+        });
 #ifdef _WIN32
     if (argc > 1) {
         const std::wstring disk = rb::ExtendedPath(argv[1]);
         const std::atomic<bool> stop{false};
-        Compare("tree on disk", 5, [&] { return rb::WalkFolderStoppable(disk, stop).files; },
-                [&](rb::FileStats& stats) {
-                    rb::FileStatsSink sink(stats);
-                    return rb::WalkFolderStoppable(disk, stop, nullptr, nullptr, nullptr, &sink).files;
-                });
+        Compare(
+            "tree on disk", 5, [&] { return rb::WalkFolderStoppable(disk, stop).files; },
+            [&](rb::FileStats& stats) {
+                rb::FileStatsSink sink(stats);
+                return rb::WalkFolderStoppable(disk, stop, nullptr, nullptr, nullptr, &sink).files;
+            });
     }
 #endif
     return 0;

@@ -14,8 +14,8 @@ inline wchar_t Lower(wchar_t c) {
     const unsigned u = static_cast<unsigned>(c);
     if (u < 0x80)
         return u >= 'A' && u <= 'Z' ? static_cast<wchar_t>(u + 0x20) : c;
-    if ((u >= 0xC0 && u <= 0xDE && u != 0xD7) ||
-        (u >= 0x391 && u <= 0x3A9 && u != 0x3A2) || (u >= 0x410 && u <= 0x42F))
+    if ((u >= 0xC0 && u <= 0xDE && u != 0xD7) || (u >= 0x391 && u <= 0x3A9 && u != 0x3A2) ||
+        (u >= 0x410 && u <= 0x42F))
         return static_cast<wchar_t>(u + 0x20);
     if (u >= 0x400 && u <= 0x40F)
         return static_cast<wchar_t>(u + 0x50);
@@ -74,7 +74,8 @@ std::wstring FileExtension(const wchar_t* name, std::size_t length) {
 FileStats::FileStats(std::size_t largest) : largest_(largest) {}
 
 bool FileStats::Ahead(const Entry& a, const Entry& b) {
-    return Before({a.size, *a.folder, a.name, a.writeTime}, {b.size, *b.folder, b.name, b.writeTime});
+    return Before({a.size, *a.folder, a.name, a.writeTime},
+                  {b.size, *b.folder, b.name, b.writeTime});
 }
 
 FileStats::Type& FileStats::TypeOf(const wchar_t* extension, std::size_t length) {
@@ -237,8 +238,8 @@ std::size_t FileStats::FoldersHeld() const {
 }
 
 std::size_t FileStats::MemoryBytes() const {
-    std::size_t bytes = sizeof(*this) + heap_.capacity() * sizeof(Entry) +
-                        types_.capacity() * sizeof(Type);
+    std::size_t bytes =
+        sizeof(*this) + heap_.capacity() * sizeof(Entry) + types_.capacity() * sizeof(Type);
     std::unordered_set<const std::wstring*> folders;
     for (const Entry& entry : heap_) {
         bytes += HeapBytes(entry.name);

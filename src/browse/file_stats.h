@@ -56,7 +56,7 @@ public:
     std::vector<LargeFile> LargestOfType(const std::wstring& extension) const; // of the kept
     std::size_t MemoryBytes() const; // about what it holds (heap entries, strings, table)
     std::uint64_t Files() const { return files_; } // files added, less those removed
-    std::size_t FoldersHeld() const; // the folder paths the kept files share
+    std::size_t FoldersHeld() const;               // the folder paths the kept files share
 
 private:
     struct Entry {

@@ -15,21 +15,18 @@ struct Added {
     std::uint64_t size;
 };
 
-std::wstring Line(const LargeFile& f) {
-    return f.folder + L"|" + f.name + L"|" + std::to_wstring(f.size);
-}
-
 std::vector<std::wstring> Lines(const std::vector<LargeFile>& files) {
     std::vector<std::wstring> lines;
     for (const LargeFile& f : files)
-        lines.push_back(Line(f));
+        lines.push_back(f.folder + L"|" + f.name + L"|" + std::to_wstring(f.size));
     return lines;
 }
 
 std::vector<std::wstring> TypeLines(const FileStats& stats) {
     std::vector<std::wstring> lines;
     for (const FileType& t : stats.Types())
-        lines.push_back(t.extension + L"|" + std::to_wstring(t.bytes) + L"|" + std::to_wstring(t.files));
+        lines.push_back(t.extension + L"|" + std::to_wstring(t.bytes) + L"|" +
+                        std::to_wstring(t.files));
     return lines;
 }
 
@@ -76,19 +73,22 @@ TEST(FileStats, TypesByTheLastDotLowerCasedAndRemovedFilesLeaveThem) {
     const struct {
         const wchar_t* name;
         const wchar_t* extension;
-    } names[] = {{L"a.BIN", L".bin"}, {L"noext", L""},          {L"name.", L""},
-                 {L".gitignore", L".gitignore"},                 {L"x.tar.gz", L".gz"},
-                 {L"b.\u00C4\u00D7\u00DE\u00DF", L".\u00E4\u00D7\u00FE\u00DF"}};
+    } names[] = {
+        {L"a.BIN", L".bin"},   {L"noext", L""},
+        {L"name.", L""},       {L".gitignore", L".gitignore"},
+        {L"x.tar.gz", L".gz"}, {L"b.\u00C4\u00D7\u00DE\u00DF", L".\u00E4\u00D7\u00FE\u00DF"}};
     for (const auto& n : names)
         EXPECT_EQ(FileExtension(n.name, std::wcslen(n.name)), n.extension) << n.name;
 
     FileStats stats(3);
-    for (const Added& a : std::vector<Added>{{L"A", L"a.BIN", 100}, {L"A", L"b.bin", 50},
-                                             {L"B", L"c.txt", 150}, {L"B", L"d", 30},
-                                             {L"B", L"e.TXT", 0}})
+    const Added files[] = {{L"A", L"a.BIN", 100}, {L"A", L"b.bin", 50}, {L"B", L"c.txt", 150},
+                           {L"B", L"d", 30},      {L"B", L"e.TXT", 0}};
+    for (const Added& a : files)
         stats.Add(a.folder, a.name.c_str(), a.name.size(), a.size, 7);
-    EXPECT_EQ(TypeLines(stats), (std::vector<std::wstring>{L".bin|150|2", L".txt|150|2", L"|30|1"}));
-    EXPECT_EQ(Lines(stats.LargestOfType(L".BIN")), (std::vector<std::wstring>{L"A|a.BIN|100", L"A|b.bin|50"}));
+    EXPECT_EQ(TypeLines(stats),
+              (std::vector<std::wstring>{L".bin|150|2", L".txt|150|2", L"|30|1"}));
+    EXPECT_EQ(Lines(stats.LargestOfType(L".BIN")),
+              (std::vector<std::wstring>{L"A|a.BIN|100", L"A|b.bin|50"}));
     EXPECT_TRUE(stats.Remove(L"a", L"A.bin"));
     EXPECT_FALSE(stats.Remove(L"A", L"a.BIN"));
     EXPECT_FALSE(stats.Remove(L"B", L"d")); // not among the largest
@@ -102,15 +102,20 @@ TEST(FileStats, TypesByTheLastDotLowerCasedAndRemovedFilesLeaveThem) {
 struct Told : FileSink {
     std::vector<std::wstring> files;
     void File(const std::wstring& folder, const DirectoryEntry& e) override {
-        files.push_back(folder + std::wstring(e.name, e.nameLength) + L"|" + std::to_wstring(e.size));
+        files.push_back(folder + std::wstring(e.name, e.nameLength) + L"|" +
+                        std::to_wstring(e.size));
     }
 };
 
 TEST(WalkTree, TellsTheFilesOfTheFoldersWhoseEntriesCount) {
     // Without ids: "loop" lists what R lists and counts nowhere; "j" is a link, not entered.
     FakeLister fs;
-    fs.Folder(L"R\\", 0, {{L"f", 0x20, 3, 0, 0}, {L"a", kDir, 0, 0, 0}, {L"loop", kDir, 0, 0, 0},
-                          {L"j", kLink, 0, 0, 0xA0000003}, {L"locked", kDir, 0, 0, 0}});
+    fs.Folder(L"R\\", 0,
+              {{L"f", 0x20, 3, 0, 0},
+               {L"a", kDir, 0, 0, 0},
+               {L"loop", kDir, 0, 0, 0},
+               {L"j", kLink, 0, 0, 0xA0000003},
+               {L"locked", kDir, 0, 0, 0}});
     fs.Folder(L"R\\a\\", 0, {{L"g.x", 0x21, 4, 0, 0}});
     fs.Folder(L"R\\j\\", 0, {{L"never", 0x20, 5, 0, 0}});
     fs.folders[L"R\\loop\\"] = fs.folders[L"R\\"];
@@ -121,14 +126,17 @@ TEST(WalkTree, TellsTheFilesOfTheFoldersWhoseEntriesCount) {
     const struct {
         const wchar_t* listed;
         const wchar_t* folder;
-    } forms[] = {{L"\\\\?\\C:\\x\\y\\", L"C:\\x\\y"}, {L"\\\\?\\C:\\", L"C:\\"},
-                 {L"\\\\?\\UNC\\s\\t\\", L"\\\\s\\t"}, {L"\\\\?\\UNC\\s\\t\\u\\", L"\\\\s\\t\\u"}};
+    } forms[] = {{L"\\\\?\\C:\\x\\y\\", L"C:\\x\\y"},
+                 {L"\\\\?\\C:\\", L"C:\\"},
+                 {L"\\\\?\\UNC\\s\\t\\", L"\\\\s\\t"},
+                 {L"\\\\?\\UNC\\s\\t\\u\\", L"\\\\s\\t\\u"}};
     for (const auto& form : forms) {
         FileStats stats(1);
         FileStatsSink sink(stats);
         sink.File(form.listed, {L"n", 1, 0x20, 0, 9, 0, 0});
         sink.File(L"\\\\?\\D:\\other\\", {L"m", 1, 0x20, 0, 8, 0, 0}); // smaller: left out
-        EXPECT_EQ(Lines(stats.Largest()), std::vector<std::wstring>{form.folder + std::wstring(L"|n|9")});
+        EXPECT_EQ(Lines(stats.Largest()),
+                  std::vector<std::wstring>{form.folder + std::wstring(L"|n|9")});
     }
 }
 

@@ -35,9 +35,11 @@ TEST(WalkWorker, AGatheringAnswersWithTheFilesOfTheTreeAndNoKeptTree) {
     for (const rb::LargeFile& f : result.files->Largest())
         largest.push_back(f.folder + L"|" + f.name + L"|" + std::to_wstring(f.size));
     for (const rb::FileType& t : result.files->Types())
-        types.push_back(t.extension + L"|" + std::to_wstring(t.bytes) + L"|" + std::to_wstring(t.files));
-    EXPECT_EQ(largest, (std::vector<std::wstring>{dir.Path() + L"|a.BIN|10", dir.Path() + L"\\sub|b.txt|3",
-                                                  dir.Path() + L"\\sub|c|0"}));
+        types.push_back(t.extension + L"|" + std::to_wstring(t.bytes) + L"|" +
+                        std::to_wstring(t.files));
+    EXPECT_EQ(largest,
+              (std::vector<std::wstring>{dir.Path() + L"|a.BIN|10", dir.Path() + L"\\sub|b.txt|3",
+                                         dir.Path() + L"\\sub|c|0"}));
     EXPECT_EQ(types, (std::vector<std::wstring>{L".bin|10|1", L".txt|3|1", L"|0|1"}));
 }
 
