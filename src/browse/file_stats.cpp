@@ -134,7 +134,7 @@ void FileStats::Add(const std::wstring& folder, const wchar_t* name, std::size_t
     Type& type = TypeOf(name + dot, nameLength - dot);
     type.bytes += size;
     ++type.files;
-    if (!Enters(size))
+    if (!Enters(size) || (onlyOne_ && type.extension != only_))
         return;
     if (heap_.size() == largest_) {
         const Entry& last = heap_.front();

@@ -44,6 +44,12 @@ public:
     bool Enters(std::uint64_t size) const {
         return heap_.size() < largest_ || (largest_ && size >= heap_.front().size);
     }
+    // Only files of the type `extension` (as FileExtension gives it) enter the largest
+    // ones; every type is still counted.
+    void KeepOnly(const std::wstring& extension) {
+        only_ = extension;
+        onlyOne_ = true;
+    }
     // Another walk's stats added (top-N of the union, types summed).
     void Merge(const FileStats& other);
     // A file known to be gone (deleted by the user from the page): it leaves the largest
@@ -89,6 +95,8 @@ private:
     std::size_t typesUsed_ = 0;
     std::shared_ptr<const std::wstring> lastFolder_;
     std::uint64_t files_ = 0;
+    std::wstring only_;
+    bool onlyOne_ = false;
 };
 
 // Hands a walk's files to `stats`, their folders in the usual form ("\\?\C:\x\" as

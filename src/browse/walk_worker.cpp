@@ -24,7 +24,8 @@ LONG WalkWorker::LiveThreads() {
     return InterlockedCompareExchange(&liveThreads, 0, 0);
 }
 
-bool WalkWorker::Ask(std::uint32_t id, const std::wstring& extendedPath, JobKind kind) {
+bool WalkWorker::Ask(std::uint32_t id, const std::wstring& extendedPath, JobKind kind,
+                     const std::wstring* onlyType) {
     {
         WaitLockGuard lock(lock_);
         if (stopping_ || failed_)
@@ -46,7 +47,9 @@ bool WalkWorker::Ask(std::uint32_t id, const std::wstring& extendedPath, JobKind
                 return false;
             }
         }
-        jobs_.push_back({id, extendedPath, kind});
+        jobs_.push_back({id, extendedPath, kind, onlyType ? *onlyType : std::wstring()});
+        if (onlyType)
+            jobs_.back().only = true;
     }
     lock_.WakeAll();
     return true;
@@ -88,6 +91,8 @@ void WalkWorker::Run() {
             } else if (job.kind == JobKind::Gather) {
                 // No tree is kept: only the files count.
                 result.files = std::make_shared<FileStats>();
+                if (job.only)
+                    result.files->KeepOnly(job.onlyType);
                 FileStatsSink sink(*result.files);
                 WalkFolderStoppable(job.path, stop_, &progress_, nullptr, &result.outcome, &sink);
             } else {

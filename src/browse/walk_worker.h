@@ -46,8 +46,10 @@ public:
     WalkWorker& operator=(const WalkWorker&) = delete;
 
     // Queues a job; the thread starts with the first. False when no thread can be
-    // started, or the worker has stopped or failed.
-    bool Ask(std::uint32_t id, const std::wstring& extendedPath, JobKind kind);
+    // started, or the worker has stopped or failed. A gathering with `onlyType` keeps the
+    // largest files of that type only.
+    bool Ask(std::uint32_t id, const std::wstring& extendedPath, JobKind kind,
+             const std::wstring* onlyType = nullptr);
     // A queued job goes; one that runs ends at its next listing or block of entries.
     void Cancel(std::uint32_t id);
     std::vector<Result> TakeResults();
@@ -70,6 +72,8 @@ private:
         std::uint32_t id;
         std::wstring path;
         JobKind kind;
+        std::wstring onlyType; // of a gathering with `only`: the largest files of this type
+        bool only = false;
     };
 
     WalkWorker(HWND notify, UINT message, std::shared_ptr<KeptStore> store)

@@ -136,6 +136,8 @@ private:
     // The walk that gathers them for the listed folder asked, unless they are there.
     void Gather();
     void Gathered(WalkWorker::Result& result);
+    // Whether the largest files of all hold every file of the type shown alone.
+    bool TypeComplete() const;
     // Gathered again once the changes settle, when a tab shows it.
     void GatherSoon();
     // The shown tab's rows made from what was gathered, in the chosen order.
@@ -192,6 +194,10 @@ private:
     std::uint32_t gatherId_ = 0;       // the gathering walk asked, 0: none
     std::uint32_t gatherSerial_ = 0;
     std::wstring gatherPath_;
+    bool gatherOnly_ = false; // the gathering is of gatherType_'s files only
+    std::wstring gatherType_;
+    std::shared_ptr<FileStats> typeStats_; // of typeStatsOf_'s files only, below statsPath_
+    std::wstring typeStatsOf_;
     bool gatherChanged_ = false; // a change came below gatherPath_ while it ran
     bool gatherDue_ = false;     // kGatherTimer runs
     std::wstring typeShown_;  // Enter on a type: only its files are listed

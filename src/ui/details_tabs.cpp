@@ -148,13 +148,22 @@ void DetailsPage::Gather() {
     if (!SameName(listed, statsPath_)) {
         // Another folder: what was gathered goes; so does a gathering of another one.
         stats_.reset();
+        typeStats_.reset();
         statsPath_.clear();
         statsOld_ = false;
+        typeOnly_ = false;
         ShowGathered();
     }
-    if (listed.empty() || (stats_ && !statsOld_))
+    if (listed.empty())
         return;
-    if (gatherId_ && SameName(gatherPath_, listed))
+    // A type's largest files need a walk of their own when the largest of all do not hold
+    // every one of them.
+    const bool typeWalk = tab_ == Tab::Largest && typeOnly_ && stats_ && !statsOld_ && !TypeComplete() &&
+                          !(typeStats_ && typeStatsOf_ == typeShown_);
+    if (!typeWalk && stats_ && !statsOld_)
+        return;
+    if (gatherId_ && SameName(gatherPath_, listed) && gatherOnly_ == typeWalk &&
+        (!typeWalk || gatherType_ == typeShown_))
         return; // on its way
     if (gatherId_ && worker_)
         worker_->Cancel(gatherId_);
@@ -162,12 +171,26 @@ void DetailsPage::Gather() {
     if (!worker_)
         worker_ = WalkWorker::Create(Window(), kStatisticsReady, browser_.Store());
     const std::uint32_t id = kGatherIds | (++gatherSerial_ & 0x7FFFFFFFu);
-    if (!worker_->Ask(id, listed, JobKind::Gather))
+    if (!worker_->Ask(id, listed, JobKind::Gather, typeWalk ? &typeShown_ : nullptr))
         return;
     gatherId_ = id;
     gatherPath_ = listed;
+    gatherOnly_ = typeWalk;
+    gatherType_ = typeWalk ? typeShown_ : std::wstring();
     gatherChanged_ = false;
     SetTimer(Window(), kStateTimer, kStateMilliseconds, nullptr);
+}
+
+bool DetailsPage::TypeComplete() const {
+    if (!stats_)
+        return false;
+    const std::size_t kept = stats_->LargestOfType(typeShown_).size();
+    if (kept >= FileStats::kLargest)
+        return true;
+    for (const FileType& type : stats_->Types())
+        if (type.extension == typeShown_)
+            return kept >= type.files;
+    return true;
 }
 
 void DetailsPage::Gathered(WalkWorker::Result& result) {
@@ -177,13 +200,20 @@ void DetailsPage::Gathered(WalkWorker::Result& result) {
     // A walk that broke off has missed files: nothing rather than a wrong list.
     if (result.outcome.listing == Listing::BrokeOff || !result.files)
         return;
-    stats_ = std::move(result.files);
-    statsPath_ = gatherPath_;
     // A change below it while it ran: gathered again once the changes settle.
-    statsOld_ = gatherChanged_;
+    if (!gatherOnly_) {
+        stats_ = std::move(result.files);
+        statsPath_ = gatherPath_;
+        statsOld_ = gatherChanged_;
+    } else if (!gatherChanged_) {
+        typeStats_ = std::move(result.files);
+        typeStatsOf_ = gatherType_;
+    }
     ShowGathered();
     if (statsOld_)
         GatherSoon();
+    else
+        Gather(); // a type's own walk, if it is shown
 }
 
 void DetailsPage::GatherSoon() {
@@ -199,7 +229,12 @@ void DetailsPage::ShowGathered() {
     contentTypes_.clear();
     typesBytes_ = 0;
     if (stats_) {
-        largest_ = typeOnly_ ? stats_->LargestOfType(typeShown_) : stats_->Largest();
+        if (!typeOnly_)
+            largest_ = stats_->Largest();
+        else if (typeStats_ && typeStatsOf_ == typeShown_)
+            largest_ = typeStats_->Largest();
+        else
+            largest_ = stats_->LargestOfType(typeShown_);
         types_ = stats_->Types();
         for (const FileType& type : types_) {
             typesBytes_ += type.bytes;
@@ -377,13 +412,19 @@ void DetailsPage::GatheredChanged(LONG event, const std::wstring& path) {
         return;
     statsOld_ = true;
     GatherSoon();
-    // A file deleted leaves the list at once; what else changed is gathered anew.
-    if (gathered && event == SHCNE_DELETE) {
-        const std::size_t last = path.find_last_of(L'\\');
-        if (last != std::wstring::npos && stats_->Remove(Plain(path.substr(0, last)), path.substr(last + 1))) {
-            ShowGathered();
-            ShowState();
-        }
+    // A file deleted leaves the lists at once; what else changed is gathered anew.
+    const std::size_t last = path.find_last_of(L'\\');
+    if (event != SHCNE_DELETE || last == std::wstring::npos) {
+        typeStats_.reset();
+        return;
+    }
+    const std::wstring folder = Plain(path.substr(0, last)), name = path.substr(last + 1);
+    bool gone = stats_->Remove(folder, name);
+    if (typeStats_)
+        gone = typeStats_->Remove(folder, name) || gone;
+    if (gone) {
+        ShowGathered();
+        ShowState();
     }
 }
 

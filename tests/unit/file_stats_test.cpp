@@ -87,6 +87,12 @@ TEST(FileStats, TypesByTheLastDotLowerCasedAndRemovedFilesLeaveThem) {
         stats.Add(a.folder, a.name.c_str(), a.name.size(), a.size, 7);
     EXPECT_EQ(TypeLines(stats),
               (std::vector<std::wstring>{L".bin|150|2", L".txt|150|2", L"|30|1"}));
+    FileStats bin(1); // a type's own largest, the other types still counted
+    bin.KeepOnly(L".bin");
+    for (const Added& a : files)
+        bin.Add(a.folder, a.name.c_str(), a.name.size(), a.size, 7);
+    EXPECT_EQ(Lines(bin.Largest()), (std::vector<std::wstring>{L"A|a.BIN|100"}));
+    EXPECT_EQ(TypeLines(bin), TypeLines(stats));
     EXPECT_EQ(Lines(stats.LargestOfType(L".BIN")),
               (std::vector<std::wstring>{L"A|a.BIN|100", L"A|b.bin|50"}));
     EXPECT_TRUE(stats.Remove(L"a", L"A.bin"));
