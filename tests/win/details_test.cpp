@@ -1787,6 +1787,7 @@ TEST_F(DetailsPageTest, TheTabsListTheTreesLargestFilesAndItsTypesAndADeletedFil
     std::vector<Step> seen;
     int tabBack = -1;
     bool folderListBack = false;
+    std::vector<std::wstring> tabTitles;
     OpenStandalone([&](HWND dialog) {
         HWND list = DetailsList(dialog), page = GetParent(list);
         HWND files = GetDlgItem(page, IDC_DETAILS_FILES), tabs = GetDlgItem(page, IDC_DETAILS_TABS);
@@ -1815,6 +1816,14 @@ TEST_F(DetailsPageTest, TheTabsListTheTreesLargestFilesAndItsTypesAndADeletedFil
         }
         KeyWith(files, VK_TAB, {VK_CONTROL, VK_SHIFT});
         tabBack = TabCtrl_GetCurSel(tabs);
+        for (int tab = 0; tab < TabCtrl_GetItemCount(tabs); ++tab) {
+            wchar_t title[64] = {};
+            TCITEMW item = {TCIF_TEXT};
+            item.pszText = title;
+            item.cchTextMax = 64;
+            SendMessageW(tabs, TCM_GETITEMW, tab, reinterpret_cast<LPARAM>(&item));
+            tabTitles.push_back(title);
+        }
         folderListBack = IsWindowVisible(list) && !IsWindowVisible(files);
     });
     ASSERT_EQ(seen.size(), std::size(steps));
@@ -1827,5 +1836,6 @@ TEST_F(DetailsPageTest, TheTabsListTheTreesLargestFilesAndItsTypesAndADeletedFil
         EXPECT_EQ(seen[i].state, steps[i].state) << i;
     }
     EXPECT_EQ(tabBack, 0);
+    EXPECT_EQ(tabTitles, (std::vector<std::wstring>{L"Ordner", L"Gr\u00F6\u00DFte Dateien", L"Dateitypen"}));
     EXPECT_TRUE(folderListBack);
 }
