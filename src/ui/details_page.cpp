@@ -535,6 +535,7 @@ void DetailsPage::ShowAnswers() {
         std::shared_ptr<WalkWorker> failed = std::move(worker_);
         failed->Stop(0);
         browser_.Lost();
+        gatherId_ = 0;
     }
     InvalidateRect(list_, nullptr, FALSE);
     ShowState();

@@ -1788,6 +1788,7 @@ TEST_F(DetailsPageTest, TheTabsListTheTreesLargestFilesAndItsTypesAndADeletedFil
     int tabBack = -1;
     bool folderListBack = false;
     std::vector<std::wstring> tabTitles;
+    std::wstring copied;
     OpenStandalone([&](HWND dialog) {
         HWND list = DetailsList(dialog), page = GetParent(list);
         HWND files = GetDlgItem(page, IDC_DETAILS_FILES), tabs = GetDlgItem(page, IDC_DETAILS_TABS);
@@ -1813,6 +1814,12 @@ TEST_F(DetailsPageTest, TheTabsListTheTreesLargestFilesAndItsTypesAndADeletedFil
                 now.names.push_back(Cell(files, row, 0));
             now.state = StateText(page);
             seen.push_back(now);
+            if (&step == &steps[1]) { // Ctrl+C takes the shown tab
+                ListView_SetItemState(files, 0, LVIS_SELECTED, LVIS_SELECTED);
+                ClearClipboard();
+                PostMessageW(files, WM_CHAR, 3, 0);
+                copied = ClipboardText();
+            }
         }
         KeyWith(files, VK_TAB, {VK_CONTROL, VK_SHIFT});
         tabBack = TabCtrl_GetCurSel(tabs);
@@ -1835,6 +1842,7 @@ TEST_F(DetailsPageTest, TheTabsListTheTreesLargestFilesAndItsTypesAndADeletedFil
         EXPECT_EQ(seen[i].names, steps[i].names) << i;
         EXPECT_EQ(seen[i].state, steps[i].state) << i;
     }
+    EXPECT_EQ(copied, L"Erweiterung\tContent-Type\tGr\u00F6\u00DFe\tDateien\r\n.bin\t\t  6.200\t 2\r\n");
     EXPECT_EQ(tabBack, 0);
     EXPECT_EQ(tabTitles, (std::vector<std::wstring>{L"Ordner", L"Gr\u00F6\u00DFte Dateien", L"Dateitypen"}));
     EXPECT_TRUE(folderListBack);

@@ -156,6 +156,28 @@ DWORD WINAPI Drive(void*) {
     Activate(dialog);
     Sleep(200);
     SaveWindow(dialog, L"details-browser");
+    // The largest files and the file types of the sample folder's tree.
+    if (HWND list = VisibleList(dialog)) {
+        HWND page = GetParent(list);
+        SendMessageA(list, WM_KEYDOWN, VK_BACK, 0);
+        Sleep(1000);
+        HWND tabs = GetDlgItem(page, IDC_DETAILS_TABS);
+        const struct {
+            int tab;
+            const wchar_t* name;
+        } tabShots[] = {{1, L"details-largest"}, {2, L"details-types"}, {0, nullptr}};
+        for (const auto& tabShot : tabShots) {
+            SendMessageA(tabs, TCM_SETCURSEL, tabShot.tab, 0);
+            NMHDR change = {tabs, IDC_DETAILS_TABS, static_cast<UINT>(TCN_SELCHANGE)};
+            SendMessageA(page, WM_NOTIFY, IDC_DETAILS_TABS, reinterpret_cast<LPARAM>(&change));
+            if (!tabShot.name)
+                break;
+            Sleep(2000);
+            Activate(dialog);
+            Sleep(200);
+            SaveWindow(dialog, tabShot.name);
+        }
+    }
     SetWindowPos(dialog, nullptr, 0, 0, grown.right - grown.left, grown.bottom - grown.top,
                  SWP_NOMOVE | SWP_NOZORDER);
     // The "Info ..." popup, open below its button.
