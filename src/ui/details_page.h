@@ -116,6 +116,17 @@ private:
     // After images were read or walks answered: what waits done once all is there.
     void CheckWaiting();
     std::vector<int> SelectedRows() const;
+
+    // The rows' actions (details_actions.cpp). The context menu of the selected rows at
+    // `at` (WM_CONTEXTMENU's point; -1: from the keyboard, below the focused row).
+    void ShowRowMenu(LPARAM at);
+    std::vector<LPCITEMIDLIST> SelectedItems();
+    // Delete and Shift+Delete: the selected rows' files through the shell.
+    void DeleteSelected(bool forGood);
+    // F2: the focused row's name edited in place; the shell renames it.
+    void RenameFocused();
+    LRESULT OnBeginRename(const NMLVDISPINFOW& edit);
+    void OnEndRename(const NMLVDISPINFOW& edit);
     void CopyRows(const std::vector<int>& indices);
 
     // Following the disk's changes (details_follow.cpp).
@@ -150,6 +161,7 @@ private:
     std::vector<int> waitRows_; // the rows waited for (empty: all)
     std::size_t waitFrom_ = 0;  // rows before it were counted
     std::function<void()> exportThen_;
+    bool renaming_ = false; // editing started by F2, not by a click
 };
 
 } // namespace rb

@@ -17,6 +17,7 @@
 #include "support.h"
 #include "thread.h"
 #include "ui/details_page.h"
+#include "ui/item_actions.h"
 #include "ui/ui_scale.h"
 #include "ui/menu_renderer.h"
 #include "ui/search_menu.h"
@@ -857,6 +858,246 @@ TEST_F(DetailsPageTest, F5ListsTheFolderAnewAndCtrlCCopiesTheSelectedRowsWithThe
         EXPECT_EQ(std::count(lines[i].begin(), lines[i].end(), L'\t'), 12) << i;
     EXPECT_EQ(lines[1].substr(0, 6), L"a.txt\t");
     EXPECT_NE(lines[2].find(L"\t" + (dir / L"c.txt") + L"\t"), std::wstring::npos);
+}
+
+// The rows' actions: the context menu, Delete and F2.
+
+// Selects exactly the rows named `names` (the first focused) and gives the list the focus.
+void SelectNamed(HWND list, const std::vector<std::wstring>& names) {
+    LVITEMW state = {};
+    state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&state));
+    const std::vector<std::wstring> shown = Names(list);
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        state.state = LVIS_SELECTED | (i == 0 ? LVIS_FOCUSED : 0);
+        const auto row = std::find(shown.begin(), shown.end(), names[i]) - shown.begin();
+        SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&state));
+    }
+    SendMessageW(GetAncestor(list, GA_ROOT), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(list), TRUE);
+}
+
+// The menu's entries: text, or "-" for a separator, with whether the id is the shell's.
+std::vector<std::pair<std::wstring, bool>> MenuEntries(HMENU menu) {
+    std::vector<std::pair<std::wstring, bool>> entries;
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+        wchar_t text[128] = {};
+        MENUITEMINFOW info = {};
+        info.cbSize = sizeof info;
+        info.fMask = MIIM_ID | MIIM_STRING | MIIM_FTYPE;
+        info.dwTypeData = text;
+        info.cch = 128;
+        GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &info);
+        entries.push_back({info.fType & MFT_SEPARATOR ? L"-" : text, info.wID >= 1 && info.wID <= 0x7FFF});
+    }
+    return entries;
+}
+
+// Walks the open menu to the entry `text` with the keys and chooses it; waits for it to go.
+void ChooseEntry(HWND popup, HMENU menu, const std::wstring& text) {
+    const auto entries = MenuEntries(menu);
+    int wanted = 0;
+    while (wanted < static_cast<int>(entries.size()) && entries[wanted].first != text)
+        ++wanted;
+    auto marked = [&] {
+        for (int i = 0; i < GetMenuItemCount(menu); ++i)
+            if (GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION) & MF_HILITE)
+                return i;
+        return -1;
+    };
+    while (marked() != wanted) {
+        const int before = marked();
+        PostMessageW(popup, WM_KEYDOWN, VK_DOWN, 0);
+        if (!WaitUntil([&] { return marked() != before; }))
+            break;
+    }
+    PostMessageW(popup, WM_KEYDOWN, VK_RETURN, 0);
+    WaitUntil([] { return rbtest::FindOwnWindow("#32768", nullptr) == nullptr; });
+}
+
+std::vector<std::wstring> shownInExplorer; // the folder, then its items' names
+HRESULT WINAPI RecordShowInExplorer(LPCITEMIDLIST folder, UINT count, LPCITEMIDLIST* children, DWORD) {
+    wchar_t path[MAX_PATH] = {};
+    SHGetPathFromIDListW(folder, path);
+    shownInExplorer.push_back(path);
+    for (UINT i = 0; i < count; ++i) {
+        rb::UniqueIdList full(ILCombine(folder, children[i]));
+        SHGetPathFromIDListW(full.get(), path);
+        shownInExplorer.push_back(PathFindFileNameW(path));
+    }
+    return S_OK;
+}
+
+TEST_F(DetailsPageTest, TheContextMenuShowsOurEntriesAboveTheShellsAndDoesWhatIsChosen) {
+    dir.WriteFile(L"a.txt", "a");
+    dir.WriteFile(L"b.txt", "b");
+    dir.MakeDir(L"ordner");
+    SelectFolder(dir.Path());
+    shownInExplorer.clear();
+    auto previous = rb::SetOpenFolderAndSelectFunction(&RecordShowInExplorer);
+    const struct {
+        std::vector<std::wstring> rows;
+        bool byMouse; // WM_CONTEXTMENU at the row, as a right-click sends it; else Shift+F10's
+        const wchar_t* chosen;
+    } cases[] = {
+        {{L"a.txt"}, false, L"Im Explorer zeigen"},
+        {{L"b.txt", L"a.txt"}, true, L"Pfad kopieren"},
+        {{L"ordner"}, false, L"\u00D6ffnen"},
+    };
+    std::vector<std::vector<std::pair<std::wstring, bool>>> seen;
+    std::wstring copied, pathLine;
+    OpenStandalone([&](HWND dialog) {
+        HWND list = DetailsList(dialog);
+        for (const auto& step : cases) {
+            SelectNamed(list, step.rows);
+            LPARAM at = -1;
+            if (step.byMouse) {
+                RECT rect = {LVIR_LABEL, 0, 0, 0};
+                SendMessageW(list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&rect));
+                POINT point = {rect.left + 2, rect.top + 2};
+                ClientToScreen(list, &point);
+                at = MAKELPARAM(point.x, point.y);
+            }
+            ClearClipboard();
+            PostMessageW(list, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list), at);
+            HWND popup = rbtest::WaitForWindow("#32768", nullptr);
+            ASSERT_NE(popup, nullptr);
+            HMENU menu = reinterpret_cast<HMENU>(SendMessageW(popup, MN_GETHMENU, 0, 0));
+            seen.push_back(MenuEntries(menu));
+            ChooseEntry(popup, menu, step.chosen);
+            if (step.chosen == std::wstring(L"Pfad kopieren"))
+                copied = ClipboardText();
+        }
+        WaitUntil([&] { return Names(list).empty(); }); // "ordner" listed: empty
+        wchar_t text[MAX_PATH] = {};
+        GetDlgItemTextW(GetParent(list), IDC_DETAILS_PATH, text, MAX_PATH);
+        pathLine = text;
+    });
+    rb::SetOpenFolderAndSelectFunction(previous);
+    ASSERT_EQ(seen.size(), 3u);
+    for (std::size_t i = 0; i < seen.size(); ++i) {
+        // "Öffnen" only for the folder; then a separator and the shell's own entries.
+        std::vector<std::wstring> own = {L"Im Explorer zeigen", L"Pfad kopieren", L"-"};
+        if (i == 2)
+            own.insert(own.begin(), L"\u00D6ffnen");
+        ASSERT_GT(seen[i].size(), own.size()) << i;
+        for (std::size_t e = 0; e < own.size(); ++e)
+            EXPECT_EQ(seen[i][e], std::make_pair(own[e], false)) << i << " " << e;
+        EXPECT_TRUE(seen[i][own.size()].second) << i;
+    }
+    EXPECT_EQ(shownInExplorer, (std::vector<std::wstring>{dir.Path(), L"a.txt"}));
+    EXPECT_EQ(copied, (dir / L"a.txt") + L"\r\n" + (dir / L"b.txt"));
+    EXPECT_EQ(pathLine, dir / L"ordner");
+}
+
+struct FileOperation {
+    UINT function;
+    FILEOP_FLAGS flags;
+    std::wstring from; // with its NULs
+    HWND owner;
+};
+std::vector<FileOperation> fileOperations;
+std::atomic<int> fileOperationCount{0};
+int RecordFileOperation(SHFILEOPSTRUCTW* operation) {
+    const wchar_t* end = operation->pFrom;
+    while (end[0] || end[1])
+        ++end;
+    fileOperations.push_back({operation->wFunc, operation->fFlags,
+                              std::wstring(operation->pFrom, end + 2), operation->hwnd});
+    fileOperationCount.fetch_add(1);
+    return 0;
+}
+
+// The keys of the list's thread as the user holds them.
+void HoldShift(HWND window, bool held) {
+    rbtest::RunInThreadOf(window, [held] {
+        BYTE keys[256] = {};
+        GetKeyboardState(keys);
+        keys[VK_SHIFT] = held ? 0x80 : 0;
+        SetKeyboardState(keys);
+    });
+}
+
+TEST_F(DetailsPageTest, DeleteGoesToTheBinShiftDeleteForGoodAfterTheShellsOwnConfirmation) {
+    dir.WriteFile(L"a.txt", "a");
+    dir.WriteFile(L"b.txt", "b");
+    const std::wstring c = dir.WriteFile(L"c.txt", "c");
+    SelectFolder(dir.Path());
+    fileOperations.clear();
+    fileOperationCount = 0;
+    auto previous = rb::SetFileOperationFunction(&RecordFileOperation);
+    const std::wstring ab = (dir / L"a.txt") + L'\0' + (dir / L"b.txt") + L'\0' + L'\0';
+    const struct {
+        bool shift;
+        FILEOP_FLAGS flags;
+    } cases[] = {{false, FOF_ALLOWUNDO | FOF_WANTNUKEWARNING}, {true, FOF_WANTNUKEWARNING}};
+    HWND owner = nullptr, confirmOwner = nullptr;
+    std::vector<std::wstring> left;
+    OpenStandalone([&](HWND dialog) {
+        owner = dialog;
+        HWND list = DetailsList(dialog);
+        for (const auto& step : cases) {
+            SelectNamed(list, {L"a.txt", L"b.txt"});
+            const int before = fileOperationCount;
+            HoldShift(list, step.shift);
+            PostMessageW(list, WM_KEYDOWN, VK_DELETE, 0);
+            WaitUntil([&] { return fileOperationCount > before; });
+            HoldShift(list, false);
+        }
+        // The real one: the shell asks, owned by the dialog; the row goes as the file does.
+        rb::SetFileOperationFunction(nullptr);
+        SelectNamed(list, {L"c.txt"});
+        PostMessageW(list, WM_KEYDOWN, VK_DELETE, 0);
+        HWND confirm = rbtest::WaitForWindow("#32770", nullptr, dialog);
+        ASSERT_NE(confirm, nullptr);
+        confirmOwner = GetWindow(confirm, GW_OWNER);
+        SendMessageW(GetDlgItem(confirm, IDYES), BM_CLICK, 0, 0);
+        WaitUntil([&] { return Names(list).size() == 2; });
+        left = Names(list);
+    });
+    rb::SetFileOperationFunction(previous);
+    ASSERT_EQ(fileOperations.size(), 2u);
+    for (std::size_t i = 0; i < 2; ++i) {
+        EXPECT_EQ(fileOperations[i].function, static_cast<UINT>(FO_DELETE)) << i;
+        EXPECT_EQ(fileOperations[i].flags, cases[i].flags) << i;
+        EXPECT_EQ(fileOperations[i].from, ab) << i;
+        EXPECT_EQ(fileOperations[i].owner, owner) << i;
+    }
+    EXPECT_EQ(confirmOwner, owner);
+    EXPECT_EQ(GetFileAttributesW(c.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(left, (std::vector<std::wstring>{L"a.txt", L"b.txt"}));
+}
+
+TEST_F(DetailsPageTest, F2RenamesTheFocusedRowInPlaceThroughTheShell) {
+    dir.WriteFile(L"a.txt", "a");
+    dir.MakeDir(L"ordner");
+    SelectFolder(dir.Path());
+    const struct {
+        const wchar_t* row;
+        const wchar_t* typed;
+    } cases[] = {{L"a.txt", L"neu.txt"}, {L"ordner", L"umbenannt"}};
+    std::vector<std::wstring> editing, names;
+    OpenStandalone([&](HWND dialog) {
+        HWND list = DetailsList(dialog);
+        for (const auto& step : cases) {
+            SelectNamed(list, {step.row});
+            PostMessageW(list, WM_KEYDOWN, VK_F2, 0);
+            HWND edit = nullptr;
+            WaitUntil([&] { return (edit = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETEDITCONTROL, 0, 0))) != nullptr; });
+            ASSERT_NE(edit, nullptr);
+            wchar_t text[MAX_PATH] = {};
+            GetWindowTextW(edit, text, MAX_PATH);
+            editing.push_back(text);
+            SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(step.typed));
+            PostMessageW(edit, WM_KEYDOWN, VK_RETURN, 0);
+            auto shown = [&] { auto n = Names(list); return std::find(n.begin(), n.end(), step.typed) != n.end(); };
+            WaitUntil(shown);
+        }
+        names = Names(list);
+    });
+    EXPECT_EQ(editing, (std::vector<std::wstring>{L"a.txt", L"ordner"}));
+    EXPECT_EQ(names, (std::vector<std::wstring>{L"umbenannt", L"neu.txt"}));
+    EXPECT_NE(GetFileAttributesW((dir / L"neu.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_NE(GetFileAttributesW((dir / L"umbenannt").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 // Listings of the big tree are counted; the one of its folder "d00100" waits for `release`.

@@ -1,0 +1,113 @@
+// What the user does to the details page's rows: the shell's context menu, deleting and
+// renaming. The actions themselves work on ID lists (ui/item_actions.h); the disk's
+// changes come back to the rows through the page's change following.
+#include "ui/details_page.h"
+
+#include "common/win_handles.h"
+#include "shell/shell_selection.h"
+#include "ui/item_actions.h"
+
+#include <commctrl.h>
+#include <shlwapi.h>
+
+#include <memory>
+
+namespace rb {
+
+namespace {
+
+const IID kIidShellFolder = {0x000214E6, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+
+} // namespace
+
+std::vector<LPCITEMIDLIST> DetailsPage::SelectedItems() {
+    std::vector<LPCITEMIDLIST> items;
+    for (int index : SelectedRows())
+        if (LPCITEMIDLIST full = rows_.Full(index))
+            items.push_back(full);
+    return items;
+}
+
+void DetailsPage::ShowRowMenu(LPARAM at) {
+    POINT screen = {static_cast<short>(LOWORD(at)), static_cast<short>(HIWORD(at))};
+    if (at == -1) {
+        // From the keyboard: below the focused row's name.
+        int row = static_cast<int>(
+            SendMessageW(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED | LVNI_SELECTED));
+        if (row < 0)
+            row = static_cast<int>(SendMessageW(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+        RECT label = {LVIR_LABEL, 0, 0, 0};
+        if (row < 0 || !SendMessageW(list_, LVM_GETITEMRECT, static_cast<WPARAM>(row),
+                                     reinterpret_cast<LPARAM>(&label)))
+            return;
+        screen = {label.left, label.bottom};
+        ClientToScreen(list_, &screen);
+    } else {
+        // A click on no row shows nothing.
+        LVHITTESTINFO hit = {};
+        hit.pt = screen;
+        ScreenToClient(list_, &hit.pt);
+        if (SendMessageW(list_, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)) < 0)
+            return;
+    }
+    std::vector<LPCITEMIDLIST> items = SelectedItems();
+    if (items.empty())
+        return;
+    ItemMenuOwn own;
+    if (items.size() == 1) {
+        std::shared_ptr<ITEMIDLIST> folder(ILClone(items[0]), &ILFree);
+        if (folder)
+            own.open = [this, folder] { Fill(folder.get()); };
+        own.rename = [this] { RenameFocused(); };
+    }
+    ShowItemMenu(Window(), screen, items, own);
+}
+
+void DetailsPage::DeleteSelected(bool forGood) {
+    std::vector<std::wstring> paths = FileSystemPaths(SelectedItems());
+    if (!paths.empty())
+        DeleteItems(GetAncestor(Window(), GA_ROOT), std::move(paths), forGood);
+}
+
+void DetailsPage::RenameFocused() {
+    const int focused = static_cast<int>(
+        SendMessageW(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
+    if (focused < 0 || !rows_.Child(focused))
+        return;
+    SetFocus(list_);
+    renaming_ = true; // a click on a selected row's name does not start editing
+    SendMessageW(list_, LVM_EDITLABELW, static_cast<WPARAM>(focused), 0);
+    renaming_ = false;
+}
+
+LRESULT DetailsPage::OnBeginRename(const NMLVDISPINFOW& edit) {
+    IShellFolder* folder = rows_.ShellFolder();
+    LPCITEMIDLIST child = rows_.Child(edit.item.iItem);
+    if (!renaming_ || !folder || !child)
+        return TRUE;
+    // The name as the shell edits it: with the extension that the list may hide.
+    STRRET name = {};
+    wchar_t text[MAX_PATH] = {};
+    if (SUCCEEDED(folder->GetDisplayNameOf(child, SHGDN_INFOLDER | SHGDN_FOREDITING, &name)) &&
+        SUCCEEDED(StrRetToBufW(&name, child, text, MAX_PATH)))
+        SetWindowTextW(reinterpret_cast<HWND>(SendMessageW(list_, LVM_GETEDITCONTROL, 0, 0)), text);
+    return FALSE;
+}
+
+void DetailsPage::OnEndRename(const NMLVDISPINFOW& edit) {
+    LPCITEMIDLIST child = rows_.Child(edit.item.iItem);
+    if (!edit.item.pszText || !rows_.ShellFolder() || !child)
+        return; // Esc
+    // The shell renames and tells its listeners; the page follows them as any change. A
+    // name it refuses, it says so itself. The folder and the row held: the shell's message
+    // loop may refill the rows.
+    ComPtr<IShellFolder> folder;
+    rows_.ShellFolder()->QueryInterface(kIidShellFolder, folder.put_void());
+    UniqueIdList copy(ILClone(child));
+    LPITEMIDLIST renamed = nullptr;
+    if (folder && copy && SUCCEEDED(folder->SetNameOf(GetAncestor(Window(), GA_ROOT), copy.get(), edit.item.pszText,
+                                            SHGDN_INFOLDER | SHGDN_FOREDITING, &renamed)))
+        UniqueIdList(renamed).reset();
+}
+
+} // namespace rb
