@@ -30,7 +30,7 @@ std::vector<LPCITEMIDLIST> DetailsPage::SelectedItems() {
 
 void DetailsPage::ShowRowMenu(LPARAM at) {
     POINT screen = {static_cast<short>(LOWORD(at)), static_cast<short>(HIWORD(at))};
-    if (at == -1) {
+    if (screen.x == -1 && screen.y == -1) {
         // From the keyboard: below the focused row's name.
         int row = static_cast<int>(
             SendMessageW(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED | LVNI_SELECTED));
@@ -81,32 +81,34 @@ void DetailsPage::RenameFocused() {
 }
 
 LRESULT DetailsPage::OnBeginRename(const NMLVDISPINFOW& edit) {
-    IShellFolder* folder = rows_.ShellFolder();
     LPCITEMIDLIST child = rows_.Child(edit.item.iItem);
-    if (!renaming_ || !folder || !child)
+    if (!renaming_ || !rows_.ShellFolder() || !child)
+        return TRUE;
+    // The item edited is held, not its row: a change may list the rows anew meanwhile.
+    renameFolder_.reset();
+    rows_.ShellFolder()->QueryInterface(kIidShellFolder, renameFolder_.put_void());
+    renameChild_.reset(ILClone(child));
+    if (!renameFolder_ || !renameChild_)
         return TRUE;
     // The name as the shell edits it: with the extension that the list may hide.
     STRRET name = {};
     wchar_t text[MAX_PATH] = {};
-    if (SUCCEEDED(folder->GetDisplayNameOf(child, SHGDN_INFOLDER | SHGDN_FOREDITING, &name)) &&
+    if (SUCCEEDED(renameFolder_->GetDisplayNameOf(child, SHGDN_INFOLDER | SHGDN_FOREDITING, &name)) &&
         SUCCEEDED(StrRetToBufW(&name, child, text, MAX_PATH)))
         SetWindowTextW(reinterpret_cast<HWND>(SendMessageW(list_, LVM_GETEDITCONTROL, 0, 0)), text);
     return FALSE;
 }
 
 void DetailsPage::OnEndRename(const NMLVDISPINFOW& edit) {
-    LPCITEMIDLIST child = rows_.Child(edit.item.iItem);
-    if (!edit.item.pszText || !rows_.ShellFolder() || !child)
+    ComPtr<IShellFolder> folder(std::move(renameFolder_));
+    UniqueIdList child(renameChild_.release());
+    if (!edit.item.pszText || !folder || !child)
         return; // Esc
     // The shell renames and tells its listeners; the page follows them as any change. A
-    // name it refuses, it says so itself. The folder and the row held: the shell's message
-    // loop may refill the rows.
-    ComPtr<IShellFolder> folder;
-    rows_.ShellFolder()->QueryInterface(kIidShellFolder, folder.put_void());
-    UniqueIdList copy(ILClone(child));
+    // name it refuses, it says so itself.
     LPITEMIDLIST renamed = nullptr;
-    if (folder && copy && SUCCEEDED(folder->SetNameOf(GetAncestor(Window(), GA_ROOT), copy.get(), edit.item.pszText,
-                                            SHGDN_INFOLDER | SHGDN_FOREDITING, &renamed)))
+    if (SUCCEEDED(folder->SetNameOf(GetAncestor(Window(), GA_ROOT), child.get(), edit.item.pszText,
+                                    SHGDN_INFOLDER | SHGDN_FOREDITING, &renamed)))
         UniqueIdList(renamed).reset();
 }
 

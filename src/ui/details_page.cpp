@@ -221,7 +221,13 @@ LRESULT CALLBACK DetailsPage::ListKeys(HWND list, UINT message, WPARAM wParam, L
             return 0;
         }
         if (page && message == WM_CONTEXTMENU && reinterpret_cast<HWND>(wParam) == list) {
-            page->ShowRowMenu(lParam); // a right-click, Shift+F10 or the menu key
+            page->ShowRowMenu(lParam); // a right-click or Shift+F10
+            return 0;
+        }
+        if (page && message == WM_KEYUP && wParam == VK_APPS) {
+            // The menu key, here rather than through the list's default handling, which
+            // not every system turns into WM_CONTEXTMENU (Wine does not).
+            page->ShowRowMenu(MAKELPARAM(-1, -1));
             return 0;
         }
         if (page && message == WM_KEYDOWN && wParam == VK_DELETE) {

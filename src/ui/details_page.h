@@ -162,6 +162,8 @@ private:
     std::size_t waitFrom_ = 0;  // rows before it were counted
     std::function<void()> exportThen_;
     bool renaming_ = false; // editing started by F2, not by a click
+    ComPtr<IShellFolder> renameFolder_; // the item being renamed
+    UniqueIdList renameChild_;
 };
 
 } // namespace rb

@@ -163,10 +163,18 @@ void ShowItemMenu(HWND owner, POINT screen, const std::vector<LPCITEMIDLIST>& gi
         shellMenu->QueryInterface(kIidContextMenu2, shown.menu2.put_void());
         shellMenu->QueryInterface(kIidContextMenu3, shown.menu3.put_void());
     }
-    SetPropW(owner, kShownMenu, reinterpret_cast<HANDLE>(&shown));
-    const UINT chosen = static_cast<UINT>(
-        TrackPopupMenuEx(popup.menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, screen.x, screen.y, owner, nullptr));
-    RemovePropW(owner, kShownMenu);
+    UINT chosen = 0;
+    {
+        struct Shown {
+            HWND owner;
+            Shown(HWND window, ShownMenu& menu) : owner(window) {
+                SetPropW(owner, kShownMenu, reinterpret_cast<HANDLE>(&menu));
+            }
+            ~Shown() { RemovePropW(owner, kShownMenu); }
+        } beside(owner, shown);
+        chosen = static_cast<UINT>(TrackPopupMenuEx(popup.menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, screen.x,
+                                                    screen.y, owner, nullptr));
+    }
     if (chosen >= 1 && chosen <= kLastShellCommand && shellMenu) {
         if (own.rename && IsVerb(shellMenu.get(), chosen - 1, L"rename"))
             own.rename();

@@ -914,6 +914,16 @@ void ChooseEntry(HWND popup, HMENU menu, const std::wstring& text) {
     WaitUntil([] { return rbtest::FindOwnWindow("#32768", nullptr) == nullptr; });
 }
 
+// The keys of the list's thread as the user holds them.
+void HoldShift(HWND window, bool held) {
+    rbtest::RunInThreadOf(window, [held] {
+        BYTE keys[256] = {};
+        GetKeyboardState(keys);
+        keys[VK_SHIFT] = held ? 0x80 : 0;
+        SetKeyboardState(keys);
+    });
+}
+
 std::vector<std::wstring> shownInExplorer; // the folder, then its items' names
 HRESULT WINAPI RecordShowInExplorer(LPCITEMIDLIST folder, UINT count, LPCITEMIDLIST* children, DWORD) {
     wchar_t path[MAX_PATH] = {};
@@ -936,12 +946,12 @@ TEST_F(DetailsPageTest, TheContextMenuShowsOurEntriesAboveTheShellsAndDoesWhatIs
     auto previous = rb::SetOpenFolderAndSelectFunction(&RecordShowInExplorer);
     const struct {
         std::vector<std::wstring> rows;
-        bool byMouse; // WM_CONTEXTMENU at the row, as a right-click sends it; else Shift+F10's
+        const char* how;
         const wchar_t* chosen;
     } cases[] = {
-        {{L"a.txt"}, false, L"Im Explorer zeigen"},
-        {{L"b.txt", L"a.txt"}, true, L"Pfad kopieren"},
-        {{L"ordner"}, false, L"\u00D6ffnen"},
+        {{L"a.txt"}, "shift+f10", L"Im Explorer zeigen"},
+        {{L"b.txt", L"a.txt"}, "right-click", L"Pfad kopieren"},
+        {{L"ordner"}, "menu key", L"\u00D6ffnen"},
     };
     std::vector<std::vector<std::pair<std::wstring, bool>>> seen;
     std::wstring copied, pathLine;
@@ -949,21 +959,29 @@ TEST_F(DetailsPageTest, TheContextMenuShowsOurEntriesAboveTheShellsAndDoesWhatIs
         HWND list = DetailsList(dialog);
         for (const auto& step : cases) {
             SelectNamed(list, step.rows);
-            LPARAM at = -1;
-            if (step.byMouse) {
+            ClearClipboard();
+            const std::string how = step.how;
+            if (how == "right-click") { // what the list sends after the click on the row
+                const auto names = Names(list);
                 RECT rect = {LVIR_LABEL, 0, 0, 0};
-                SendMessageW(list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&rect));
+                SendMessageW(list, LVM_GETITEMRECT, std::find(names.begin(), names.end(), step.rows[0]) - names.begin(),
+                             reinterpret_cast<LPARAM>(&rect));
                 POINT point = {rect.left + 2, rect.top + 2};
                 ClientToScreen(list, &point);
-                at = MAKELPARAM(point.x, point.y);
+                PostMessageW(list, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list), MAKELPARAM(point.x, point.y));
+            } else if (how == "shift+f10") {
+                HoldShift(list, true);
+                PostMessageW(list, WM_SYSKEYDOWN, VK_F10, 0);
+            } else {
+                PostMessageW(list, WM_KEYDOWN, VK_APPS, 0);
+                PostMessageW(list, WM_KEYUP, VK_APPS, 0);
             }
-            ClearClipboard();
-            PostMessageW(list, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list), at);
             HWND popup = rbtest::WaitForWindow("#32768", nullptr);
             ASSERT_NE(popup, nullptr);
             HMENU menu = reinterpret_cast<HMENU>(SendMessageW(popup, MN_GETHMENU, 0, 0));
             seen.push_back(MenuEntries(menu));
             ChooseEntry(popup, menu, step.chosen);
+            HoldShift(list, false);
             if (step.chosen == std::wstring(L"Pfad kopieren"))
                 copied = ClipboardText();
         }
@@ -1005,16 +1023,6 @@ int RecordFileOperation(SHFILEOPSTRUCTW* operation) {
                               std::wstring(operation->pFrom, end + 2), operation->hwnd});
     fileOperationCount.fetch_add(1);
     return 0;
-}
-
-// The keys of the list's thread as the user holds them.
-void HoldShift(HWND window, bool held) {
-    rbtest::RunInThreadOf(window, [held] {
-        BYTE keys[256] = {};
-        GetKeyboardState(keys);
-        keys[VK_SHIFT] = held ? 0x80 : 0;
-        SetKeyboardState(keys);
-    });
 }
 
 TEST_F(DetailsPageTest, DeleteGoesToTheBinShiftDeleteForGoodAfterTheShellsOwnConfirmation) {
