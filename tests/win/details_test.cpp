@@ -35,6 +35,7 @@
 #include <map>
 #include <new>
 #include <random>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -862,7 +863,7 @@ TEST_F(DetailsPageTest, F5ListsTheFolderAnewAndCtrlCCopiesTheSelectedRowsWithThe
 
 // The rows' actions: the context menu, Delete and F2.
 
-// Selects exactly the rows named `names` (the first focused) and gives the list the focus.
+// Selects exactly the rows named `names`, the first focused.
 void SelectNamed(HWND list, const std::vector<std::wstring>& names) {
     LVITEMW state = {};
     state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
@@ -873,45 +874,37 @@ void SelectNamed(HWND list, const std::vector<std::wstring>& names) {
         const auto row = std::find(shown.begin(), shown.end(), names[i]) - shown.begin();
         SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&state));
     }
-    SendMessageW(GetAncestor(list, GA_ROOT), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(list), TRUE);
 }
 
-// The menu's entries: text, or "-" for a separator, with whether the id is the shell's.
-std::vector<std::pair<std::wstring, bool>> MenuEntries(HMENU menu) {
+// The open menu's entries ("-" a separator; true: the shell's id), and the one at `wanted`
+// chosen with the keys once the menu follows them.
+std::vector<std::pair<std::wstring, bool>> ReadAndChoose(HWND popup, const std::wstring& wanted) {
+    HMENU menu = reinterpret_cast<HMENU>(SendMessageW(popup, MN_GETHMENU, 0, 0));
     std::vector<std::pair<std::wstring, bool>> entries;
+    int chosen = 0;
     for (int i = 0; i < GetMenuItemCount(menu); ++i) {
         wchar_t text[128] = {};
-        MENUITEMINFOW info = {};
-        info.cbSize = sizeof info;
-        info.fMask = MIIM_ID | MIIM_STRING | MIIM_FTYPE;
+        MENUITEMINFOW info = {sizeof info, MIIM_ID | MIIM_STRING | MIIM_FTYPE};
         info.dwTypeData = text;
         info.cch = 128;
         GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &info);
         entries.push_back({info.fType & MFT_SEPARATOR ? L"-" : text, info.wID >= 1 && info.wID <= 0x7FFF});
+        chosen = entries.back().first == wanted ? i : chosen;
     }
-    return entries;
-}
-
-// Walks the open menu to the entry `text` with the keys and chooses it; waits for it to go.
-void ChooseEntry(HWND popup, HMENU menu, const std::wstring& text) {
-    const auto entries = MenuEntries(menu);
-    int wanted = 0;
-    while (wanted < static_cast<int>(entries.size()) && entries[wanted].first != text)
-        ++wanted;
     auto marked = [&] {
         for (int i = 0; i < GetMenuItemCount(menu); ++i)
             if (GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION) & MF_HILITE)
                 return i;
         return -1;
     };
-    while (marked() != wanted) {
-        const int before = marked();
+    for (int before; (before = marked()) != chosen;) {
         PostMessageW(popup, WM_KEYDOWN, VK_DOWN, 0);
         if (!WaitUntil([&] { return marked() != before; }))
             break;
     }
     PostMessageW(popup, WM_KEYDOWN, VK_RETURN, 0);
     WaitUntil([] { return rbtest::FindOwnWindow("#32768", nullptr) == nullptr; });
+    return entries;
 }
 
 // The keys of the list's thread as the user holds them.
@@ -924,15 +917,13 @@ void HoldShift(HWND window, bool held) {
     });
 }
 
-std::vector<std::wstring> shownInExplorer; // the folder, then its items' names
+std::vector<std::wstring> shownInExplorer; // the folder, then its items
 HRESULT WINAPI RecordShowInExplorer(LPCITEMIDLIST folder, UINT count, LPCITEMIDLIST* children, DWORD) {
-    wchar_t path[MAX_PATH] = {};
-    SHGetPathFromIDListW(folder, path);
-    shownInExplorer.push_back(path);
-    for (UINT i = 0; i < count; ++i) {
-        rb::UniqueIdList full(ILCombine(folder, children[i]));
+    for (UINT i = 0; i <= count; ++i) {
+        rb::UniqueIdList full(i ? ILCombine(folder, children[i - 1]) : ILClone(folder));
+        wchar_t path[MAX_PATH] = {};
         SHGetPathFromIDListW(full.get(), path);
-        shownInExplorer.push_back(PathFindFileNameW(path));
+        shownInExplorer.push_back(path);
     }
     return S_OK;
 }
@@ -954,7 +945,7 @@ TEST_F(DetailsPageTest, TheContextMenuShowsOurEntriesAboveTheShellsAndDoesWhatIs
         {{L"ordner"}, "menu key", L"\u00D6ffnen"},
     };
     std::vector<std::vector<std::pair<std::wstring, bool>>> seen;
-    std::wstring copied, pathLine;
+    std::wstring copied;
     OpenStandalone([&](HWND dialog) {
         HWND list = DetailsList(dialog);
         for (const auto& step : cases) {
@@ -973,22 +964,16 @@ TEST_F(DetailsPageTest, TheContextMenuShowsOurEntriesAboveTheShellsAndDoesWhatIs
                 HoldShift(list, true);
                 PostMessageW(list, WM_SYSKEYDOWN, VK_F10, 0);
             } else {
-                PostMessageW(list, WM_KEYDOWN, VK_APPS, 0);
                 PostMessageW(list, WM_KEYUP, VK_APPS, 0);
             }
             HWND popup = rbtest::WaitForWindow("#32768", nullptr);
             ASSERT_NE(popup, nullptr);
-            HMENU menu = reinterpret_cast<HMENU>(SendMessageW(popup, MN_GETHMENU, 0, 0));
-            seen.push_back(MenuEntries(menu));
-            ChooseEntry(popup, menu, step.chosen);
+            seen.push_back(ReadAndChoose(popup, step.chosen));
             HoldShift(list, false);
-            if (step.chosen == std::wstring(L"Pfad kopieren"))
+            if (how == "right-click")
                 copied = ClipboardText();
         }
-        WaitUntil([&] { return Names(list).empty(); }); // "ordner" listed: empty
-        wchar_t text[MAX_PATH] = {};
-        GetDlgItemTextW(GetParent(list), IDC_DETAILS_PATH, text, MAX_PATH);
-        pathLine = text;
+        WaitUntil([&] { return Names(list).empty(); }); // "ordner" listed
     });
     rb::SetOpenFolderAndSelectFunction(previous);
     ASSERT_EQ(seen.size(), 3u);
@@ -1002,25 +987,18 @@ TEST_F(DetailsPageTest, TheContextMenuShowsOurEntriesAboveTheShellsAndDoesWhatIs
             EXPECT_EQ(seen[i][e], std::make_pair(own[e], false)) << i << " " << e;
         EXPECT_TRUE(seen[i][own.size()].second) << i;
     }
-    EXPECT_EQ(shownInExplorer, (std::vector<std::wstring>{dir.Path(), L"a.txt"}));
+    EXPECT_EQ(shownInExplorer, (std::vector<std::wstring>{dir.Path(), dir / L"a.txt"}));
     EXPECT_EQ(copied, (dir / L"a.txt") + L"\r\n" + (dir / L"b.txt"));
-    EXPECT_EQ(pathLine, dir / L"ordner");
 }
 
-struct FileOperation {
-    UINT function;
-    FILEOP_FLAGS flags;
-    std::wstring from; // with its NULs
-    HWND owner;
-};
-std::vector<FileOperation> fileOperations;
+std::vector<std::tuple<UINT, FILEOP_FLAGS, std::wstring, HWND>> fileOperations; // the list whole
 std::atomic<int> fileOperationCount{0};
 int RecordFileOperation(SHFILEOPSTRUCTW* operation) {
     const wchar_t* end = operation->pFrom;
     while (end[0] || end[1])
         ++end;
-    fileOperations.push_back({operation->wFunc, operation->fFlags,
-                              std::wstring(operation->pFrom, end + 2), operation->hwnd});
+    fileOperations.emplace_back(operation->wFunc, operation->fFlags, std::wstring(operation->pFrom, end + 2),
+                                operation->hwnd);
     fileOperationCount.fetch_add(1);
     return 0;
 }
@@ -1031,9 +1009,7 @@ TEST_F(DetailsPageTest, DeleteGoesToTheBinShiftDeleteForGoodAfterTheShellsOwnCon
     const std::wstring c = dir.WriteFile(L"c.txt", "c");
     SelectFolder(dir.Path());
     fileOperations.clear();
-    fileOperationCount = 0;
     auto previous = rb::SetFileOperationFunction(&RecordFileOperation);
-    const std::wstring ab = (dir / L"a.txt") + L'\0' + (dir / L"b.txt") + L'\0' + L'\0';
     const struct {
         bool shift;
         FILEOP_FLAGS flags;
@@ -1064,12 +1040,9 @@ TEST_F(DetailsPageTest, DeleteGoesToTheBinShiftDeleteForGoodAfterTheShellsOwnCon
     });
     rb::SetFileOperationFunction(previous);
     ASSERT_EQ(fileOperations.size(), 2u);
-    for (std::size_t i = 0; i < 2; ++i) {
-        EXPECT_EQ(fileOperations[i].function, static_cast<UINT>(FO_DELETE)) << i;
-        EXPECT_EQ(fileOperations[i].flags, cases[i].flags) << i;
-        EXPECT_EQ(fileOperations[i].from, ab) << i;
-        EXPECT_EQ(fileOperations[i].owner, owner) << i;
-    }
+    const std::wstring ab = (dir / L"a.txt") + L'\0' + (dir / L"b.txt") + L'\0' + L'\0';
+    for (std::size_t i = 0; i < 2; ++i)
+        EXPECT_EQ(fileOperations[i], std::make_tuple(UINT(FO_DELETE), cases[i].flags, ab, owner)) << i;
     EXPECT_EQ(confirmOwner, owner);
     EXPECT_EQ(GetFileAttributesW(c.c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(left, (std::vector<std::wstring>{L"a.txt", L"b.txt"}));
@@ -1079,28 +1052,22 @@ TEST_F(DetailsPageTest, F2RenamesTheFocusedRowInPlaceThroughTheShell) {
     dir.WriteFile(L"a.txt", "a");
     dir.MakeDir(L"ordner");
     SelectFolder(dir.Path());
-    const struct {
-        const wchar_t* row;
-        const wchar_t* typed;
-    } cases[] = {{L"a.txt", L"neu.txt"}, {L"ordner", L"umbenannt"}};
+    const std::pair<const wchar_t*, const wchar_t*> cases[] = {{L"a.txt", L"neu.txt"}, {L"ordner", L"umbenannt"}};
     std::vector<std::wstring> editing, names;
     OpenStandalone([&](HWND dialog) {
         HWND list = DetailsList(dialog);
         for (const auto& step : cases) {
-            SelectNamed(list, {step.row});
+            SelectNamed(list, {step.first});
             PostMessageW(list, WM_KEYDOWN, VK_F2, 0);
             HWND edit = nullptr;
-            WaitUntil([&] { return (edit = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETEDITCONTROL, 0, 0))) != nullptr; });
-            ASSERT_NE(edit, nullptr);
+            WaitUntil([&] { return (edit = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETEDITCONTROL, 0, 0))); });
             wchar_t text[MAX_PATH] = {};
             GetWindowTextW(edit, text, MAX_PATH);
             editing.push_back(text);
-            SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(step.typed));
+            SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(step.second));
             PostMessageW(edit, WM_KEYDOWN, VK_RETURN, 0);
-            auto shown = [&] { auto n = Names(list); return std::find(n.begin(), n.end(), step.typed) != n.end(); };
-            WaitUntil(shown);
+            WaitUntil([&] { return (names = Names(list)), std::count(names.begin(), names.end(), step.second) == 1; });
         }
-        names = Names(list);
     });
     EXPECT_EQ(editing, (std::vector<std::wstring>{L"a.txt", L"ordner"}));
     EXPECT_EQ(names, (std::vector<std::wstring>{L"umbenannt", L"neu.txt"}));
