@@ -5,7 +5,7 @@
 #include "shell/id_lists.h"
 #include "shell/shell_selection.h"
 
-#include <memory>
+#include <cstring>
 
 namespace rb {
 
