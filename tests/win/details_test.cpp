@@ -952,10 +952,9 @@ TEST_F(DetailsPageTest, TheContextMenuShowsOurEntriesAboveTheShellsAndDoesWhatIs
             SelectNamed(list, step.rows);
             ClearClipboard();
             const std::string how = step.how;
-            if (how == "right-click") { // what the list sends after the click on the row
-                const auto names = Names(list);
+            if (how == "right-click") { // what the list sends after the click on the focused row
                 RECT rect = {LVIR_LABEL, 0, 0, 0};
-                SendMessageW(list, LVM_GETITEMRECT, std::find(names.begin(), names.end(), step.rows[0]) - names.begin(),
+                SendMessageW(list, LVM_GETITEMRECT, SendMessageW(list, LVM_GETNEXTITEM, -1, LVNI_FOCUSED),
                              reinterpret_cast<LPARAM>(&rect));
                 POINT point = {rect.left + 2, rect.top + 2};
                 ClientToScreen(list, &point);
@@ -1054,10 +1053,13 @@ TEST_F(DetailsPageTest, F2RenamesTheFocusedRowInPlaceThroughTheShell) {
     SelectFolder(dir.Path());
     const std::pair<const wchar_t*, const wchar_t*> cases[] = {{L"a.txt", L"neu.txt"}, {L"ordner", L"umbenannt"}};
     std::vector<std::wstring> editing, names;
+    int refused = 0;
     OpenStandalone([&](HWND dialog) {
         HWND list = DetailsList(dialog);
         for (const auto& step : cases) {
             SelectNamed(list, {step.first});
+            // Editing as a click on the selected name starts it: refused.
+            refused += SendMessageW(list, LVM_EDITLABELW, SendMessageW(list, LVM_GETNEXTITEM, -1, LVNI_FOCUSED), 0) == 0;
             PostMessageW(list, WM_KEYDOWN, VK_F2, 0);
             HWND edit = nullptr;
             WaitUntil([&] { return (edit = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETEDITCONTROL, 0, 0))); });
@@ -1069,6 +1071,7 @@ TEST_F(DetailsPageTest, F2RenamesTheFocusedRowInPlaceThroughTheShell) {
             WaitUntil([&] { return (names = Names(list)), std::count(names.begin(), names.end(), step.second) == 1; });
         }
     });
+    EXPECT_EQ(refused, 2);
     EXPECT_EQ(editing, (std::vector<std::wstring>{L"a.txt", L"ordner"}));
     EXPECT_EQ(names, (std::vector<std::wstring>{L"umbenannt", L"neu.txt"}));
     EXPECT_NE(GetFileAttributesW((dir / L"neu.txt").c_str()), INVALID_FILE_ATTRIBUTES);
