@@ -884,7 +884,9 @@ std::vector<std::pair<std::wstring, bool>> ReadAndChoose(HWND popup, const std::
     int chosen = 0;
     for (int i = 0; i < GetMenuItemCount(menu); ++i) {
         wchar_t text[128] = {};
-        MENUITEMINFOW info = {sizeof info, MIIM_ID | MIIM_STRING | MIIM_FTYPE};
+        MENUITEMINFOW info = {};
+        info.cbSize = sizeof info;
+        info.fMask = MIIM_ID | MIIM_STRING | MIIM_FTYPE;
         info.dwTypeData = text;
         info.cch = 128;
         GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &info);
