@@ -14,7 +14,7 @@
 
 namespace rb {
 
-// The caller's part in the menu.
+// What the caller adds to the menu.
 struct ItemMenuOwn {
     // "Öffnen": shown when set and the one item is a folder of the file system.
     std::function<void()> open;
