@@ -46,8 +46,8 @@ void ShowInExplorer(const std::vector<LPCITEMIDLIST>& items);
 
 // Deletes `paths` as Explorer does, on a thread of its own so that the page keeps
 // painting: into the recycle bin, or for good with `forGood`, after the shell's own
-// confirmation owned by `owner`. The shell reports failures itself. False when nothing
-// was started (no paths, or no thread).
+// confirmation owned by `owner`. The shell reports failures itself; what went is then
+// told to the shell's listeners. False when nothing was started (no paths, or no thread).
 bool DeleteItems(HWND owner, std::vector<std::wstring> paths, bool forGood);
 
 // Seams for tests: SHFileOperationW, and SHOpenFolderAndSelectItems (null when the system
