@@ -10,6 +10,7 @@
 #include "common/win_text.h"
 #include "resource_ids.h"
 #include "shell/id_lists.h"
+#include "ui/item_actions.h"
 #include "ui/ui_scale.h"
 
 #include <commctrl.h>
@@ -101,6 +102,11 @@ BOOL DetailsPage::OnInitDialog() {
 }
 
 INT_PTR DetailsPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    LRESULT menuResult = 0; // the shell's menu, while it is shown, draws through the page
+    if (ForwardMenuMessage(Window(), message, wParam, lParam, menuResult)) {
+        SetWindowLongPtrW(Window(), DWLP_MSGRESULT, menuResult);
+        return TRUE;
+    }
     switch (message) {
     case WM_NOTIFYFORMAT:
         SetWindowLongPtrW(Window(), DWLP_MSGRESULT, NFR_UNICODE);
@@ -125,6 +131,14 @@ INT_PTR DetailsPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 Open(index);
             return TRUE;
         }
+        case LVN_BEGINLABELEDITW:
+            SetWindowLongPtrW(Window(), DWLP_MSGRESULT,
+                              OnBeginRename(*reinterpret_cast<NMLVDISPINFOW*>(lParam)));
+            return TRUE;
+        case LVN_ENDLABELEDITW:
+            OnEndRename(*reinterpret_cast<NMLVDISPINFOW*>(lParam));
+            SetWindowLongPtrW(Window(), DWLP_MSGRESULT, FALSE); // the rows show the disk's name
+            return TRUE;
         case LVN_COLUMNCLICK:
             OnColumnClick(reinterpret_cast<NMLISTVIEW*>(lParam)->iSubItem);
             return TRUE;
@@ -229,6 +243,24 @@ LRESULT CALLBACK DetailsPage::ListKeys(HWND list, UINT message, WPARAM wParam, L
         }
         if (page && message == WM_KEYDOWN && wParam == VK_F5) {
             page->Refresh();
+            return 0;
+        }
+        if (page && message == WM_CONTEXTMENU && reinterpret_cast<HWND>(wParam) == list) {
+            page->ShowRowMenu(lParam); // a right-click or Shift+F10
+            return 0;
+        }
+        if (page && message == WM_KEYUP && wParam == VK_APPS) {
+            // The menu key, here rather than through the list's default handling, which
+            // not every system turns into WM_CONTEXTMENU (Wine does not).
+            page->ShowRowMenu(MAKELPARAM(-1, -1));
+            return 0;
+        }
+        if (page && message == WM_KEYDOWN && wParam == VK_DELETE) {
+            page->DeleteSelected(GetKeyState(VK_SHIFT) < 0);
+            return 0;
+        }
+        if (page && message == WM_KEYDOWN && wParam == VK_F2) {
+            page->RenameFocused();
             return 0;
         }
         if (page && message == WM_CHAR && wParam == 3) { // Ctrl+C

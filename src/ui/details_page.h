@@ -128,6 +128,19 @@ private:
     // After images were read or walks answered: what waits done once all is there.
     void CheckWaiting();
     std::vector<int> SelectedRows() const;
+
+    // The rows' actions (details_actions.cpp). The context menu of the selected rows at
+    // `at` (WM_CONTEXTMENU's point; -1: from the keyboard, below the focused row).
+    void ShowRowMenu(LPARAM at);
+    std::vector<LPCITEMIDLIST> SelectedItems();
+    // Their file-system paths.
+    std::vector<std::wstring> SelectedPaths();
+    // Delete and Shift+Delete: the selected rows' files through the shell.
+    void DeleteSelected(bool forGood);
+    // F2: the focused row's name edited in place; the shell renames it.
+    void RenameFocused();
+    LRESULT OnBeginRename(const NMLVDISPINFOW& edit);
+    void OnEndRename(const NMLVDISPINFOW& edit);
     void CopyRows(const std::vector<int>& indices);
 
     // The tabs of the largest files and the types (details_tabs.cpp).
@@ -208,6 +221,11 @@ private:
     std::uint64_t typesBytes_ = 0;
     int gatheredSort_[2] = {1, 2}; // list column of each tab's order
     bool gatheredDescending_[2] = {true, true};
+
+    bool renaming_ = false; // editing started by F2, not by a click
+    ComPtr<IShellFolder> renameFolder_; // the item being renamed
+    UniqueIdList renameChild_;
+    std::vector<UniqueIdList> heldItems_; // the selected largest files' ID lists
 };
 
 } // namespace rb

@@ -17,6 +17,7 @@
 #include "support.h"
 #include "thread.h"
 #include "ui/details_page.h"
+#include "ui/item_actions.h"
 #include "ui/ui_scale.h"
 #include "ui/menu_renderer.h"
 #include "ui/search_menu.h"
@@ -34,6 +35,7 @@
 #include <map>
 #include <new>
 #include <random>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -856,6 +858,225 @@ TEST_F(DetailsPageTest, F5ListsTheFolderAnewAndCtrlCCopiesTheSelectedRowsWithThe
         EXPECT_EQ(std::count(lines[i].begin(), lines[i].end(), L'\t'), 12) << i;
     EXPECT_EQ(lines[1].substr(0, 6), L"a.txt\t");
     EXPECT_NE(lines[2].find(L"\t" + (dir / L"c.txt") + L"\t"), std::wstring::npos);
+}
+
+// The rows' actions: the context menu, Delete and F2.
+
+// Selects exactly the rows named `names`, the first focused.
+void SelectNamed(HWND list, const std::vector<std::wstring>& names) {
+    LVITEMW state = {};
+    state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&state));
+    const std::vector<std::wstring> shown = Names(list);
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        state.state = LVIS_SELECTED | (i == 0 ? LVIS_FOCUSED : 0);
+        const auto row = std::find(shown.begin(), shown.end(), names[i]) - shown.begin();
+        SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&state));
+    }
+}
+
+// The open menu's entries ("-" a separator; true: the shell's id), and the one at `wanted`
+// chosen with the keys once the menu follows them.
+std::vector<std::pair<std::wstring, bool>> ReadAndChoose(HWND popup, const std::wstring& wanted) {
+    HMENU menu = reinterpret_cast<HMENU>(SendMessageW(popup, MN_GETHMENU, 0, 0));
+    std::vector<std::pair<std::wstring, bool>> entries;
+    int chosen = 0;
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+        wchar_t text[128] = {};
+        MENUITEMINFOW info = {};
+        info.cbSize = sizeof info;
+        info.fMask = MIIM_ID | MIIM_STRING | MIIM_FTYPE;
+        info.dwTypeData = text;
+        info.cch = 128;
+        GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &info);
+        entries.push_back({info.fType & MFT_SEPARATOR ? L"-" : text, info.wID >= 1 && info.wID <= 0x7FFF});
+        chosen = entries.back().first == wanted ? i : chosen;
+    }
+    auto marked = [&] {
+        for (int i = 0; i < GetMenuItemCount(menu); ++i)
+            if (GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION) & MF_HILITE)
+                return i;
+        return -1;
+    };
+    for (int before; (before = marked()) != chosen;) {
+        PostMessageW(popup, WM_KEYDOWN, VK_DOWN, 0);
+        if (!WaitUntil([&] { return marked() != before; }))
+            break;
+    }
+    PostMessageW(popup, WM_KEYDOWN, VK_RETURN, 0);
+    WaitUntil([] { return rbtest::FindOwnWindow("#32768", nullptr) == nullptr; });
+    return entries;
+}
+
+// The keys of the list's thread as the user holds them.
+void HoldShift(HWND window, bool held) {
+    rbtest::RunInThreadOf(window, [held] {
+        BYTE keys[256] = {};
+        GetKeyboardState(keys);
+        keys[VK_SHIFT] = held ? 0x80 : 0;
+        SetKeyboardState(keys);
+    });
+}
+
+std::vector<std::wstring> shownInExplorer; // the folder, then its items
+HRESULT WINAPI RecordShowInExplorer(LPCITEMIDLIST folder, UINT count, LPCITEMIDLIST* children, DWORD) {
+    for (UINT i = 0; i <= count; ++i) {
+        rb::UniqueIdList full(i ? ILCombine(folder, children[i - 1]) : ILClone(folder));
+        wchar_t path[MAX_PATH] = {};
+        SHGetPathFromIDListW(full.get(), path);
+        shownInExplorer.push_back(path);
+    }
+    return S_OK;
+}
+
+TEST_F(DetailsPageTest, TheContextMenuShowsOurEntriesAboveTheShellsAndDoesWhatIsChosen) {
+    dir.WriteFile(L"a.txt", "a");
+    dir.WriteFile(L"b.txt", "b");
+    dir.MakeDir(L"ordner");
+    SelectFolder(dir.Path());
+    shownInExplorer.clear();
+    auto previous = rb::SetOpenFolderAndSelectFunction(&RecordShowInExplorer);
+    const struct {
+        std::vector<std::wstring> rows;
+        const char* how;
+        const wchar_t* chosen;
+    } cases[] = {
+        {{L"a.txt"}, "shift+f10", L"Im Explorer zeigen"},
+        {{L"b.txt", L"a.txt"}, "right-click", L"Pfad kopieren"},
+        {{L"ordner"}, "menu key", L"\u00D6ffnen"},
+    };
+    std::vector<std::vector<std::pair<std::wstring, bool>>> seen;
+    std::wstring copied;
+    OpenStandalone([&](HWND dialog) {
+        HWND list = DetailsList(dialog);
+        for (const auto& step : cases) {
+            SelectNamed(list, step.rows);
+            ClearClipboard();
+            const std::string how = step.how;
+            if (how == "right-click") { // what the list sends after the click on the focused row
+                RECT rect = {LVIR_LABEL, 0, 0, 0};
+                SendMessageW(list, LVM_GETITEMRECT, SendMessageW(list, LVM_GETNEXTITEM, -1, LVNI_FOCUSED),
+                             reinterpret_cast<LPARAM>(&rect));
+                POINT point = {rect.left + 2, rect.top + 2};
+                ClientToScreen(list, &point);
+                PostMessageW(list, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list), MAKELPARAM(point.x, point.y));
+            } else if (how == "shift+f10") {
+                HoldShift(list, true);
+                PostMessageW(list, WM_SYSKEYDOWN, VK_F10, 0);
+            } else {
+                PostMessageW(list, WM_KEYUP, VK_APPS, 0);
+            }
+            HWND popup = rbtest::WaitForWindow("#32768", nullptr);
+            ASSERT_NE(popup, nullptr);
+            seen.push_back(ReadAndChoose(popup, step.chosen));
+            HoldShift(list, false);
+            if (how == "right-click")
+                copied = ClipboardText();
+        }
+        WaitUntil([&] { return Names(list).empty(); }); // "ordner" listed
+    });
+    rb::SetOpenFolderAndSelectFunction(previous);
+    ASSERT_EQ(seen.size(), 3u);
+    for (std::size_t i = 0; i < seen.size(); ++i) {
+        // "Öffnen" only for the folder; then a separator and the shell's own entries.
+        std::vector<std::wstring> own = {L"Im Explorer zeigen", L"Pfad kopieren", L"-"};
+        if (i == 2)
+            own.insert(own.begin(), L"\u00D6ffnen");
+        ASSERT_GT(seen[i].size(), own.size()) << i;
+        for (std::size_t e = 0; e < own.size(); ++e)
+            EXPECT_EQ(seen[i][e], std::make_pair(own[e], false)) << i << " " << e;
+        EXPECT_TRUE(seen[i][own.size()].second) << i;
+    }
+    EXPECT_EQ(shownInExplorer, (std::vector<std::wstring>{dir.Path(), dir / L"a.txt"}));
+    EXPECT_EQ(copied, (dir / L"a.txt") + L"\r\n" + (dir / L"b.txt"));
+}
+
+std::vector<std::tuple<UINT, FILEOP_FLAGS, std::wstring, HWND>> fileOperations; // the list whole
+std::atomic<int> fileOperationCount{0};
+int RecordFileOperation(SHFILEOPSTRUCTW* operation) {
+    const wchar_t* end = operation->pFrom;
+    while (end[0] || end[1])
+        ++end;
+    fileOperations.emplace_back(operation->wFunc, operation->fFlags, std::wstring(operation->pFrom, end + 2),
+                                operation->hwnd);
+    fileOperationCount.fetch_add(1);
+    return 0;
+}
+
+TEST_F(DetailsPageTest, DeleteGoesToTheBinShiftDeleteForGoodAfterTheShellsOwnConfirmation) {
+    dir.WriteFile(L"a.txt", "a");
+    dir.WriteFile(L"b.txt", "b");
+    const std::wstring c = dir.WriteFile(L"c.txt", "c");
+    SelectFolder(dir.Path());
+    fileOperations.clear();
+    auto previous = rb::SetFileOperationFunction(&RecordFileOperation);
+    const struct {
+        bool shift;
+        FILEOP_FLAGS flags;
+    } cases[] = {{false, FOF_ALLOWUNDO | FOF_WANTNUKEWARNING}, {true, FOF_WANTNUKEWARNING}};
+    HWND owner = nullptr, confirmOwner = nullptr;
+    std::vector<std::wstring> left;
+    OpenStandalone([&](HWND dialog) {
+        owner = dialog;
+        HWND list = DetailsList(dialog);
+        for (const auto& step : cases) {
+            SelectNamed(list, {L"a.txt", L"b.txt"});
+            const int before = fileOperationCount;
+            HoldShift(list, step.shift);
+            PostMessageW(list, WM_KEYDOWN, VK_DELETE, 0);
+            WaitUntil([&] { return fileOperationCount > before; });
+            HoldShift(list, false);
+        }
+        // The real one: the shell asks, owned by the dialog; the row goes as the file does.
+        rb::SetFileOperationFunction(nullptr);
+        SelectNamed(list, {L"c.txt"});
+        PostMessageW(list, WM_KEYDOWN, VK_DELETE, 0);
+        HWND confirm = rbtest::WaitForWindow("#32770", nullptr, dialog);
+        ASSERT_NE(confirm, nullptr);
+        confirmOwner = GetWindow(confirm, GW_OWNER);
+        SendMessageW(GetDlgItem(confirm, IDYES), BM_CLICK, 0, 0);
+        WaitUntil([&] { return Names(list).size() == 2; });
+        left = Names(list);
+    });
+    rb::SetFileOperationFunction(previous);
+    ASSERT_EQ(fileOperations.size(), 2u);
+    const std::wstring ab = (dir / L"a.txt") + L'\0' + (dir / L"b.txt") + L'\0' + L'\0';
+    for (std::size_t i = 0; i < 2; ++i)
+        EXPECT_EQ(fileOperations[i], std::make_tuple(UINT(FO_DELETE), cases[i].flags, ab, owner)) << i;
+    EXPECT_EQ(confirmOwner, owner);
+    EXPECT_EQ(GetFileAttributesW(c.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(left, (std::vector<std::wstring>{L"a.txt", L"b.txt"}));
+}
+
+TEST_F(DetailsPageTest, F2RenamesTheFocusedRowInPlaceThroughTheShell) {
+    dir.WriteFile(L"a.txt", "a");
+    dir.MakeDir(L"ordner");
+    SelectFolder(dir.Path());
+    const std::pair<const wchar_t*, const wchar_t*> cases[] = {{L"a.txt", L"neu.txt"}, {L"ordner", L"umbenannt"}};
+    std::vector<std::wstring> editing, names;
+    int refused = 0;
+    OpenStandalone([&](HWND dialog) {
+        HWND list = DetailsList(dialog);
+        for (const auto& step : cases) {
+            SelectNamed(list, {step.first});
+            // Editing as a click on the selected name starts it: refused.
+            refused += SendMessageW(list, LVM_EDITLABELW, SendMessageW(list, LVM_GETNEXTITEM, -1, LVNI_FOCUSED), 0) == 0;
+            PostMessageW(list, WM_KEYDOWN, VK_F2, 0);
+            HWND edit = nullptr;
+            WaitUntil([&] { return (edit = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETEDITCONTROL, 0, 0))); });
+            wchar_t text[MAX_PATH] = {};
+            GetWindowTextW(edit, text, MAX_PATH);
+            editing.push_back(text);
+            SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(step.second));
+            PostMessageW(edit, WM_KEYDOWN, VK_RETURN, 0);
+            WaitUntil([&] { return (names = Names(list)), std::count(names.begin(), names.end(), step.second) == 1; });
+        }
+    });
+    EXPECT_EQ(refused, 2);
+    EXPECT_EQ(editing, (std::vector<std::wstring>{L"a.txt", L"ordner"}));
+    EXPECT_EQ(names, (std::vector<std::wstring>{L"umbenannt", L"neu.txt"}));
+    EXPECT_NE(GetFileAttributesW((dir / L"neu.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_NE(GetFileAttributesW((dir / L"umbenannt").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 // Listings of the big tree are counted; the one of its folder "d00100" waits for `release`.
@@ -1772,10 +1993,19 @@ TEST_F(DetailsPageTest, TheTabsListTheTreesLargestFilesAndItsTypesAndADeletedFil
              SendMessageW(files, WM_KEYDOWN, VK_RETURN, 0);
          }, 1, {L"Name", L"Gr\u00F6\u00DFe", L"Ordner", L"Ge\u00E4ndert"}, {L"b.TXT", L"  3.000", unter},
          {L"c.txt", L" 100", unter}, {L"b.TXT", L"c.txt"}, L"Die gr\u00F6\u00DFten Dateien vom Typ .txt"},
-        // A file deleted leaves the list at once; a click on a title sorts by it.
+        // Delete takes the files of many folders; a file deleted leaves the list at once; a
+        // click on a title sorts by it.
         {[&](HWND page, HWND files) {
              KeyWith(files, VK_TAB, {VK_CONTROL, VK_SHIFT});
              KeyWith(GetDlgItem(page, IDC_LIST), VK_TAB, {VK_CONTROL});
+             for (int row : {0, 1})
+                 ListView_SetItemState(files, row, LVIS_SELECTED, LVIS_SELECTED);
+             auto previous = rb::SetFileOperationFunction(&RecordFileOperation);
+             fileOperations.clear();
+             const int before = fileOperationCount;
+             PostMessageW(files, WM_KEYDOWN, VK_DELETE, 0);
+             WaitUntil([&] { return fileOperationCount > before; });
+             rb::SetFileOperationFunction(previous);
              NMLISTVIEW click = {{files, IDC_DETAILS_FILES, LVN_COLUMNCLICK}, -1, 0};
              SendMessageW(page, WM_NOTIFY, IDC_DETAILS_FILES, reinterpret_cast<LPARAM>(&click));
              DeleteFileW((dir / L"gross.bin").c_str());
@@ -1843,6 +2073,8 @@ TEST_F(DetailsPageTest, TheTabsListTheTreesLargestFilesAndItsTypesAndADeletedFil
         EXPECT_EQ(seen[i].state, steps[i].state) << i;
     }
     EXPECT_EQ(copied, L"Erweiterung\tContent-Type\tGr\u00F6\u00DFe\tDateien\r\n.bin\t\t  6.200\t 2\r\n");
+    ASSERT_EQ(fileOperations.size(), 1u);
+    EXPECT_EQ(std::get<2>(fileOperations[0]), (dir / L"gross.bin") + L'\0' + unter + L"\\b.TXT" + L'\0' + L'\0');
     EXPECT_EQ(tabBack, 0);
     EXPECT_EQ(tabTitles, (std::vector<std::wstring>{L"Ordner", L"Gr\u00F6\u00DFte Dateien", L"Dateitypen"}));
     EXPECT_TRUE(folderListBack);
