@@ -78,6 +78,9 @@ std::wstring Plain(const std::wstring& extended) {
 void DetailsPage::MakeTabs() {
     tabs_ = Item(IDC_DETAILS_TABS);
     files_ = Item(IDC_DETAILS_FILES);
+    // A tab control clips its siblings above it, and the group box around the page lies
+    // above everything: the tabs go on top, or they would never be drawn.
+    SetWindowPos(tabs_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     for (int index = 0; index < 3; ++index) {
         TCITEMW item = {};
         item.mask = TCIF_TEXT;

@@ -121,9 +121,9 @@ TEST_F(DialogAsSeen, EachToolbarCommandShowsItsPageWithItsControlsAndTheFocusInI
          IDC_TEXT,
          "Edit"},
         {ID_SHOW_DETAILS,
-         {{"Button", "Details (: sind noch beta wird noch besser :)", true},
+         {{"SysTabControl32", "", true}, // on top: it clips what lies above it
+          {"Button", "Details (: sind noch beta wird noch besser :)", true},
           {"Static", desktop, true},
-          {"SysTabControl32", "", true},
           {"SysListView32", "", true},
           {"Static", "Fertig: ", true}},
          IDC_LIST,

@@ -178,6 +178,28 @@ DWORD WINAPI Drive(void*) {
             SaveWindow(dialog, tabShot.name);
         }
     }
+    // The shell's context menu with the page's entries, open on the first row.
+    if (HWND list = VisibleList(dialog)) {
+        Sleep(1000);
+        LVITEMA item = {};
+        item.stateMask = item.state = LVIS_SELECTED | LVIS_FOCUSED;
+        SendMessageA(list, LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&item));
+        Activate(dialog);
+        PostMessageA(list, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list), MAKELPARAM(-1, -1));
+        Sleep(1500);
+        RECT dialogRect;
+        GetWindowRect(dialog, &dialogRect);
+        RECT both = dialogRect;
+        HWND menu = FindWindowA("#32768", nullptr);
+        if (menu) {
+            RECT menuRect;
+            GetWindowRect(menu, &menuRect);
+            UnionRect(&both, &dialogRect, &menuRect);
+        }
+        SaveScreen(both, L"details-menu");
+        PostMessageA(menu ? menu : dialog, WM_KEYDOWN, VK_ESCAPE, 0);
+        Sleep(300);
+    }
     SetWindowPos(dialog, nullptr, 0, 0, grown.right - grown.left, grown.bottom - grown.top,
                  SWP_NOMOVE | SWP_NOZORDER);
     // The "Info ..." popup, open below its button.
