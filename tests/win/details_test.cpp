@@ -2079,3 +2079,46 @@ TEST_F(DetailsPageTest, TheTabsListTheTreesLargestFilesAndItsTypesAndADeletedFil
     EXPECT_EQ(tabTitles, (std::vector<std::wstring>{L"Ordner", L"Gr\u00F6\u00DFte Dateien", L"Dateitypen"}));
     EXPECT_TRUE(folderListBack);
 }
+
+std::wstring openedTarget;
+bool RecordFileOpen(HWND, const std::wstring& target, int) {
+    openedTarget = target;
+    return true;
+}
+
+TEST_F(DetailsPageTest, ATypeBeyondTheThousandLargestIsGatheredAloneAndAFileOpensAsExplorerOpensIt) {
+    for (int i = 0; i < 1000; ++i)
+        dir.WriteFile(L"g" + std::to_wstring(i) + L".bin", "gg");
+    dir.WriteFile(L"a.txt", "a");
+    dir.WriteFile(L"b.txt", "b");
+    SelectFolder(dir.Path());
+    std::vector<std::wstring> types, txt;
+    std::wstring state;
+    auto previous = rb::SetShellOpenFunction(&RecordFileOpen);
+    openedTarget.clear();
+    OpenStandalone([&](HWND dialog) {
+        HWND list = DetailsList(dialog), page = GetParent(list), files = GetDlgItem(page, IDC_DETAILS_FILES);
+        KeyWith(list, VK_TAB, {VK_CONTROL, VK_SHIFT}); // round to the last tab
+        auto settled = [&](int rows) {
+            return WaitUntil([&] {
+                return ListView_GetItemCount(files) == rows && StateText(page).compare(0, 6, L"Sammle") != 0;
+            });
+        };
+        settled(2);
+        for (int row = 0; row < ListView_GetItemCount(files); ++row)
+            types.push_back(Cell(files, row, 0) + L" " + Cell(files, row, 3));
+        ListView_SetItemState(files, 1, LVIS_FOCUSED | LVIS_SELECTED, LVIS_FOCUSED | LVIS_SELECTED);
+        SendMessageW(files, WM_KEYDOWN, VK_RETURN, 0);
+        settled(2);
+        for (int row = 0; row < ListView_GetItemCount(files); ++row)
+            txt.push_back(Cell(files, row, 0));
+        state = StateText(page);
+        NMITEMACTIVATE click = {{files, IDC_DETAILS_FILES, static_cast<UINT>(NM_DBLCLK)}, 1};
+        SendMessageW(page, WM_NOTIFY, IDC_DETAILS_FILES, reinterpret_cast<LPARAM>(&click));
+    });
+    rb::SetShellOpenFunction(previous);
+    EXPECT_EQ(types, (std::vector<std::wstring>{L".bin   1.000", L".txt  2"}));
+    EXPECT_EQ(txt, (std::vector<std::wstring>{L"a.txt", L"b.txt"}));
+    EXPECT_EQ(state, L"Die gr\u00F6\u00DFten Dateien vom Typ .txt");
+    EXPECT_EQ(openedTarget, dir / L"b.txt");
+}
