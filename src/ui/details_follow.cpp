@@ -117,7 +117,6 @@ void DetailsPage::OnShellChanged(WPARAM wParam, LPARAM lParam) {
     SHChangeNotification_Unlock(lock);
     if (!followId_)
         return;
-    GatheredChanged(event & ~SHCNE_INTERRUPT, first);
     Change change;
     switch (event & ~SHCNE_INTERRUPT) {
     case SHCNE_MKDIR:
@@ -145,6 +144,13 @@ void DetailsPage::OnShellChanged(WPARAM wParam, LPARAM lParam) {
         browser_.Told(change, first, second, GetTickCount());
     } catch (...) { // out of memory: no value rather than a wrong one
         browser_.Spoiled(GetTickCount());
+    }
+    try {
+        GatheredChanged(event & ~SHCNE_INTERRUPT, first);
+        if (!second.empty())
+            GatheredChanged(event & ~SHCNE_INTERRUPT, second); // moved in from elsewhere
+    } catch (...) { // out of memory: the lists are old, and say so
+        statsOld_ = stats_ != nullptr;
     }
     ScheduleChanges();
 }

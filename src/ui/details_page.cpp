@@ -255,7 +255,8 @@ LRESULT CALLBACK DetailsPage::ListKeys(HWND list, UINT message, WPARAM wParam, L
             page->ShowRowMenu(MAKELPARAM(-1, -1));
             return 0;
         }
-        if (page && message == WM_KEYDOWN && wParam == VK_DELETE) {
+        if (page && message == WM_KEYDOWN && wParam == VK_DELETE && !(lParam & (1 << 30))) {
+            // Once per press: a held key asks the shell once.
             page->DeleteSelected(GetKeyState(VK_SHIFT) < 0);
             return 0;
         }
@@ -267,8 +268,8 @@ LRESULT CALLBACK DetailsPage::ListKeys(HWND list, UINT message, WPARAM wParam, L
             page->CopySelection();
             return 0;
         }
-        if (page && ((message == WM_KEYDOWN && wParam == VK_BACK) ||
-                     (message == WM_SYSKEYDOWN && wParam == VK_UP))) {
+        if (page && page->ShownTab() == Tab::Folders &&
+            ((message == WM_KEYDOWN && wParam == VK_BACK) || (message == WM_SYSKEYDOWN && wParam == VK_UP))) {
             page->GoUp();
             return 0;
         }
@@ -294,6 +295,7 @@ void DetailsPage::Refresh() {
     browser_.Refresh(GetTickCount());
     stamped_ = false;
     statsOld_ = stats_ != nullptr;
+    typeStatsOld_ = true;
     Refill();
     Gather();
 }
@@ -759,11 +761,16 @@ void DetailsPage::StopWalks() {
     if (worker_)
         worker_->Stop(kStopWaitMilliseconds);
     worker_.reset();
-    if (Window())
+    gatherId_ = 0;
+    gatherDue_ = false;
+    if (Window()) {
         KillTimer(Window(), kStateTimer);
+        KillTimer(Window(), kGatherTimer);
+    }
 }
 
 void DetailsPage::OnClosing() {
+    closing_ = true; // nothing is gathered any more
     CancelWaiting();
     StopFollowing();
     StopWalks();

@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace rb {
@@ -161,6 +162,7 @@ private:
     LRESULT OnGatheredNotify(NMHDR& header);
     void OpenGathered(int index);
     std::wstring GatheredState() const;
+    std::wstring ShownGatheredState(const std::wstring& files) const;
     // A change at `path` (extended) told by the shell: what was gathered below it is old.
     void GatheredChanged(LONG event, const std::wstring& path);
 
@@ -175,6 +177,9 @@ private:
     static constexpr UINT_PTR kStateTimer = 1;
     static constexpr UINT_PTR kChangeTimer = 2;
     static constexpr UINT_PTR kGatherTimer = 3;
+    // How long after a change below the listed folder its files are gathered again, at
+    // least.
+    static constexpr UINT kGatherAgainMilliseconds = 2000;
     static constexpr UINT kStateMilliseconds = 250;
 
     HWND list_ = nullptr;
@@ -211,8 +216,19 @@ private:
     std::wstring gatherType_;
     std::shared_ptr<FileStats> typeStats_; // of typeStatsOf_'s files only, below statsPath_
     std::wstring typeStatsOf_;
+    bool typeStatsOld_ = false; // a change came below it since
     bool gatherChanged_ = false; // a change came below gatherPath_ while it ran
     bool gatherDue_ = false;     // kGatherTimer runs
+    DWORD gatherStart_ = 0;      // when the gathering was asked
+    DWORD gatherTook_ = 0;       // how long the last one took
+    bool closing_ = false;
+    bool brokeOff_ = false; // the last gathering broke off
+    // The identities (folder and name, or extension) of the selected and focused rows of
+    // the second list, which go with their rows when it is made anew.
+    std::vector<std::wstring> KeptSelection(std::wstring& focused) const;
+    void PutSelection(const std::vector<std::wstring>& selected, const std::wstring& focused);
+    std::wstring GatheredKey(int index) const;
+    std::unordered_map<std::wstring, std::wstring> contentTypeOf_; // read once per extension
     std::wstring typeShown_;  // Enter on a type: only its files are listed
     bool typeOnly_ = false;
     std::vector<LargeFile> largest_; // the rows of "Größte Dateien", as shown

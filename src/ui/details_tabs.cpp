@@ -122,6 +122,12 @@ void DetailsPage::SetGatheredColumns() {
 
 void DetailsPage::ShowTab(Tab tab) {
     const bool focused = GetFocus() == list_ || GetFocus() == files_;
+    if (tab != tab_) {
+        // The second list's rows are another tab's: nothing of the one before stays chosen.
+        LVITEMW clear = {};
+        clear.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+        SendMessageW(files_, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&clear));
+    }
     tab_ = tab;
     SendMessageW(tabs_, TCM_SETCURSEL, static_cast<WPARAM>(tab), 0);
     if (tab != Tab::Folders) {
@@ -143,13 +149,17 @@ void DetailsPage::NextTab(bool back) {
 }
 
 void DetailsPage::Gather() {
-    if (tab_ == Tab::Folders)
-        return;
     std::wstring listed = ExtendedPath(rows_.Path());
     if (!listed.empty() && listed.back() == L'\\')
         listed.pop_back(); // a drive's root
-    if (!SameName(listed, statsPath_)) {
-        // Another folder: what was gathered goes; so does a gathering of another one.
+    if (gatherId_ && !SameName(listed, gatherPath_)) {
+        // Another folder: its walks do not wait behind a gathering of the one before.
+        if (worker_)
+            worker_->Cancel(gatherId_);
+        gatherId_ = 0;
+    }
+    if (!SameName(listed, statsPath_) && (stats_ || !statsPath_.empty() || typeOnly_)) {
+        // Another folder: what was gathered goes.
         stats_.reset();
         typeStats_.reset();
         statsPath_.clear();
@@ -157,12 +167,12 @@ void DetailsPage::Gather() {
         typeOnly_ = false;
         ShowGathered();
     }
-    if (listed.empty())
+    if (tab_ == Tab::Folders || listed.empty() || closing_)
         return;
     // A type's largest files need a walk of their own when the largest of all do not hold
     // every one of them.
     const bool typeWalk = tab_ == Tab::Largest && typeOnly_ && stats_ && !statsOld_ && !TypeComplete() &&
-                          !(typeStats_ && typeStatsOf_ == typeShown_);
+                          !(typeStats_ && typeStatsOf_ == typeShown_ && !typeStatsOld_);
     if (!typeWalk && stats_ && !statsOld_)
         return;
     if (gatherId_ && SameName(gatherPath_, listed) && gatherOnly_ == typeWalk &&
@@ -177,6 +187,7 @@ void DetailsPage::Gather() {
     if (!worker_->Ask(id, listed, JobKind::Gather, typeWalk ? &typeShown_ : nullptr))
         return;
     gatherId_ = id;
+    gatherStart_ = GetTickCount();
     gatherPath_ = listed;
     gatherOnly_ = typeWalk;
     gatherType_ = typeWalk ? typeShown_ : std::wstring();
@@ -200,17 +211,25 @@ void DetailsPage::Gathered(WalkWorker::Result& result) {
     if (result.id != gatherId_)
         return; // of a folder listed before
     gatherId_ = 0;
-    // A walk that broke off has missed files: nothing rather than a wrong list.
-    if (result.outcome.listing == Listing::BrokeOff || !result.files)
+    gatherTook_ = GetTickCount() - gatherStart_;
+    // A walk that broke off (a folder below went while it was walked) has missed files:
+    // what was there stays, marked old, and the tree is walked again a little later.
+    if (result.outcome.listing == Listing::BrokeOff || !result.files) {
+        statsOld_ = true;
+        brokeOff_ = true;
+        GatherSoon();
         return;
+    }
+    brokeOff_ = false;
     // A change below it while it ran: gathered again once the changes settle.
     if (!gatherOnly_) {
         stats_ = std::move(result.files);
         statsPath_ = gatherPath_;
         statsOld_ = gatherChanged_;
-    } else if (!gatherChanged_) {
+    } else {
         typeStats_ = std::move(result.files);
         typeStatsOf_ = gatherType_;
+        typeStatsOld_ = gatherChanged_;
     }
     ShowGathered();
     if (statsOld_)
@@ -222,11 +241,15 @@ void DetailsPage::Gathered(WalkWorker::Result& result) {
 void DetailsPage::GatherSoon() {
     if (!gatherDue_ && tab_ != Tab::Folders && Window()) {
         gatherDue_ = true;
-        SetTimer(Window(), kGatherTimer, kChangeMilliseconds, nullptr);
+        // While the disk keeps changing, the tree is walked at most a third of the time.
+        const DWORD wait = 2 * gatherTook_ > kGatherAgainMilliseconds ? 2 * gatherTook_ : kGatherAgainMilliseconds;
+        SetTimer(Window(), kGatherTimer, wait, nullptr);
     }
 }
 
 void DetailsPage::ShowGathered() {
+    std::wstring focused;
+    const std::vector<std::wstring> selected = KeptSelection(focused);
     largest_.clear();
     types_.clear();
     contentTypes_.clear();
@@ -241,11 +264,67 @@ void DetailsPage::ShowGathered() {
         types_ = stats_->Types();
         for (const FileType& type : types_) {
             typesBytes_ += type.bytes;
-            contentTypes_.push_back(type.extension.size() > 1 ? ContentTypeOf(type.extension.substr(1))
-                                                             : std::wstring());
+            auto known = contentTypeOf_.find(type.extension);
+            if (known == contentTypeOf_.end())
+                known = contentTypeOf_
+                            .emplace(type.extension, type.extension.size() > 1 ? ContentTypeOf(type.extension.substr(1))
+                                                                              : std::wstring())
+                            .first;
+            contentTypes_.push_back(known->second);
         }
     }
     SortGathered();
+    PutSelection(selected, focused);
+}
+
+std::wstring DetailsPage::GatheredKey(int index) const {
+    if (tab_ == Tab::Types)
+        return index >= 0 && index < static_cast<int>(types_.size()) ? types_[index].extension : std::wstring();
+    if (index < 0 || index >= static_cast<int>(largest_.size()))
+        return std::wstring();
+    return largest_[index].folder + L'|' + largest_[index].name;
+}
+
+std::vector<std::wstring> DetailsPage::KeptSelection(std::wstring& focused) const {
+    std::vector<std::wstring> selected;
+    if (!files_)
+        return selected;
+    for (int index = -1;;) {
+        index = static_cast<int>(SendMessageW(files_, LVM_GETNEXTITEM, static_cast<WPARAM>(index), LVNI_SELECTED));
+        if (index < 0)
+            break;
+        selected.push_back(GatheredKey(index));
+    }
+    focused = GatheredKey(static_cast<int>(SendMessageW(files_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED)));
+    return selected;
+}
+
+void DetailsPage::PutSelection(const std::vector<std::wstring>& selected, const std::wstring& focused) {
+    if (!files_)
+        return;
+    // Rows are selected by what they are, not by where they were: a Delete takes only
+    // the files the user chose.
+    LVITEMW clear = {};
+    clear.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(files_, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&clear));
+    if (selected.empty() && focused.empty())
+        return;
+    std::unordered_map<std::wstring, int> wanted;
+    for (const std::wstring& key : selected)
+        wanted.emplace(key, LVIS_SELECTED);
+    if (!focused.empty())
+        wanted[focused] |= LVIS_FOCUSED;
+    for (int index = 0; index < RowCount() && !wanted.empty(); ++index) {
+        auto found = wanted.find(GatheredKey(index));
+        if (found == wanted.end())
+            continue;
+        LVITEMW state = {};
+        state.stateMask = state.state = static_cast<UINT>(found->second);
+        SendMessageW(files_, LVM_SETITEMSTATE, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&state));
+        if (found->second & LVIS_FOCUSED)
+            SendMessageW(files_, LVM_ENSUREVISIBLE, static_cast<WPARAM>(index), FALSE);
+        wanted.erase(found);
+    }
 }
 
 void DetailsPage::SortGathered() {
@@ -342,7 +421,10 @@ LRESULT DetailsPage::OnGatheredNotify(NMHDR& header) {
             gatheredDescending_[slot] = number;
         gatheredSort_[slot] = column;
         SetGatheredColumns();
+        std::wstring focused;
+        const std::vector<std::wstring> selected = KeptSelection(focused);
         SortGathered();
+        PutSelection(selected, focused);
         return 0;
     }
     case LVN_GETDISPINFOW: {
@@ -352,6 +434,27 @@ LRESULT DetailsPage::OnGatheredNotify(NMHDR& header) {
             lstrcpynW(request.item.pszText, resultText_.c_str(), request.item.cchTextMax);
         }
         return 0;
+    }
+    case LVN_ODFINDITEMW: {
+        // Typing the first letters of a name or an extension: the next row from the start
+        // that begins with them, whatever the case, round to the top.
+        const auto& find = reinterpret_cast<NMLVFINDITEMW&>(header);
+        if (!(find.lvfi.flags & (LVFI_STRING | LVFI_PARTIAL)) || !find.lvfi.psz)
+            return -1;
+        const int count = RowCount(), length = lstrlenW(find.lvfi.psz);
+        const int start = find.iStart >= 0 && find.iStart < count ? find.iStart : 0;
+        for (int step = 0; step < count; ++step) {
+            const int index = (start + step) % count;
+            if (!(find.lvfi.flags & LVFI_WRAP) && index < start)
+                break;
+            const std::wstring name = GatheredCell(index, 0);
+            if (static_cast<int>(name.size()) >= length &&
+                CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, name.c_str(), length, find.lvfi.psz, length) ==
+                    CSTR_EQUAL &&
+                ((find.lvfi.flags & LVFI_PARTIAL) || static_cast<int>(name.size()) == length))
+                return index;
+        }
+        return -1;
     }
     case NM_CUSTOMDRAW: {
         // "Größe" of the types with the bar of their share of all bytes.
@@ -397,8 +500,14 @@ std::wstring DetailsPage::GatheredState() const {
         return text;
     }
     if (!stats_)
-        return text;
+        return brokeOff_ ? L"Sammeln abgebrochen, F5 sammelt neu" : text;
     const std::wstring files = AnsiToWide(GroupThousands(stats_->Files(), nullptr));
+    if (statsOld_) // what the disk changed since is gathered a little later
+        return ShownGatheredState(files) + L" \u2013 nicht mehr aktuell";
+    return ShownGatheredState(files);
+}
+
+std::wstring DetailsPage::ShownGatheredState(const std::wstring& files) const {
     if (tab_ == Tab::Types)
         return files + L" Dateien in " + AnsiToWide(GroupThousands(types_.size(), nullptr)) + L" Typen";
     if (typeOnly_)
@@ -413,22 +522,24 @@ void DetailsPage::GatheredChanged(LONG event, const std::wstring& path) {
         gatherChanged_ = true;
     if (!gathered)
         return;
-    statsOld_ = true;
-    GatherSoon();
-    // A file deleted leaves the lists at once; what else changed is gathered anew.
+    // A file deleted that was among the largest leaves the lists at once, its type's
+    // numbers with it; anything else is gathered anew a little later.
     const std::size_t last = path.find_last_of(L'\\');
-    if (event != SHCNE_DELETE || last == std::wstring::npos) {
-        typeStats_.reset();
-        return;
+    bool gone = false;
+    if (event == SHCNE_DELETE && last != std::wstring::npos) {
+        const std::wstring folder = Plain(path.substr(0, last)), name = path.substr(last + 1);
+        gone = stats_->Remove(folder, name);
+        if (gone && typeStats_)
+            typeStats_->Remove(folder, name);
     }
-    const std::wstring folder = Plain(path.substr(0, last)), name = path.substr(last + 1);
-    bool gone = stats_->Remove(folder, name);
-    if (typeStats_)
-        gone = typeStats_->Remove(folder, name) || gone;
     if (gone) {
         ShowGathered();
-        ShowState();
+    } else {
+        statsOld_ = true;
+        typeStatsOld_ = true;
+        GatherSoon();
     }
+    ShowState();
 }
 
 std::wstring DetailsPage::CellOf(int index, int column) {

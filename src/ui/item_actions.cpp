@@ -149,7 +149,7 @@ void ShowItemMenu(HWND owner, POINT screen, const std::vector<LPCITEMIDLIST>& gi
     AppendMenuW(popup.menu, MF_STRING, kMenuCopyPath, L"Pfad kopieren");
     AppendMenuW(popup.menu, MF_SEPARATOR, 0, nullptr);
     ComPtr<IContextMenu> shellMenu = ShellMenuOf(owner, items);
-    UINT flags = CMF_NORMAL | CMF_EXPLORE;
+    UINT flags = CMF_NORMAL | CMF_EXPLORE | (own.rename ? CMF_CANRENAME : 0);
     if (GetKeyState(VK_SHIFT) < 0)
         flags |= CMF_EXTENDEDVERBS;
     if (!shellMenu || FAILED(shellMenu->QueryContextMenu(popup.menu, GetMenuItemCount(popup.menu), 1,
@@ -298,6 +298,8 @@ bool DeleteItems(HWND owner, std::vector<std::wstring> paths, bool forGood) {
     from += L'\0';
     const FileOperationFunction operation = fileOperation;
     HANDLE thread = StartModuleThread([owner, from = std::move(from), forGood, operation] {
+        // The recycle bin and the copy hooks are shell objects: an apartment of its own.
+        const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
         SHFILEOPSTRUCTW request = {};
         request.hwnd = owner; // the shell's confirmation and progress belong to the dialog
         request.wFunc = FO_DELETE;
@@ -319,6 +321,8 @@ bool DeleteItems(HWND owner, std::vector<std::wstring> paths, bool forGood) {
             if (before[at] != INVALID_FILE_ATTRIBUTES && GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES)
                 SHChangeNotify(before[at] & FILE_ATTRIBUTE_DIRECTORY ? SHCNE_RMDIR : SHCNE_DELETE,
                                SHCNF_PATHW | SHCNF_FLUSHNOWAIT, path, nullptr);
+        if (SUCCEEDED(com))
+            CoUninitialize();
     });
     if (!thread)
         return false;

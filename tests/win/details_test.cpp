@@ -2008,7 +2008,7 @@ TEST_F(DetailsPageTest, TheTabsListTheTreesLargestFilesAndItsTypesAndADeletedFil
              rb::SetFileOperationFunction(previous);
              NMLISTVIEW click = {{files, IDC_DETAILS_FILES, LVN_COLUMNCLICK}, -1, 0};
              SendMessageW(page, WM_NOTIFY, IDC_DETAILS_FILES, reinterpret_cast<LPARAM>(&click));
-             DeleteFileW((dir / L"gross.bin").c_str());
+             // Told gone, though still on the disk: only the telling takes it out.
              Notify(SHCNE_DELETE, dir / L"gross.bin");
              WaitUntil([&] { return ListView_GetItemCount(files) == 4; });
          }, 1, {L"Name", L"Gr\u00F6\u00DFe", L"Ordner", L"Ge\u00E4ndert"}, {L"b.TXT", L"  3.000", unter},
@@ -2019,6 +2019,7 @@ TEST_F(DetailsPageTest, TheTabsListTheTreesLargestFilesAndItsTypesAndADeletedFil
     bool folderListBack = false;
     std::vector<std::wstring> tabTitles;
     std::wstring copied;
+    std::vector<std::wstring> stillSelected; // the rows chosen before the sort and the removal
     OpenStandalone([&](HWND dialog) {
         HWND list = DetailsList(dialog), page = GetParent(list);
         HWND files = GetDlgItem(page, IDC_DETAILS_FILES), tabs = GetDlgItem(page, IDC_DETAILS_TABS);
@@ -2051,6 +2052,8 @@ TEST_F(DetailsPageTest, TheTabsListTheTreesLargestFilesAndItsTypesAndADeletedFil
                 copied = ClipboardText();
             }
         }
+        for (int row = -1; (row = ListView_GetNextItem(files, row, LVNI_SELECTED)) >= 0;)
+            stillSelected.push_back(Cell(files, row, 0));
         KeyWith(files, VK_TAB, {VK_CONTROL, VK_SHIFT});
         tabBack = TabCtrl_GetCurSel(tabs);
         for (int tab = 0; tab < TabCtrl_GetItemCount(tabs); ++tab) {
@@ -2075,6 +2078,7 @@ TEST_F(DetailsPageTest, TheTabsListTheTreesLargestFilesAndItsTypesAndADeletedFil
     EXPECT_EQ(copied, L"Erweiterung\tContent-Type\tGr\u00F6\u00DFe\tDateien\r\n.bin\t\t  6.200\t 2\r\n");
     ASSERT_EQ(fileOperations.size(), 1u);
     EXPECT_EQ(std::get<2>(fileOperations[0]), (dir / L"gross.bin") + L'\0' + unter + L"\\b.TXT" + L'\0' + L'\0');
+    EXPECT_EQ(stillSelected, (std::vector<std::wstring>{L"b.TXT"}));
     EXPECT_EQ(tabBack, 0);
     EXPECT_EQ(tabTitles, (std::vector<std::wstring>{L"Ordner", L"Gr\u00F6\u00DFte Dateien", L"Dateitypen"}));
     EXPECT_TRUE(folderListBack);
