@@ -99,7 +99,7 @@ void DetailsPage::ShowRowMenu(LPARAM at) {
 void DetailsPage::DeleteSelected(bool forGood) {
     std::vector<std::wstring> paths = SelectedPaths();
     if (!paths.empty())
-        DeleteItems(GetAncestor(Window(), GA_ROOT), std::move(paths), forGood);
+        DeleteItems(GetAncestor(Window(), GA_ROOT), std::move(paths), forGood, Window(), kItemsDeleted);
 }
 
 void DetailsPage::RenameFocused() {

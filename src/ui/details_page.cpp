@@ -190,6 +190,17 @@ INT_PTR DetailsPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         CheckWaiting();
         ShowState();
         return TRUE;
+    case kItemsDeleted: {
+        std::unique_ptr<std::vector<std::wstring>> gone(reinterpret_cast<std::vector<std::wstring>*>(lParam));
+        // Where the shell tells the page (a local folder), its telling counts; elsewhere
+        // (a share) what went leaves here.
+        if (!followId_ && gone) {
+            for (const std::wstring& path : *gone)
+                GatheredChanged(SHCNE_DELETE, ExtendedPath(path));
+            Refill();
+        }
+        return TRUE;
+    }
     case kShellChanged:
     case kAboveChanged:
         OnShellChanged(wParam, lParam);

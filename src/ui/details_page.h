@@ -77,6 +77,8 @@ public:
     static constexpr UINT kTimesRead = WM_APP + 2;
     // Sent to the page when the rows' image facts have been read on their thread.
     static constexpr UINT kImagesRead = WM_APP + 5;
+    // Posted by a delete asked on the page, with what went.
+    static constexpr UINT kItemsDeleted = WM_APP + 6;
     // The shell's notifications of changes: below the followed folder, and renames and
     // removals of folders on its drive (for those of it and above it).
     static constexpr UINT kShellChanged = WM_APP + 3;

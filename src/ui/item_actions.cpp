@@ -6,6 +6,8 @@
 #include "shell/shell_selection.h"
 
 #include <cstring>
+#include <memory>
+#include <new>
 
 namespace rb {
 
@@ -288,7 +290,7 @@ void ShowInExplorer(const std::vector<LPCITEMIDLIST>& items) {
     }
 }
 
-bool DeleteItems(HWND owner, std::vector<std::wstring> paths, bool forGood) {
+bool DeleteItems(HWND owner, std::vector<std::wstring> paths, bool forGood, HWND notify, UINT message) {
     if (paths.empty())
         return false;
     // Each path ended by a NUL, the list by another.
@@ -297,7 +299,7 @@ bool DeleteItems(HWND owner, std::vector<std::wstring> paths, bool forGood) {
         from += path + L'\0';
     from += L'\0';
     const FileOperationFunction operation = fileOperation;
-    HANDLE thread = StartModuleThread([owner, from = std::move(from), forGood, operation] {
+    HANDLE thread = StartModuleThread([owner, from = std::move(from), forGood, operation, notify, message] {
         // The recycle bin and the copy hooks are shell objects: an apartment of its own.
         const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
         SHFILEOPSTRUCTW request = {};
@@ -317,10 +319,19 @@ bool DeleteItems(HWND owner, std::vector<std::wstring> paths, bool forGood) {
         // Wine's shell tells no listener of what it moved to the bin; Windows' does, and a
         // second telling is gathered with it.
         std::size_t at = 0;
+        std::unique_ptr<std::vector<std::wstring>> gone(notify ? new (std::nothrow) std::vector<std::wstring> : nullptr);
         for (const wchar_t* path = from.c_str(); *path; path += lstrlenW(path) + 1, ++at)
-            if (before[at] != INVALID_FILE_ATTRIBUTES && GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES)
+            if (before[at] != INVALID_FILE_ATTRIBUTES && GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES) {
                 SHChangeNotify(before[at] & FILE_ATTRIBUTE_DIRECTORY ? SHCNE_RMDIR : SHCNE_DELETE,
                                SHCNF_PATHW | SHCNF_FLUSHNOWAIT, path, nullptr);
+                try {
+                    if (gone)
+                        gone->push_back(path);
+                } catch (...) { // out of memory: what is not told is gathered anew
+                }
+            }
+        if (gone && !gone->empty() && PostMessageW(notify, message, 0, reinterpret_cast<LPARAM>(gone.get())))
+            gone.release(); // the receiver's now
         if (SUCCEEDED(com))
             CoUninitialize();
     });

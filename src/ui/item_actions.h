@@ -47,8 +47,11 @@ void ShowInExplorer(const std::vector<LPCITEMIDLIST>& items);
 // Deletes `paths` as Explorer does, on a thread of its own so that the page keeps
 // painting: into the recycle bin, or for good with `forGood`, after the shell's own
 // confirmation owned by `owner`. The shell reports failures itself; what went is then
-// told to the shell's listeners. False when nothing was started (no paths, or no thread).
-bool DeleteItems(HWND owner, std::vector<std::wstring> paths, bool forGood);
+// told to the shell's listeners, and with `notify` posted to it as `message` (lParam: a
+// std::vector<std::wstring>* of the paths gone, the receiver's to delete), for folders whose
+// changes nobody tells. False when nothing was started (no paths, or no thread).
+bool DeleteItems(HWND owner, std::vector<std::wstring> paths, bool forGood, HWND notify = nullptr,
+                 UINT message = 0);
 
 // Seams for tests: SHFileOperationW, and SHOpenFolderAndSelectItems (null when the system
 // lacks it, as XP before SP1 does). Null puts the real function back; the previous one is
