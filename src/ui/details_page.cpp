@@ -438,21 +438,7 @@ void DetailsPage::CopyRows(const std::vector<int>& indices) {
             text += (column ? L"\t" : L"") + CellOf(index, column);
         text += L"\r\n";
     }
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
-    if (!memory)
-        return;
-    if (void* bytes = GlobalLock(memory)) {
-        memcpy(bytes, text.c_str(), (text.size() + 1) * sizeof(wchar_t));
-        GlobalUnlock(memory);
-    }
-    if (OpenClipboard(Window())) {
-        EmptyClipboard();
-        if (SetClipboardData(CF_UNICODETEXT, memory))
-            memory = nullptr; // the clipboard's now
-        CloseClipboard();
-    }
-    if (memory)
-        GlobalFree(memory);
+    CopyText(Window(), text);
 }
 
 bool DetailsPage::OpenFocused() {

@@ -245,6 +245,10 @@ bool CopyPaths(HWND owner, const std::vector<std::wstring>& paths) {
     std::wstring text;
     for (const std::wstring& path : paths)
         text += (text.empty() ? L"" : L"\r\n") + path;
+    return CopyText(owner, text);
+}
+
+bool CopyText(HWND owner, const std::wstring& text) {
     HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
     if (!memory)
         return false;

@@ -40,6 +40,8 @@ std::vector<std::wstring> FileSystemPaths(const std::vector<LPCITEMIDLIST>& item
 
 // The paths one per line, joined by CR LF, as Unicode text on the clipboard.
 bool CopyPaths(HWND owner, const std::vector<std::wstring>& paths);
+// `text` on the clipboard as Unicode text; false when it could not be put there.
+bool CopyText(HWND owner, const std::wstring& text);
 
 // Explorer opened on each parent folder with its items selected.
 void ShowInExplorer(const std::vector<LPCITEMIDLIST>& items);

@@ -76,6 +76,23 @@ bool SaveScreen(const RECT& rect, const std::wstring& name) {
     return ok;
 }
 
+// The dialog with the menu just opened over it, then the menu closed.
+void SaveWithMenu(HWND dialog, DWORD opening, const std::wstring& name) {
+    Sleep(opening);
+    RECT dialogRect;
+    GetWindowRect(dialog, &dialogRect);
+    HWND menu = FindWindowA("#32768", nullptr);
+    RECT both = dialogRect;
+    if (menu) {
+        RECT menuRect;
+        GetWindowRect(menu, &menuRect);
+        UnionRect(&both, &dialogRect, &menuRect);
+    }
+    SaveScreen(both, name);
+    PostMessageA(menu ? menu : dialog, WM_KEYDOWN, VK_ESCAPE, 0);
+    Sleep(300);
+}
+
 bool SaveWindow(HWND window, const std::wstring& name) {
     RECT rect;
     GetWindowRect(window, &rect);
@@ -186,38 +203,14 @@ DWORD WINAPI Drive(void*) {
         SendMessageA(list, LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&item));
         Activate(dialog);
         PostMessageA(list, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list), MAKELPARAM(-1, -1));
-        Sleep(1500);
-        RECT dialogRect;
-        GetWindowRect(dialog, &dialogRect);
-        RECT both = dialogRect;
-        HWND menu = FindWindowA("#32768", nullptr);
-        if (menu) {
-            RECT menuRect;
-            GetWindowRect(menu, &menuRect);
-            UnionRect(&both, &dialogRect, &menuRect);
-        }
-        SaveScreen(both, L"details-menu");
-        PostMessageA(menu ? menu : dialog, WM_KEYDOWN, VK_ESCAPE, 0);
-        Sleep(300);
+        SaveWithMenu(dialog, 1500, L"details-menu");
     }
     SetWindowPos(dialog, nullptr, 0, 0, grown.right - grown.left, grown.bottom - grown.top,
                  SWP_NOMOVE | SWP_NOZORDER);
     // The "Info ..." popup, open below its button.
     Activate(dialog);
     PostMessageA(dialog, WM_COMMAND, ID_INFO_MENU, 0);
-    Sleep(800);
-    RECT dialogRect;
-    GetWindowRect(dialog, &dialogRect);
-    HWND menu = FindWindowA("#32768", nullptr);
-    RECT both = dialogRect;
-    if (menu) {
-        RECT menuRect;
-        GetWindowRect(menu, &menuRect);
-        UnionRect(&both, &dialogRect, &menuRect);
-    }
-    SaveScreen(both, L"info-menu");
-    PostMessageA(menu ? menu : dialog, WM_KEYDOWN, VK_ESCAPE, 0);
-    Sleep(300);
+    SaveWithMenu(dialog, 800, L"info-menu");
     PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
     return 0;
 }
