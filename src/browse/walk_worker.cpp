@@ -55,6 +55,11 @@ bool WalkWorker::Ask(std::uint32_t id, const std::wstring& extendedPath, JobKind
     return true;
 }
 
+std::uint32_t WalkWorker::Running() const {
+    WaitLockGuard lock(lock_);
+    return running_;
+}
+
 void WalkWorker::Cancel(std::uint32_t id) {
     WaitLockGuard lock(lock_);
     for (auto at = jobs_.begin(); at != jobs_.end(); ++at)

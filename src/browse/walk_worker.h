@@ -60,6 +60,8 @@ public:
     // `milliseconds` for the thread; false when it was left running.
     bool Stop(DWORD milliseconds);
 
+    // The job now running; 0: none.
+    std::uint32_t Running() const;
     // What the walk now running has met so far (files, bytes).
     std::uint64_t RunningFiles() const { return progress_.files.load(); }
     std::uint64_t RunningBytes() const { return progress_.bytes.load(); }

@@ -579,11 +579,13 @@ void DetailsPage::ShowAnswers() {
 
 void DetailsPage::ShowState() {
     const bool running = browser_.Running() > 0;
+    // What a walk now running met counts only when it is one of the browser's.
+    const bool walking = running && worker_ && !(worker_->Running() & kGatherIds);
     wchar_t time[16];
     wsprintfW(time, L"%02u:%02u", valuesTime_.wHour, valuesTime_.wMinute);
     std::wstring text =
-        browser_.StateLine(folderName_, running && worker_ ? worker_->RunningFiles() : 0,
-                           running && worker_ ? worker_->RunningBytes() : 0, time, totalBytes_);
+        browser_.StateLine(folderName_, walking ? worker_->RunningFiles() : 0,
+                           walking ? worker_->RunningBytes() : 0, time, totalBytes_);
     if (tab_ != Tab::Folders)
         text = GatheredState();
     else if (rows_.ImagesPending())

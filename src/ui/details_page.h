@@ -179,6 +179,8 @@ private:
     static constexpr UINT_PTR kStateTimer = 1;
     static constexpr UINT_PTR kChangeTimer = 2;
     static constexpr UINT_PTR kGatherTimer = 3;
+    // The gathering walks' ids lie above the browser's.
+    static constexpr std::uint32_t kGatherIds = 0x80000000u;
     // How long after a change below the listed folder its files are gathered again, at
     // least.
     static constexpr UINT kGatherAgainMilliseconds = 2000;

@@ -35,8 +35,6 @@ constexpr int kGatheredColumns = 4;
 // The largest files' and the types' numbers: size columns and the count column.
 constexpr bool kLargestNumber[] = {false, true, false, true};
 constexpr bool kTypeNumber[] = {false, false, true, true};
-// The gathering walks' ids lie above the browser's.
-constexpr std::uint32_t kGatherIds = 0x80000000u;
 
 std::wstring SizeText(std::uint64_t bytes) { return AnsiToWide(FormatSize(bytes, CurrentSizeFormat())); }
 
@@ -496,7 +494,9 @@ void DetailsPage::OpenGathered(int index) {
 std::wstring DetailsPage::GatheredState() const {
     std::wstring text;
     if (gatherId_) {
-        text = L"Sammle Dateien \u2026 " + AnsiToWide(GroupThousands(worker_ ? worker_->RunningFiles() : 0, nullptr));
+        // Its own count only: the browser's walks may run before it.
+        const bool counting = worker_ && worker_->Running() == gatherId_;
+        text = L"Sammle Dateien \u2026 " + AnsiToWide(GroupThousands(counting ? worker_->RunningFiles() : 0, nullptr));
         return text;
     }
     if (!stats_)
