@@ -3,6 +3,7 @@
 // changes come back to the rows through the page's change following.
 #include "ui/details_page.h"
 
+#include "columns/catalogue.h"
 #include "common/win_handles.h"
 #include "shell/shell_selection.h"
 #include "ui/item_actions.h"
@@ -44,9 +45,19 @@ std::vector<LPCITEMIDLIST> DetailsPage::SelectedItems() {
 }
 
 std::vector<std::wstring> DetailsPage::SelectedPaths() {
-    if (tab_ != Tab::Largest)
-        return FileSystemPaths(SelectedItems());
     std::vector<std::wstring> paths;
+    if (tab_ == Tab::Folders) {
+        // The rows' own paths (empty outside the file system): no shell binding per row
+        // when Ctrl+A took a hundred thousand of them.
+        for (int index : SelectedRows()) {
+            std::wstring path = rows_.Cell(index, 1 + FullPath);
+            if (!path.empty())
+                paths.push_back(std::move(path));
+        }
+        return paths;
+    }
+    if (tab_ != Tab::Largest)
+        return paths;
     for (int index : SelectedRows())
         if (index >= 0 && index < static_cast<int>(largest_.size())) {
             const LargeFile& file = largest_[index];

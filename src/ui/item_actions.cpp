@@ -274,24 +274,26 @@ void ShowInExplorer(const std::vector<LPCITEMIDLIST>& items) {
     }
     if (!openFolderAndSelect)
         return;
-    // One window per parent folder, with its items selected.
-    std::vector<bool> done(items.size(), false);
-    for (std::size_t at = 0; at < items.size(); ++at) {
-        if (done[at])
-            continue;
-        UniqueIdList parent = ParentOf(items[at]);
+    // One window per parent folder, with its items selected; each parent made once, and
+    // the items grouped against the parents found so far (one, for a folder's rows).
+    std::vector<UniqueIdList> parents;
+    std::vector<std::vector<LPCITEMIDLIST>> children;
+    for (LPCITEMIDLIST item : items) {
+        UniqueIdList parent = ParentOf(item);
         if (!parent)
             continue;
-        std::vector<LPCITEMIDLIST> children;
-        for (std::size_t other = at; other < items.size(); ++other) {
-            UniqueIdList otherParent = done[other] ? UniqueIdList() : ParentOf(items[other]);
-            if (otherParent && ILIsEqual(parent.get(), otherParent.get())) {
-                children.push_back(ILFindLastID(items[other]));
-                done[other] = true;
-            }
+        std::size_t group = 0;
+        while (group < parents.size() && !ILIsEqual(parents[group].get(), parent.get()))
+            ++group;
+        if (group == parents.size()) {
+            parents.push_back(std::move(parent));
+            children.emplace_back();
         }
-        openFolderAndSelect(parent.get(), static_cast<UINT>(children.size()), children.data(), 0);
+        children[group].push_back(ILFindLastID(item));
     }
+    for (std::size_t group = 0; group < parents.size(); ++group)
+        openFolderAndSelect(parents[group].get(), static_cast<UINT>(children[group].size()),
+                            children[group].data(), 0);
 }
 
 bool DeleteItems(HWND owner, std::vector<std::wstring> paths, bool forGood, HWND notify, UINT message) {

@@ -941,7 +941,7 @@ TEST_F(DetailsPageTest, TheContextMenuShowsOurEntriesAboveTheShellsAndDoesWhatIs
         const char* how;
         const wchar_t* chosen;
     } cases[] = {
-        {{L"a.txt"}, "shift+f10", L"Im Explorer zeigen"},
+        {{L"a.txt", L"b.txt"}, "shift+f10", L"Im Explorer zeigen"},
         {{L"b.txt", L"a.txt"}, "right-click", L"Pfad kopieren"},
         {{L"ordner"}, "menu key", L"\u00D6ffnen"},
     };
@@ -987,7 +987,8 @@ TEST_F(DetailsPageTest, TheContextMenuShowsOurEntriesAboveTheShellsAndDoesWhatIs
             EXPECT_EQ(seen[i][e], std::make_pair(own[e], false)) << i << " " << e;
         EXPECT_TRUE(seen[i][own.size()].second) << i;
     }
-    EXPECT_EQ(shownInExplorer, (std::vector<std::wstring>{dir.Path(), dir / L"a.txt"}));
+    // One window for one folder, with both selected.
+    EXPECT_EQ(shownInExplorer, (std::vector<std::wstring>{dir.Path(), dir / L"a.txt", dir / L"b.txt"}));
     EXPECT_EQ(copied, (dir / L"a.txt") + L"\r\n" + (dir / L"b.txt"));
 }
 
