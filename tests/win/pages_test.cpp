@@ -362,10 +362,14 @@ TEST_F(NotesPageTest, ASaveThatFailsLeavesTheOldFileAndIsTriedAgain) {
         SetWindowTextA(edit, "");
         rbtest::Type(edit, "neu");
         WaitUntil([] { return failedWrites > 0; });
-        afterFailure = rbtest::ReadBytes(Notes());
-        othersAfterFailure = Others();
-        shownAfterFailure = rbtest::WindowText(edit);
-        rb::SetFileWriteFunction(&WriteAndCount);
+        // Looked at between the dialog's messages: the failed save has cleaned up, and its
+        // retry a second later has not begun, however slow the machine.
+        rbtest::RunInThreadOf(dialog, [&] {
+            afterFailure = rbtest::ReadBytes(Notes());
+            othersAfterFailure = Others();
+            shownAfterFailure = rbtest::WindowText(edit);
+            rb::SetFileWriteFunction(&WriteAndCount);
+        });
         EXPECT_TRUE(NoteHolds(Notes(), "neu")); // tried again without another key
         rbtest::Type(edit, "er");
         EXPECT_TRUE(NoteHolds(Notes(), "neuer"));
