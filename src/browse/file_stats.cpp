@@ -253,20 +253,8 @@ std::size_t FileStats::MemoryBytes() const {
 }
 
 void FileStatsSink::File(const std::wstring& folder, const DirectoryEntry& entry) {
-    if (stats_.Enters(entry.size)) {
-        std::size_t from = 0;
-        const bool unc = folder.compare(0, 8, L"\\\\?\\UNC\\") == 0;
-        if (unc)
-            from = 8;
-        else if (folder.compare(0, 4, L"\\\\?\\") == 0)
-            from = 4;
-        std::size_t end = folder.size();
-        const bool driveRoot = end - from == 3 && folder[from + 1] == L':';
-        if (end > from && folder[end - 1] == L'\\' && !driveRoot)
-            --end;
-        plain_.assign(unc ? L"\\\\" : L"");
-        plain_.append(folder, from, end - from);
-    }
+    if (stats_.Enters(entry.size))
+        plain_ = PlainPath(folder);
     stats_.Add(plain_, entry.name, entry.nameLength, entry.size, entry.writeTime);
 }
 

@@ -55,6 +55,18 @@ bool Components(const std::wstring& text, std::size_t at, std::size_t fixed,
 
 } // namespace
 
+std::wstring PlainPath(const std::wstring& extended) {
+    const bool unc = extended.compare(0, 8, L"\\\\?\\UNC\\") == 0;
+    const std::size_t from = unc ? 8 : extended.compare(0, 4, L"\\\\?\\") == 0 ? 4 : 0;
+    std::wstring plain = (unc ? L"\\\\" : L"") + extended.substr(from);
+    const bool driveRoot = plain.size() == 3 && plain[1] == L':';
+    if (!plain.empty() && plain.back() == L'\\' && !driveRoot)
+        plain.pop_back();
+    if (plain.size() == 2 && plain[1] == L':')
+        plain += L'\\';
+    return plain;
+}
+
 std::wstring ExtendedPath(const std::wstring& input) {
     std::wstring path = input;
     for (wchar_t& c : path)

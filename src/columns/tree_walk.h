@@ -18,6 +18,10 @@ constexpr std::size_t kMaxPathCharacters = 32767;
 // doubled separators are dropped and "." and ".." components resolved; a name ending in
 // a dot or a space is kept as it is. Empty for an empty, relative or device path.
 std::wstring ExtendedPath(const std::wstring& path);
+// The usual form of an extended path, as the shell and the user write it: "\\?\C:\x\" as
+// "C:\x", "\\?\UNC\s\t" as "\\s\t"; a drive's root keeps its "\" ("C:\"), or it would
+// name the drive's current folder. Any other text is taken as it is, less a final "\".
+std::wstring PlainPath(const std::wstring& extended);
 
 // File attributes and reparse tags the walk looks at (the system's values).
 constexpr std::uint32_t kAttributeDirectory = 0x10;

@@ -28,11 +28,7 @@ std::wstring PathOf(IShellFolder* desktop, LPCITEMIDLIST list) {
 }
 
 LPITEMIDLIST IdListOf(const std::wstring& extended) {
-    std::wstring plain = extended.compare(0, 4, L"\\\\?\\") == 0 ? extended.substr(4) : extended;
-    if (plain.compare(0, 4, L"UNC\\") == 0)
-        plain = L"\\" + plain.substr(3);
-    if (plain.size() == 2)
-        plain += L'\\'; // a drive's root
+    const std::wstring plain = PlainPath(extended);
     LPITEMIDLIST list = nullptr;
     return SUCCEEDED(SHParseDisplayName(plain.c_str(), nullptr, &list, 0, nullptr)) ? list : nullptr;
 }

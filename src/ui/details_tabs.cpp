@@ -61,16 +61,6 @@ bool Below(const std::wstring& path, const std::wstring& root) {
            (path.size() == root.size() || path[root.size()] == L'\\' || root.back() == L'\\');
 }
 
-// The plain form of an extended path, as the gathered folders are named.
-std::wstring Plain(const std::wstring& extended) {
-    if (extended.compare(0, 8, L"\\\\?\\UNC\\") == 0)
-        return L"\\" + extended.substr(7);
-    std::wstring plain = extended.compare(0, 4, L"\\\\?\\") == 0 ? extended.substr(4) : extended;
-    if (plain.size() == 2 && plain[1] == L':')
-        plain += L'\\'; // a drive's root
-    return plain;
-}
-
 } // namespace
 
 void DetailsPage::MakeTabs() {
@@ -527,7 +517,7 @@ void DetailsPage::GatheredChanged(LONG event, const std::wstring& path) {
     const std::size_t last = path.find_last_of(L'\\');
     bool gone = false;
     if (event == SHCNE_DELETE && last != std::wstring::npos) {
-        const std::wstring folder = Plain(path.substr(0, last)), name = path.substr(last + 1);
+        const std::wstring folder = PlainPath(path.substr(0, last)), name = path.substr(last + 1);
         gone = stats_->Remove(folder, name);
         if (gone && typeStats_)
             typeStats_->Remove(folder, name);

@@ -29,6 +29,14 @@ TEST(ExtendedPath, NetworkPathsUseTheUncFormAndNeverClimbAboveTheShare) {
     EXPECT_EQ(ExtendedPath(L"\\\\?\\unc\\s\\t"), L"\\\\?\\UNC\\s\\t");
 }
 
+TEST(PlainPath, DropsThePrefixAndTheLastSeparatorButKeepsADrivesRoot) {
+    const std::pair<const wchar_t*, const wchar_t*> cases[] = {
+        {L"\\\\?\\C:\\x\\", L"C:\\x"},   {L"\\\\?\\C:\\", L"C:\\"}, {L"\\\\?\\C:", L"C:\\"},
+        {L"\\\\?\\UNC\\s\\t\\", L"\\\\s\\t"}, {L"D:\\y", L"D:\\y"}};
+    for (const auto& c : cases)
+        EXPECT_EQ(PlainPath(c.first), c.second) << c.first;
+}
+
 TEST(ExtendedPath, ExtendedInputStaysAndWhatIsNoFullPathIsRefused) {
     EXPECT_EQ(ExtendedPath(L"\\\\?\\D:\\x\\y."), L"\\\\?\\D:\\x\\y.");
     EXPECT_EQ(ExtendedPath(L"\\\\?\\Volume{1234}\\x"), L"\\\\?\\Volume{1234}\\x");

@@ -1963,6 +1963,33 @@ void KeyWith(HWND target, WPARAM key, std::initializer_list<int> held) {
     AttachThreadInput(own, theirs, FALSE);
 }
 
+// The titles of a header's columns, or of a tab control's tabs.
+std::vector<std::wstring> TitlesOf(HWND control) {
+    wchar_t kind[32] = {};
+    GetClassNameW(control, kind, 32);
+    const bool tabs = lstrcmpW(kind, WC_TABCONTROLW) == 0;
+    std::vector<std::wstring> titles;
+    const int count = tabs ? TabCtrl_GetItemCount(control) : Header_GetItemCount(control);
+    for (int at = 0; at < count; ++at) {
+        wchar_t title[64] = {};
+        if (tabs) {
+            TCITEMW item = {};
+            item.mask = TCIF_TEXT;
+            item.pszText = title;
+            item.cchTextMax = 64;
+            SendMessageW(control, TCM_GETITEMW, at, reinterpret_cast<LPARAM>(&item));
+        } else {
+            HDITEMW item = {};
+            item.mask = HDI_TEXT;
+            item.pszText = title;
+            item.cchTextMax = 64;
+            SendMessageW(control, HDM_GETITEMW, at, reinterpret_cast<LPARAM>(&item));
+        }
+        titles.push_back(title);
+    }
+    return titles;
+}
+
 TEST_F(DetailsPageTest, TheTabsListTheTreesLargestFilesAndItsTypesAndADeletedFileLeavesThem) {
     const std::wstring unter = dir.MakeDir(L"unter"), tief = dir.MakeDir(L"unter\\tief");
     dir.WriteFile(L"gross.bin", std::string(5000, 'g'));
@@ -2007,7 +2034,9 @@ TEST_F(DetailsPageTest, TheTabsListTheTreesLargestFilesAndItsTypesAndADeletedFil
              PostMessageW(files, WM_KEYDOWN, VK_DELETE, 0);
              WaitUntil([&] { return fileOperationCount > before; });
              rb::SetFileOperationFunction(previous);
-             NMLISTVIEW click = {{files, IDC_DETAILS_FILES, LVN_COLUMNCLICK}, -1, 0};
+             NMLISTVIEW click = {};
+             click.hdr = {files, IDC_DETAILS_FILES, static_cast<UINT>(LVN_COLUMNCLICK)};
+             click.iItem = -1;
              SendMessageW(page, WM_NOTIFY, IDC_DETAILS_FILES, reinterpret_cast<LPARAM>(&click));
              // Told gone, though still on the disk: only the telling takes it out.
              Notify(SHCNE_DELETE, dir / L"gross.bin");
@@ -2029,15 +2058,7 @@ TEST_F(DetailsPageTest, TheTabsListTheTreesLargestFilesAndItsTypesAndADeletedFil
             WaitUntil([&] { return StateText(page).compare(0, 6, L"Sammle") != 0 && ListView_GetItemCount(files) > 0; });
             Step now;
             now.tab = TabCtrl_GetCurSel(tabs);
-            HWND header = ListView_GetHeader(files);
-            for (int column = 0; column < Header_GetItemCount(header); ++column) {
-                wchar_t title[64] = {};
-                HDITEMW item = {HDI_TEXT};
-                item.pszText = title;
-                item.cchTextMax = 64;
-                SendMessageW(header, HDM_GETITEMW, column, reinterpret_cast<LPARAM>(&item));
-                now.titles.push_back(title);
-            }
+            now.titles = TitlesOf(ListView_GetHeader(files));
             for (int column = 0; column < static_cast<int>(step.first.size()); ++column) {
                 now.first.push_back(Cell(files, 0, column));
                 now.second.push_back(Cell(files, 1, column));
@@ -2057,14 +2078,7 @@ TEST_F(DetailsPageTest, TheTabsListTheTreesLargestFilesAndItsTypesAndADeletedFil
             stillSelected.push_back(Cell(files, row, 0));
         KeyWith(files, VK_TAB, {VK_CONTROL, VK_SHIFT});
         tabBack = TabCtrl_GetCurSel(tabs);
-        for (int tab = 0; tab < TabCtrl_GetItemCount(tabs); ++tab) {
-            wchar_t title[64] = {};
-            TCITEMW item = {TCIF_TEXT};
-            item.pszText = title;
-            item.cchTextMax = 64;
-            SendMessageW(tabs, TCM_GETITEMW, tab, reinterpret_cast<LPARAM>(&item));
-            tabTitles.push_back(title);
-        }
+        tabTitles = TitlesOf(tabs);
         folderListBack = IsWindowVisible(list) && !IsWindowVisible(files);
     });
     ASSERT_EQ(seen.size(), std::size(steps));
@@ -2118,7 +2132,9 @@ TEST_F(DetailsPageTest, ATypeBeyondTheThousandLargestIsGatheredAloneAndAFileOpen
         for (int row = 0; row < ListView_GetItemCount(files); ++row)
             txt.push_back(Cell(files, row, 0));
         state = StateText(page);
-        NMITEMACTIVATE click = {{files, IDC_DETAILS_FILES, static_cast<UINT>(NM_DBLCLK)}, 1};
+        NMITEMACTIVATE click = {};
+        click.hdr = {files, IDC_DETAILS_FILES, static_cast<UINT>(NM_DBLCLK)};
+        click.iItem = 1;
         SendMessageW(page, WM_NOTIFY, IDC_DETAILS_FILES, reinterpret_cast<LPARAM>(&click));
     });
     rb::SetShellOpenFunction(previous);
