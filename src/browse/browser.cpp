@@ -4,6 +4,7 @@
 #include "common/name_fold.h"
 
 #include <algorithm>
+#include <iterator>
 #include <utility>
 
 namespace rb {
@@ -29,8 +30,90 @@ bool IsVolumeRoot(const std::wstring& path) {
 } // namespace
 
 Browser::Browser(Jobs& jobs, Disk& disk, std::size_t keptBytes)
-    : worker_(jobs), disk_(disk), store_(std::make_shared<KeptStore>(keptBytes)),
-      tree_(store_) {}
+    : worker_(jobs), disk_(disk), savedStore_(std::make_shared<KeptStore>(keptBytes / 2)), saved_(savedStore_),
+      store_(std::make_shared<KeptStore>(keptBytes)), tree_(store_) {}
+
+void Browser::KeepTrees() {
+    if (!keeper_ || !tree_.Folders())
+        return;
+    const std::vector<std::wstring> roots = tree_.WholeTops();
+    if (!roots.empty())
+        keeper_->Keep(tree_, roots);
+}
+
+void Browser::ForgetSaved() {
+    saved_.Clear();
+    savedAt_.clear();
+}
+
+void Browser::Recalled(const std::wstring& root, std::uint64_t savedAt, KeptTree&& saved) {
+    if (root.empty() || root_.empty() || !(AtOrBelow(root, root_) || AtOrBelow(root_, root)))
+        return; // of a tree no longer shown
+    saved_.Graft(root, std::move(saved), KeptTree::Place::Counted);
+    // A tree saved below it stands in its place now.
+    const std::wstring key = FoldName(root);
+    for (auto at = savedAt_.begin(); at != savedAt_.end();)
+        at = AtOrBelow(at->first, key) ? savedAt_.erase(at) : std::next(at);
+    savedAt_[key] = savedAt;
+}
+
+bool Browser::SavedCovers(const std::wstring& path) const {
+    if (savedAt_.empty())
+        return false;
+    const std::wstring key = FoldName(path);
+    for (const auto& saved : savedAt_)
+        if (AtOrBelow(key, saved.first))
+            return true;
+    return false;
+}
+
+std::uint64_t Browser::SavedAt() const {
+    // The deepest saved tree at or above the listed folder, or else the newest below it.
+    if (listed_.empty() || savedAt_.empty())
+        return 0;
+    const std::wstring key = FoldName(listed_);
+    std::uint64_t at = 0;
+    std::size_t depth = 0;
+    for (const auto& saved : savedAt_)
+        if (AtOrBelow(key, saved.first) && saved.first.size() >= depth) {
+            depth = saved.first.size();
+            at = saved.second;
+        }
+    if (depth)
+        return at;
+    for (const auto& saved : savedAt_)
+        if (AtOrBelow(saved.first, key))
+            at = std::max(at, saved.second);
+    return at;
+}
+
+bool Browser::SavedOf(const Row& row, FolderTotals& totals) const {
+    return !savedAt_.empty() && row.folder && !row.link &&
+           saved_.Of(row.path, totals) == KeptTree::Value::Known;
+}
+
+bool Browser::Growth(std::size_t index, std::int64_t& bytes) const {
+    if (index >= rows_.size())
+        return false;
+    const Row& row = rows_[index];
+    FolderTotals walked, saved;
+    if (!SavedOf(row, saved) || tree_.Of(row.path, walked) != KeptTree::Value::Known)
+        return false;
+    bytes = static_cast<std::int64_t>(walked.size - saved.size);
+    return true;
+}
+
+bool Browser::ShowsSaved() const {
+    if (savedAt_.empty() || jobs_.empty())
+        return false;
+    for (const Row& row : rows_) {
+        FolderTotals totals;
+        if (row.asked && SavedOf(row, totals) &&
+            tree_.Of(row.path, totals) == KeptTree::Value::Unknown)
+            return true;
+    }
+    return false;
+}
 
 void Browser::Show(const std::wstring& folder, std::size_t rows, bool followable,
                    std::uint32_t now) {
@@ -44,7 +127,9 @@ void Browser::Show(const std::wstring& folder, std::size_t rows, bool followable
         // Another tree: what was kept of the one before goes, as nothing follows it any
         // more (coming back walks it anew rather than show old values as current).
         CancelAll();
+        KeepTrees();
         tree_.Clear();
+        ForgetSaved();
         loops_.clear();
         links_.clear();
         unreadable_.clear();
@@ -107,7 +192,9 @@ void Browser::Refresh(std::uint32_t now) {
 
 void Browser::Close() {
     CancelAll();
+    KeepTrees();
     tree_.Clear();
+    ForgetSaved();
     loops_.clear();
     links_.clear();
     unreadable_.clear();
@@ -172,7 +259,9 @@ Browser::Numbers Browser::RowNumbers(std::size_t index, FolderTotals& totals, bo
         row.version = Version();
         LookAt(row.path, Look::Resolve, true);
     }
-    return row.asked && !jobs_.empty() ? Numbers::Running : Numbers::None;
+    if (!row.asked || jobs_.empty())
+        return Numbers::None;
+    return SavedOf(row, totals) ? Numbers::Saved : Numbers::Running;
 }
 
 bool Browser::BrokenAtOrBelow(const std::wstring& folder) const {
@@ -609,8 +698,10 @@ void Browser::Trim() {
 
 std::wstring Browser::StateLine(const std::wstring& folderName, std::uint64_t runningFiles,
                                 std::uint64_t runningBytes, const std::wstring& countedAtText,
-                                std::uint64_t& rowBytes) const {
-    std::uint64_t files = 0, bytes = 0;
+                                std::uint64_t& rowBytes, const std::wstring& savedAtText) const {
+    std::uint64_t files = 0, bytes = 0, savedBytes = 0;
+    bool grown = false;      // some row compares with its saved numbers
+    bool savedShown = false; // some row shows them while its walk runs
     std::uint32_t unreadable = 0;
     bool waiting = false; // a row still waits for its numbers
     for (const Row& row : rows_) {
@@ -623,15 +714,23 @@ std::wstring Browser::StateLine(const std::wstring& folderName, std::uint64_t ru
         } else if (tree_.Of(row.path, totals) == KeptTree::Value::Known) {
             files += static_cast<std::uint64_t>(totals.files);
             bytes += totals.size;
+            grown = grown || SavedOf(row, totals);
         } else if (row.asked) {
             const std::wstring key = FoldName(row.path);
             const bool loop = loops_.count(key) != 0;
             const bool none = jobs_.empty() || broken_.count(key) || loop;
             unreadable += none && !loop ? 1 : 0;
             waiting = waiting || !none;
+            if (!none && SavedOf(row, totals)) {
+                savedBytes += totals.size;
+                savedShown = true;
+            }
         }
     }
-    rowBytes = bytes;
+    // The bars compare saved numbers too while they are shown.
+    rowBytes = bytes + savedBytes;
+    if (savedShown && !savedAtText.empty())
+        return L"Stand " + savedAtText + L" \u2013 wird gepr\u00fcft \u2026";
     for (const auto& below : unreadable_)
         if (AtOrBelow(below.second.first, listed_) && !SameName(below.second.first, listed_))
             unreadable += below.second.second;
@@ -655,6 +754,8 @@ std::wstring Browser::StateLine(const std::wstring& folderName, std::uint64_t ru
     // Where no changes are told (a share), the values say when they were counted.
     if (!followable_ && !root_.empty())
         text += L", Stand " + countedAtText;
+    if (grown && !savedAtText.empty())
+        text += L" \u2013 Zuwachs seit " + savedAtText;
     return text;
 }
 

@@ -19,8 +19,9 @@
 
 namespace rb {
 
-// Gather: a walk for the files of a tree (the page's own; the browser never asks it).
-enum class JobKind { Walk, Listing, Gather };
+// Gather: a walk for the files of a tree; Recall: a saved tree read back (the page's own;
+// the browser never asks them).
+enum class JobKind { Walk, Listing, Gather, Recall };
 
 // The worker as the browser sees it: jobs run one after another in the order asked; each
 // answer comes back through Browser::Walked or Browser::Listed with the job's id.
@@ -57,9 +58,23 @@ enum class Change {
     FolderUpdated, // the shell lost track of what changed in it
 };
 
+// Where walked trees go to be saved before the browser lets them go.
+class Keeper {
+public:
+    // The whole folders of `tree` at `roots` are worth saving.
+    virtual void Keep(const KeptTree& tree, const std::vector<std::wstring>& roots) = 0;
+
+protected:
+    ~Keeper() = default;
+};
+
 class Browser {
 public:
     explicit Browser(Jobs& jobs, Disk& disk, std::size_t keptBytes = kKeptBytesLimit);
+    // Trees are handed to `keeper` before they go (another tree shown, closing).
+    void SetKeeper(Keeper* keeper) { keeper_ = keeper; }
+    // The whole trees kept now handed to the keeper.
+    void KeepTrees();
     Browser(const Browser&) = delete;
     Browser& operator=(const Browser&) = delete;
 
@@ -94,10 +109,11 @@ public:
     // (and changes there are told under the target's paths).
     void SetFolderRow(std::size_t row, const std::wstring& path, bool link = false);
     void SetFileRow(std::size_t row, std::uint64_t size);
-    enum class Numbers { None, Running, Known };
+    enum class Numbers { None, Running, Saved, Known };
     // A folder row's numbers: Known with `totals`; Running while jobs may still bring them
-    // (with `ask`, what they need is asked once per showing); None when it has none (it
-    // cannot be listed, its walk broke off, or it is no folder).
+    // (with `ask`, what they need is asked once per showing), Saved with the saved ones
+    // meanwhile; None when it has none (it cannot be listed, its walk broke off, or it is
+    // no folder).
     Numbers RowNumbers(std::size_t row, FolderTotals& totals, bool ask);
 
     // Answers of the worker; `unreadable`: the folders below the walked one that could not
@@ -131,11 +147,29 @@ public:
     // The line under the list, and the listed folder's bytes as its rows have them (the
     // share bars' whole). `runningFiles` and `runningBytes`: what the walk under way has met
     // so far (counted while some row still waits for its numbers).
+    // `savedAtText`: SavedAt() as the page writes a time.
     std::wstring StateLine(const std::wstring& folderName, std::uint64_t runningFiles,
                            std::uint64_t runningBytes, const std::wstring& countedAtText,
-                           std::uint64_t& rowBytes) const;
+                           std::uint64_t& rowBytes,
+                           const std::wstring& savedAtText = std::wstring()) const;
+
+    // A saved tree read back, of the folder `root`, saved at `savedAt` (a FILETIME): its
+    // numbers stand for the walked ones until they come, and are what they are compared
+    // with. It goes with the kept tree (another tree shown, closing).
+    void Recalled(const std::wstring& root, std::uint64_t savedAt, KeptTree&& saved);
+    // Whether `path` lies in a saved tree read back.
+    bool SavedCovers(const std::wstring& path) const;
+    // When the saved numbers of the listed folder's rows were saved; 0: there are none.
+    std::uint64_t SavedAt() const;
+    // A folder row's walked bytes less its saved bytes; false unless both are there.
+    bool Growth(std::size_t row, std::int64_t& bytes) const;
+    // Whether some row shows saved numbers while its walk runs.
+    bool ShowsSaved() const;
 
     const KeptTree& Tree() const { return tree_; }
+    const KeptTree& Saved() const { return saved_; }
+    // Where saved trees are read into.
+    const std::shared_ptr<KeptStore>& SavedStore() const { return savedStore_; }
     const std::shared_ptr<KeptStore>& Store() const { return store_; }
 
 private:
@@ -193,6 +227,13 @@ private:
 
     Jobs& worker_;
     Disk& disk_;
+    Keeper* keeper_ = nullptr;
+    std::shared_ptr<KeptStore> savedStore_;
+    KeptTree saved_;
+    std::map<std::wstring, std::uint64_t> savedAt_; // folded root -> when it was saved
+    // The saved numbers of a row that waits for its walk.
+    bool SavedOf(const Row& row, FolderTotals& totals) const;
+    void ForgetSaved();
     std::shared_ptr<KeptStore> store_;
     KeptTree tree_;
     std::wstring listed_;

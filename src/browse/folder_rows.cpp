@@ -471,8 +471,11 @@ void FolderRows::TakeNumbers(Row& row) {
         Told(row, path, EnteredFolder(path, row.attributes));
     }
     FolderTotals totals;
-    switch (browser_.RowNumbers(row.index, totals, true)) {
+    const Browser::Numbers numbers = browser_.RowNumbers(row.index, totals, true);
+    row.saved = numbers == Browser::Numbers::Saved;
+    switch (numbers) {
     case Browser::Numbers::Known:
+    case Browser::Numbers::Saved:
         values.totals = RowValues::Totals::Known;
         values.folder = totals;
         break;
@@ -546,20 +549,46 @@ std::wstring FolderRows::CellText(Row& row, int column) {
     case AccessedSeconds:
         ReadTimes(row);
         return TimeText(static_cast<unsigned>(column), values);
+    case kGrowthColumn: {
+        std::int64_t growth = 0;
+        TakeNumbers(row);
+        return browser_.Growth(row.index, growth) ? GrowthText(growth) : std::wstring();
+    }
     default:
         return std::wstring();
     }
 }
 
+std::wstring FolderRows::GrowthText(std::int64_t bytes) {
+    if (bytes == 0)
+        return L"0";
+    const std::uint64_t size = bytes < 0 ? std::uint64_t{0} - static_cast<std::uint64_t>(bytes)
+                                         : static_cast<std::uint64_t>(bytes);
+    return (bytes < 0 ? L"\u2212" : L"+") + AnsiToWide(FormatSize(size, CurrentSizeFormat()));
+}
+
+bool FolderRows::ShowsSaved(int index) {
+    Row* row = RowAt(index);
+    if (!row)
+        return false;
+    TakeNumbers(*row);
+    return row->saved;
+}
+
 bool FolderRows::Number(int index, int column, double& value) {
     Row* row = RowAt(index);
-    if (!row || column < 1 || column > 3)
+    if (!row || column < 1 || (column > 3 && column != kGrowthColumn + 1))
         return false;
     ReadRow(*row);
     TakeNumbers(*row);
     const RowValues& values = row->values;
     double bytes = 0;
-    if (values.isFolder) {
+    if (column == kGrowthColumn + 1) {
+        std::int64_t growth = 0;
+        if (!values.isFolder || !browser_.Growth(row->index, growth))
+            return false;
+        bytes = static_cast<double>(growth);
+    } else if (values.isFolder) {
         if (values.totals != RowValues::Totals::Known)
             return false;
         if (column == 2 || column == 3) {
@@ -615,8 +644,15 @@ void FolderRows::Sort(int sortColumn, bool descending) {
         } else if (column <= FileCount) {
             TakeNumbers(row);
         }
-        if (!(column == Extension && !row.pathRead))
+        std::int64_t growth = 0;
+        if (sortColumn == kGrowthColumn + 1) {
+            // Signed bytes in the order of unsigned keys.
+            TakeNumbers(row);
+            keys[index].has = row.values.isFolder && browser_.Growth(row.index, growth);
+            keys[index].first = static_cast<std::uint64_t>(growth) ^ (std::uint64_t{1} << 63);
+        } else if (!(column == Extension && !row.pathRead)) {
             keys[index] = SortValueOf(row.values, column, fileSizes);
+        }
         if (!keys[index].text.empty()) {
             textKeys.resize(order_.size());
             textKeys[index].swap(keys[index].text);

@@ -36,6 +36,12 @@ public:
     FolderRows(const FolderRows&) = delete;
     FolderRows& operator=(const FolderRows&) = delete;
 
+    // The column after the twelve: a folder's walked bytes less its saved ones.
+    static constexpr int kGrowthColumn = 12;
+    static constexpr const wchar_t* kGrowthTitle = L"Zuwachs";
+    // "+1,20 MB", "\u22123,00 KB", "0" in the unit the size column shows; empty without both.
+    static std::wstring GrowthText(std::int64_t bytes);
+
     // What the number cells of a folder show while its walk runs.
     static constexpr const wchar_t* kWalkRunningText = L"\u2026";
     // From this many entries on, the rows' times are read on a thread after the listing.
@@ -87,6 +93,8 @@ public:
     bool Number(int index, int column, double& value);
     // The row's bytes (a folder's once known), for its share of the folder's.
     std::uint64_t Bytes(int index);
+    // Whether row `index` shows saved numbers while its walk runs.
+    bool ShowsSaved(int index);
     // A token for the row that stays with it through a sort.
     const void* Token(int index) const;
     int IndexOf(const void* token) const;
@@ -120,6 +128,7 @@ private:
         bool timesAsked = false;
         bool contentTypeRead = false;
         bool tagUnread = false; // a reparse point's: a link until it is read
+        bool saved = false;     // its numbers are the saved ones, its walk runs
     };
     Row* RowAt(int index) const;
     void ReadName(Row& row);

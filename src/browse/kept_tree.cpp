@@ -988,6 +988,28 @@ void KeptTree::ForEach(const std::function<void(const std::wstring& path, Value 
     }
 }
 
+std::vector<std::wstring> KeptTree::WholeTops() const {
+    std::vector<std::wstring> tops;
+    std::vector<std::pair<Handle, std::wstring>> stack;
+    for (Handle root = roots_; root; root = At(root).next)
+        stack.emplace_back(root, NameOf(root));
+    while (!stack.empty()) {
+        const auto [folder, path] = stack.back();
+        stack.pop_back();
+        const Node& node = At(folder);
+        if (node.Is(Node::kApart) || node.Is(Node::kAwaited))
+            continue;
+        if (node.Whole()) {
+            if (!node.Is(Node::kUnlistable))
+                tops.push_back(path);
+            continue;
+        }
+        for (Handle child = node.child; child; child = At(child).next)
+            stack.emplace_back(child, path + L'\\' + NameOf(child));
+    }
+    return tops;
+}
+
 bool KeptTree::Check(std::string& why) const {
     std::size_t count = 0, bytes = 0, apart = 0;
     std::vector<Handle> stack;

@@ -164,6 +164,9 @@ public:
     // Every kept folder with its path and value.
     void ForEach(const std::function<void(const std::wstring& path, Value value,
                                           const FolderTotals& totals)>& visit) const;
+    // The paths of the whole folders that lie below no other whole one (the trees worth
+    // keeping), those kept apart left out.
+    std::vector<std::wstring> WholeTops() const;
 
     // While a walk builds a tree of its own. Past the budget, a folder two levels or more
     // below the walk's root keeps no subfolders (it is summed).

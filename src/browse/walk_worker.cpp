@@ -1,12 +1,27 @@
 #include "browse/walk_worker.h"
 
 #include "common/module_thread.h"
+#include "common/name_fold.h"
 
 namespace rb {
 
 namespace {
 
 volatile LONG liveThreads = 0;
+
+WalkWorker::PriorityFunction setPriority = &SetThreadPriority;
+
+#ifndef THREAD_MODE_BACKGROUND_BEGIN
+#define THREAD_MODE_BACKGROUND_BEGIN 0x00010000
+#define THREAD_MODE_BACKGROUND_END 0x00020000
+#endif
+
+// The background mode from Vista on; before it, the lowest priority.
+void SetBackground(bool background) {
+    HANDLE thread = GetCurrentThread();
+    if (!setPriority(thread, background ? THREAD_MODE_BACKGROUND_BEGIN : THREAD_MODE_BACKGROUND_END))
+        setPriority(thread, background ? THREAD_PRIORITY_LOWEST : THREAD_PRIORITY_NORMAL);
+}
 
 } // namespace
 
@@ -24,8 +39,56 @@ LONG WalkWorker::LiveThreads() {
     return InterlockedCompareExchange(&liveThreads, 0, 0);
 }
 
+WalkWorker::PriorityFunction WalkWorker::SetPriorityFunction(PriorityFunction function) {
+    PriorityFunction before = setPriority;
+    setPriority = function ? function : &SetThreadPriority;
+    return before;
+}
+
 bool WalkWorker::Ask(std::uint32_t id, const std::wstring& extendedPath, JobKind kind,
-                     const std::wstring* onlyType) {
+                     const std::wstring* onlyType, bool background) {
+    Job job;
+    job.id = id;
+    job.path = extendedPath;
+    job.kind = kind;
+    job.onlyType = onlyType ? *onlyType : std::wstring();
+    job.only = onlyType != nullptr;
+    job.background = background;
+    return Push(std::move(job));
+}
+
+bool WalkWorker::Recall(std::uint32_t id, const ShelfEntry& entry, std::shared_ptr<KeptStore> into) {
+    Job job;
+    job.id = id;
+    job.path = entry.info.root;
+    job.kind = JobKind::Recall;
+    job.entry = std::make_shared<const ShelfEntry>(entry);
+    job.into = std::move(into);
+    return Push(std::move(job));
+}
+
+void WalkWorker::RecallTree(const Job& job, Result& result) {
+    std::string bytes;
+    result.kept = KeptTree(job.into);
+    if (!TakeFromShelf(*job.entry, bytes))
+        return;
+    if (!LoadTree(bytes.data(), bytes.size(), result.saved, result.kept)) {
+        DropFromShelf(*job.entry); // damaged: the next save writes it anew
+        return;
+    }
+    // Another stick at the same letter, or another folder at the same path: not its
+    // numbers. Where the system told nothing when it was saved, its path decides.
+    std::uint32_t serial = 0;
+    std::uint64_t folderId = 0;
+    if (result.saved.volumeSerial || result.saved.folderId)
+        FolderIdentity(result.saved.root, serial, folderId);
+    result.recalled = SameName(result.saved.root, job.entry->info.root) &&
+                      serial == result.saved.volumeSerial && folderId == result.saved.folderId;
+    if (!result.recalled)
+        result.kept.Clear();
+}
+
+bool WalkWorker::Push(Job job) {
     {
         WaitLockGuard lock(lock_);
         if (stopping_ || failed_)
@@ -47,9 +110,7 @@ bool WalkWorker::Ask(std::uint32_t id, const std::wstring& extendedPath, JobKind
                 return false;
             }
         }
-        jobs_.push_back({id, extendedPath, kind, onlyType ? *onlyType : std::wstring()});
-        if (onlyType)
-            jobs_.back().only = true;
+        jobs_.push_back(std::move(job));
     }
     lock_.WakeAll();
     return true;
@@ -72,6 +133,7 @@ void WalkWorker::Cancel(std::uint32_t id) {
 }
 
 void WalkWorker::Run() {
+    bool background = false;
     for (;;) {
         Job job = {};
         {
@@ -85,12 +147,18 @@ void WalkWorker::Run() {
             running_ = job.id;
             stop_ = false;
         }
-        Result result{job.id, job.kind, WalkOutcome(), KeptTree(store_), FolderTotals(), {}, 0, {}};
+        Result result{job.id, job.kind, WalkOutcome(), KeptTree(store_), FolderTotals(), {}, 0, {}, false, {}};
+        if (job.background != background) {
+            background = job.background;
+            SetBackground(background);
+        }
         try {
             progress_.files = 0;
             progress_.bytes = 0;
             progress_.unreadable = 0;
-            if (job.kind == JobKind::Listing) {
+            if (job.kind == JobKind::Recall) {
+                RecallTree(job, result);
+            } else if (job.kind == JobKind::Listing) {
                 result.outcome.listing = ListFolderOwn(job.path, stop_, result.own, result.subfolders,
                                                        &result.outcome.loop);
             } else if (job.kind == JobKind::Gather) {
@@ -107,6 +175,7 @@ void WalkWorker::Run() {
         } catch (...) { // out of memory, or a failure inside a listing: no numbers
             result.outcome.listing = Listing::BrokeOff;
             result.kept.Clear();
+            result.recalled = false;
             result.files.reset();
         }
         HWND notify;

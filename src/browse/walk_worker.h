@@ -7,6 +7,7 @@
 #include "browse/browser.h"
 #include "browse/file_stats.h"
 #include "browse/kept_tree.h"
+#include "browse/tree_shelf.h"
 #include "columns/folder_walk.h"
 #include "common/win_lock.h"
 
@@ -35,6 +36,10 @@ public:
         // Of a gathering, its files (not whole unless `outcome.listing` is Whole); none
         // when it failed.
         std::shared_ptr<FileStats> files;
+        // Of a recall: the saved tree was read whole and is of this folder (`kept` holds
+        // it), with its header.
+        bool recalled = false;
+        SavedTreeInfo saved;
     };
 
     // `message` is posted to `notify` whenever answers are ready. Walks keep what they
@@ -48,8 +53,17 @@ public:
     // Queues a job; the thread starts with the first. False when no thread can be
     // started, or the worker has stopped or failed. A gathering with `onlyType` keeps the
     // largest files of that type only.
+    // With `background`, the job runs in the system's background mode (low I/O priority;
+    // the lowest thread priority where there is none).
     bool Ask(std::uint32_t id, const std::wstring& extendedPath, JobKind kind,
-             const std::wstring* onlyType = nullptr);
+             const std::wstring* onlyType = nullptr, bool background = false);
+    // Reads the saved tree of `entry` into the store `into` (a recall job): refused when
+    // it is damaged (then it goes from the shelf) or of another volume or folder.
+    bool Recall(std::uint32_t id, const ShelfEntry& entry, std::shared_ptr<KeptStore> into);
+
+    // How the thread's mode is set; tests record it.
+    using PriorityFunction = BOOL(WINAPI*)(HANDLE thread, int priority);
+    static PriorityFunction SetPriorityFunction(PriorityFunction function);
     // A queued job goes; one that runs ends at its next listing or block of entries.
     void Cancel(std::uint32_t id);
     std::vector<Result> TakeResults();
@@ -71,12 +85,18 @@ public:
 
 private:
     struct Job {
-        std::uint32_t id;
+        std::uint32_t id = 0;
         std::wstring path;
-        JobKind kind;
+        JobKind kind = JobKind::Walk;
         std::wstring onlyType; // of a gathering with `only`: the largest files of this type
         bool only = false;
+        bool background = false;
+        std::shared_ptr<const ShelfEntry> entry; // of a recall
+        std::shared_ptr<KeptStore> into;
     };
+    bool Push(Job job);
+    // A recall job's work on the thread.
+    static void RecallTree(const Job& job, Result& result);
 
     WalkWorker(HWND notify, UINT message, std::shared_ptr<KeptStore> store)
         : notify_(notify), message_(message), store_(std::move(store)) {}

@@ -5,6 +5,7 @@
 #include "columns/option_store.h"
 #include "columns/options.h"
 #include "columns/tree_walk.h"
+#include "common/name_fold.h"
 #include "common/shell_open.h"
 #include "common/win_handles.h"
 #include "common/win_text.h"
@@ -35,7 +36,9 @@ constexpr int kTitleMarginsAt96Dpi = 16;
 
 DetailsPage::DetailsPage()
     : Page(IDD_DETAILS_PAGE), browser_(static_cast<Jobs&>(*this), static_cast<Disk&>(*this)),
-      rows_(browser_) {}
+      rows_(browser_) {
+    browser_.SetKeeper(this);
+}
 
 DetailsPage::~DetailsPage() {
     StopFollowing();
@@ -81,6 +84,10 @@ BOOL DetailsPage::OnInitDialog() {
         SendMessageW(list_, LVM_INSERTCOLUMNW, static_cast<WPARAM>(i + 1),
                      reinterpret_cast<LPARAM>(&column));
     }
+    // After the twelve; the user may drag it beside the size.
+    column.pszText = const_cast<wchar_t*>(FolderRows::kGrowthTitle);
+    SendMessageW(list_, LVM_INSERTCOLUMNW, FolderRows::kGrowthColumn + 1, reinterpret_cast<LPARAM>(&column));
+    SendMessageW(list_, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_HEADERDRAGDROP, LVS_EX_HEADERDRAGDROP);
     SetScale(WindowDpi(Window()));
     SHFILEINFOA info = {};
     auto icons = reinterpret_cast<HIMAGELIST>(
@@ -96,7 +103,7 @@ BOOL DetailsPage::OnInitDialog() {
         SetWindowLongPtrW(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&DetailsPage::ListKeys));
     }
     const int remembered = ReadIntOption(kOptDetailsSpalte, 0);
-    sortColumn_ = remembered >= 0 && remembered <= 12 ? remembered : 0;
+    sortColumn_ = remembered >= 0 && remembered <= FolderRows::kGrowthColumn + 1 ? remembered : 0;
     descending_ = ReadIntOption(kOptDetailsAbsteigend, 0) != 0;
     return TRUE;
 }
@@ -212,6 +219,8 @@ INT_PTR DetailsPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         else if (wParam == kChangeTimer)
             TakeChanges();
+        else if (wParam == kSaveTimer)
+            SaveNow();
         else if (wParam == kGatherTimer) {
             KillTimer(Window(), kGatherTimer);
             gatherDue_ = false;
@@ -526,7 +535,13 @@ void DetailsPage::Fill(LPCITEMIDLIST folder) {
     // they are.
     bool followable = !listed.empty() && listed.compare(0, 8, L"\\\\?\\UNC\\") != 0 &&
                       GetDriveTypeW((listed.substr(4, 2) + L"\\").c_str()) != DRIVE_REMOTE;
+    const std::wstring root = browser_.FollowedRoot();
+    if (root.empty() || listed.empty() || !(AtOrBelow(listed, root) || AtOrBelow(root, listed)))
+        recalls_.clear(); // another tree: its saved one read anew
     browser_.Show(listed, static_cast<std::size_t>(rows_.Count()), followable, GetTickCount());
+    // Read before the rows' walks are asked, so that its numbers come first.
+    Recall(listed);
+    SetTimer(Window(), kSaveTimer, kSaveMilliseconds, nullptr);
     if (!stamped_ || browser_.CountedAt() != countedAt_) {
         // The values are counted from now on: the time a share's line shows.
         stamped_ = true;
@@ -551,6 +566,8 @@ void DetailsPage::ShowAnswers() {
         try {
             if (result.kind == JobKind::Gather)
                 Gathered(result);
+            else if (result.kind == JobKind::Recall)
+                Recalled(result);
             else if (result.kind == JobKind::Walk)
                 browser_.Walked(result.id, result.outcome, std::move(result.kept), result.unreadable);
             else
@@ -573,7 +590,8 @@ void DetailsPage::ShowAnswers() {
     // Sorted by a folder number: the rows stayed where they were while the walks ran; now
     // that all have ended, the list sorts once more.
     CheckWaiting(); // a copy's rows are where they were when it was asked
-    if (browser_.Running() == 0 && sortColumn_ >= 1 && sortColumn_ <= 3 && waiting_ != Wait::Copy)
+    const bool byNumbers = (sortColumn_ >= 1 && sortColumn_ <= 3) || sortColumn_ == FolderRows::kGrowthColumn + 1;
+    if (browser_.Running() == 0 && byNumbers && waiting_ != Wait::Copy)
         Sort();
 }
 
@@ -585,7 +603,7 @@ void DetailsPage::ShowState() {
     wsprintfW(time, L"%02u:%02u", valuesTime_.wHour, valuesTime_.wMinute);
     std::wstring text =
         browser_.StateLine(folderName_, walking ? worker_->RunningFiles() : 0,
-                           walking ? worker_->RunningBytes() : 0, time, totalBytes_);
+                           walking ? worker_->RunningBytes() : 0, time, totalBytes_, SavedAtText());
     if (tab_ != Tab::Folders)
         text = GatheredState();
     else if (rows_.ImagesPending())
@@ -601,7 +619,8 @@ void DetailsPage::OnColumnClick(int column) {
     if (column == sortColumn_)
         descending_ = !descending_;
     else
-        descending_ = column > 0 && SortsDescendingFirst(static_cast<unsigned>(column - 1));
+        descending_ = column == FolderRows::kGrowthColumn + 1 ||
+                      (column > 0 && SortsDescendingFirst(static_cast<unsigned>(column - 1)));
     sortColumn_ = column;
     WriteIntOption(kOptDetailsSpalte, sortColumn_);
     WriteIntOption(kOptDetailsAbsteigend, descending_ ? 1 : 0);
@@ -674,18 +693,23 @@ void DetailsPage::Sort() {
 LRESULT DetailsPage::DrawShare(NMLVCUSTOMDRAW& draw) {
     if (draw.nmcd.dwDrawStage == CDDS_PREPAINT)
         return CDRF_NOTIFYITEMDRAW;
-    if (draw.nmcd.dwDrawStage == CDDS_ITEMPREPAINT)
-        return CDRF_NOTIFYSUBITEMDRAW;
+    const int index = static_cast<int>(draw.nmcd.dwItemSpec);
+    if (draw.nmcd.dwDrawStage == CDDS_ITEMPREPAINT) {
+        // Saved numbers, not checked yet, in grey.
+        if (index >= 0 && index < rows_.Count() && rows_.ShowsSaved(index))
+            draw.clrText = GetSysColor(COLOR_GRAYTEXT);
+        return CDRF_NOTIFYSUBITEMDRAW | CDRF_NEWFONT;
+    }
     if (draw.nmcd.dwDrawStage != (CDDS_ITEMPREPAINT | CDDS_SUBITEM) || draw.iSubItem != 1)
         return CDRF_DODEFAULT;
-    const int index = static_cast<int>(draw.nmcd.dwItemSpec);
     if (index < 0 || index >= rows_.Count() || totalBytes_ == 0)
         return CDRF_DODEFAULT;
     return DrawShareCell(draw, static_cast<double>(rows_.Bytes(index)) / static_cast<double>(totalBytes_),
-                         rows_.Cell(index, 1));
+                         rows_.Cell(index, 1), rows_.ShowsSaved(index));
 }
 
-LRESULT DetailsPage::DrawShareCell(NMLVCUSTOMDRAW& draw, double share, const std::wstring& text) {
+LRESULT DetailsPage::DrawShareCell(NMLVCUSTOMDRAW& draw, double share, const std::wstring& text,
+                                   bool grey) {
     HWND list = draw.nmcd.hdr.hwndFrom;
     const int index = static_cast<int>(draw.nmcd.dwItemSpec);
     // A selected row keeps the list's own highlight.
@@ -720,7 +744,7 @@ LRESULT DetailsPage::DrawShareCell(NMLVCUSTOMDRAW& draw, double share, const std
         DrawTextW(dc, text.c_str(), -1, &textArea, DT_RIGHT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
         RestoreDC(dc, saved);
     };
-    textIn(bar.right, cell.right, COLOR_WINDOWTEXT);
+    textIn(bar.right, cell.right, grey ? COLOR_GRAYTEXT : COLOR_WINDOWTEXT);
     textIn(bar.left, bar.right, COLOR_HIGHLIGHTTEXT);
     return CDRF_SKIPDEFAULT;
 }
@@ -730,7 +754,7 @@ bool DetailsPage::Ask(std::uint32_t id, const std::wstring& path, JobKind kind) 
         return false;
     if (!worker_)
         worker_ = WalkWorker::Create(Window(), kStatisticsReady, browser_.Store());
-    if (!worker_->Ask(id, path, kind))
+    if (!worker_->Ask(id, path, kind, nullptr, Checking(path)))
         return false;
     SetTimer(Window(), kStateTimer, kStateMilliseconds, nullptr);
     return true;
@@ -774,7 +798,8 @@ void DetailsPage::OnClosing() {
     StopFollowing();
     StopWalks();
     rows_.StopReader();
-    browser_.Close();
+    browser_.Close(); // saves what was walked
+    KillTimer(Window(), kSaveTimer);
 }
 
 unsigned DetailsPage::AnchorsOf(HWND control, const RECT& place) {

@@ -12,6 +12,7 @@
 #include <shlobj.h>
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -19,7 +20,7 @@
 
 namespace rb {
 
-class DetailsPage : public Page, private Jobs, private Disk {
+class DetailsPage : public Page, private Jobs, private Disk, private Keeper {
 public:
     DetailsPage();
     ~DetailsPage() override;
@@ -88,6 +89,10 @@ public:
     static constexpr std::size_t kReadTimesBesideFrom = FolderRows::kReadTimesBesideFrom;
     // Whether the times of a large listing are still being read (for tests).
     bool TimesPending() const { return rows_.TimesPending(); }
+    // Saved trees being written (for tests).
+    static LONG SavesPending();
+    // How often the walked trees are saved while the page is open.
+    static constexpr UINT kSaveMilliseconds = 5 * 60 * 1000;
     // How long closing waits for a walk to stop; one stuck in a listing is left to end by
     // itself.
     static constexpr DWORD kStopWaitMilliseconds = 200;
@@ -104,6 +109,16 @@ private:
     // The disk, as the browser asks it.
     bool FolderExists(const std::wstring& path) override;
     bool IsLink(const std::wstring& path) override;
+    // Remembered trees (details_saved.cpp): saved on a thread of their own, and read back
+    // on the worker before the walks of a folder that lies in one.
+    void Keep(const KeptTree& tree, const std::vector<std::wstring>& roots) override;
+    void Recall(const std::wstring& listed);
+    void Recalled(WalkWorker::Result& result);
+    // Whether a job for `path` checks saved numbers (it runs in the background then).
+    bool Checking(const std::wstring& path) const;
+    // When the saved numbers the rows compare with were saved, as the line writes it.
+    std::wstring SavedAtText() const;
+    void SaveNow();
 
     // The worker's answers to the browser; the rows shown anew.
     void ShowAnswers();
@@ -122,7 +137,9 @@ private:
     // The folder-size cell with the bar of the row's share of the listed folder's bytes.
     LRESULT DrawShare(NMLVCUSTOMDRAW& draw);
     // A cell of a sub-item with the bar of its share (0 to 1) behind its text.
-    static LRESULT DrawShareCell(NMLVCUSTOMDRAW& draw, double share, const std::wstring& text);
+    // `grey`: the text in the grey of saved numbers beside the bar.
+    static LRESULT DrawShareCell(NMLVCUSTOMDRAW& draw, double share, const std::wstring& text,
+                                 bool grey = false);
     static LRESULT CALLBACK ListKeys(HWND list, UINT message, WPARAM wParam, LPARAM lParam);
     void StopWalks();
     // The image facts and folder numbers of `indices` (all rows when empty) asked for;
@@ -179,6 +196,12 @@ private:
     static constexpr UINT_PTR kStateTimer = 1;
     static constexpr UINT_PTR kChangeTimer = 2;
     static constexpr UINT_PTR kGatherTimer = 3;
+    static constexpr UINT_PTR kSaveTimer = 4;
+    // The recall jobs' ids lie above the browser's and below the gatherings'.
+    static constexpr std::uint32_t kRecallIds = 0x40000000u;
+    std::uint32_t recallSerial_ = 0;
+    std::map<std::wstring, bool> recalls_; // folded roots asked for: true once answered
+    std::uint32_t keptVersion_ = 0;        // of the browser's tree when last saved
     // The gathering walks' ids lie above the browser's.
     static constexpr std::uint32_t kGatherIds = 0x80000000u;
     // How long after a change below the listed folder its files are gathered again, at
