@@ -564,7 +564,9 @@ std::wstring FolderRows::GrowthText(std::int64_t bytes) {
         return L"0";
     const std::uint64_t size = bytes < 0 ? std::uint64_t{0} - static_cast<std::uint64_t>(bytes)
                                          : static_cast<std::uint64_t>(bytes);
-    return (bytes < 0 ? L"\u2212" : L"+") + AnsiToWide(FormatSize(size, CurrentSizeFormat()));
+    std::wstring text = AnsiToWide(FormatSize(size, CurrentSizeFormat()));
+    text.erase(0, text.find_first_not_of(L' ')); // the sign stands by the digits
+    return (bytes < 0 ? L"\u2212" : L"+") + text;
 }
 
 bool FolderRows::ShowsSaved(int index) {

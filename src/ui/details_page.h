@@ -89,8 +89,9 @@ public:
     static constexpr std::size_t kReadTimesBesideFrom = FolderRows::kReadTimesBesideFrom;
     // Whether the times of a large listing are still being read (for tests).
     bool TimesPending() const { return rows_.TimesPending(); }
-    // Saved trees being written (for tests).
+    // Saved trees being written, and those read back so far (for tests).
     static LONG SavesPending();
+    static LONG RecallsAnswered();
     // How often the walked trees are saved while the page is open.
     static constexpr UINT kSaveMilliseconds = 5 * 60 * 1000;
     // How long closing waits for a walk to stop; one stuck in a listing is left to end by

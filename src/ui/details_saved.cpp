@@ -17,6 +17,7 @@ namespace rb {
 namespace {
 
 volatile LONG savesPending = 0;
+volatile LONG recallsAnswered = 0;
 
 bool Remembering() {
     return ReadIntOption("ordner_merken", 1) != 0;
@@ -26,6 +27,10 @@ bool Remembering() {
 
 LONG DetailsPage::SavesPending() {
     return InterlockedCompareExchange(&savesPending, 0, 0);
+}
+
+LONG DetailsPage::RecallsAnswered() {
+    return InterlockedCompareExchange(&recallsAnswered, 0, 0);
 }
 
 void DetailsPage::Keep(const KeptTree& tree, const std::vector<std::wstring>& roots) {
@@ -92,6 +97,7 @@ void DetailsPage::Recalled(WalkWorker::Result& result) {
             recall.second = true;
     if (result.recalled)
         browser_.Recalled(result.saved.root, result.saved.savedAt, std::move(result.kept));
+    InterlockedIncrement(&recallsAnswered);
 }
 
 bool DetailsPage::Checking(const std::wstring& path) const {

@@ -2,9 +2,12 @@
 // it as the shell tells them (on time, late, twice, folded into an update of their folder,
 // lost behind an update of a folder above, while a walk runs), random walks and listings
 // answered in between, and the user going about. At every quiet point each kept folder
-// and each row equals a fresh walk of the disk, and the kept tree's invariants hold.
+// and each row equals a fresh walk of the disk, and the kept tree's invariants hold. The
+// page closes and opens again: what it kept is saved, read back, shown while the walks
+// run, and compared with.
 // RB_MODEL_SEED and RB_MODEL_RUNS run other seeds; a failure prints its steps.
 #include "browse/browser.h"
+#include "browse/saved_tree.h"
 #include "memory_fs.h"
 
 #include <gtest/gtest.h>
@@ -30,9 +33,10 @@ std::string Numbers(const FolderTotals& t) {
     return std::to_string(t.size) + "/" + std::to_string(t.folders) + "/" + std::to_string(t.files);
 }
 
-class Model : public Jobs, public Disk {
+class Model : public Jobs, public Disk, public Keeper {
 public:
     Model(unsigned seed, std::size_t budget) : random_(seed), browser_(*this, *this, budget) {
+        browser_.SetKeeper(this);
         fs_.folders[1].entries[L"R"] = {L"R", true, true, false, 0, 2};
         fs_.folders[2];
         for (int i = 0; i < 14; ++i)
@@ -51,7 +55,7 @@ public:
             case 5: case 6: RunJob(); break;
             case 7: case 8: Answer(); break;
             case 9: Tick(Pick(400)); break;
-            case 10: User(Pick(6)); break;
+            case 10: User(Pick(7)); break;
             default: if (Pick(4) == 0) Quiet(); break;
             }
         }
@@ -72,6 +76,22 @@ public:
         Say("  asked " + std::to_string(id) + (kind == JobKind::Walk ? " walk " : " listing ") + Narrow(path));
         queue_.push_back({id, path, kind});
         return true;
+    }
+    // Closing saves each whole tree as the page does, through the file format.
+    void Keep(const KeptTree& tree, const std::vector<std::wstring>& roots) override {
+        for (const std::wstring& root : roots) {
+            SavedTreeInfo info;
+            info.root = root;
+            info.savedAt = clock_;
+            std::string bytes;
+            FolderTotals totals;
+            if (failure_.empty() && (tree.Of(root, totals) != KeptTree::Value::Known ||
+                                     !SaveTree(tree, info, bytes)))
+                failure_ = "kept " + Narrow(root) + " is no whole tree";
+            for (auto at = shelf_.begin(); at != shelf_.end();)
+                at = AtOrBelow(at->first, root) ? shelf_.erase(at) : std::next(at);
+            shelf_[root] = bytes;
+        }
     }
     void Cancel(std::uint32_t id) override {
         Say("  cancelled " + std::to_string(id));
@@ -330,11 +350,17 @@ private:
         if (id && !fs_.folders[id].unlistable)
             for (const auto& item : fs_.folders[id].entries)
                 rows.push_back(item.second);
+        const std::wstring root = browser_.FollowedRoot();
+        if (folder.empty() || root.empty() || !(AtOrBelow(folder, root) || AtOrBelow(root, folder)))
+            recalled_.Clear(); // another tree: the saved one goes with the kept one
         browser_.Show(folder, rows.size(), true, clock_);
         brokeAtShow_ = brokeOff_;
         shownNames_.clear();
         for (const MemoryFs::Entry& row : rows)
             shownNames_.push_back(row.name);
+        rowPaths_.assign(rows.size(), std::wstring());
+        for (std::size_t row = 0; row < rows.size(); ++row)
+            rowPaths_[row] = folder + L"\\" + rows[row].name;
         for (std::size_t row = 0; row < rows.size(); ++row)
             if (rows[row].folder)
                 browser_.SetFolderRow(row, folder + L"\\" + rows[row].name, rows[row].link);
@@ -345,10 +371,39 @@ private:
         Paint();
     }
     void Paint() {
-        FolderTotals totals;
+        FolderTotals totals, saved;
         for (std::size_t row = 0; row < rows_; ++row)
-            browser_.RowNumbers(row, totals, true);
+            if (browser_.RowNumbers(row, totals, true) == Browser::Numbers::Saved &&
+                failure_.empty() && (recalled_.Of(rowPaths_[row], saved) != KeptTree::Value::Known ||
+                                     Numbers(saved) != Numbers(totals)))
+                failure_ = "row " + Narrow(rowPaths_[row]) + " shows saved " + Numbers(totals) +
+                           ", saved were " + Numbers(saved);
         Checked("painting");
+    }
+    // The saved tree the deepest at or above the listed folder read back, as the page does.
+    void Recall(const std::wstring& listed) {
+        recalled_.Clear();
+        std::wstring root;
+        for (const auto& saved : shelf_)
+            if (AtOrBelow(listed, saved.first) && saved.first.size() > root.size())
+                root = saved.first;
+        if (root.empty())
+            return;
+        SavedTreeInfo info;
+        KeptTree loaded;
+        const std::string& bytes = shelf_[root];
+        if (!LoadTree(bytes.data(), bytes.size(), info, loaded) || info.root != root) {
+            failure_ = "the saved tree of " + Narrow(root) + " is not read back";
+            return;
+        }
+        KeptTree copy;
+        LoadTree(bytes.data(), bytes.size(), info, copy);
+        recalled_.Graft(root, std::move(copy));
+        Say("  recalled " + Narrow(root));
+        browser_.Recalled(root, info.savedAt, std::move(loaded));
+        if (browser_.SavedAt() != info.savedAt)
+            failure_ = "the line names another time than the save's";
+        Paint();
     }
 
     void User(std::size_t what) {
@@ -374,6 +429,13 @@ private:
         } else if (what == 4 && id) {
             Show(L""); // away (This PC) and back
             Show(listed);
+        } else if (what == 5 && !listed.empty()) {
+            Say("  closed and opened again");
+            browser_.Close();
+            queue_.clear();
+            answers_.clear();
+            Show(listed);
+            Recall(listed);
         } else {
             Paint();
         }
@@ -474,9 +536,23 @@ private:
                 failure_ = "row " + Narrow(item.second.name) + " shows " +
                            (numbers == Browser::Numbers::Known ? Numbers(shown) : std::to_string(static_cast<int>(numbers))) +
                            ", walked " + (whole ? Numbers(walked) : "nothing");
+            // Growth: the walked bytes less those saved, where both are there.
+            FolderTotals saved;
+            std::int64_t growth = 0;
+            const bool grew = browser_.Growth(row - 1, growth);
+            const bool both = whole && numbers == Browser::Numbers::Known &&
+                              recalled_.Of(path, saved) == KeptTree::Value::Known;
+            if (failure_.empty() && (grew != both ||
+                                     (both && growth != static_cast<std::int64_t>(walked.size - saved.size))))
+                failure_ = "row " + Narrow(item.second.name) + " grew " +
+                           (grew ? std::to_string(growth) : "nothing") + ", walked " + Numbers(walked) +
+                           ", saved " + (both ? Numbers(saved) : "nothing");
         }
     }
 
+    std::map<std::wstring, std::string> shelf_; // saved trees by their root
+    KeptTree recalled_;                         // the one read back since the opening
+    std::vector<std::wstring> rowPaths_;
     MemoryFs fs_;
     std::mt19937 random_;
     Browser browser_;

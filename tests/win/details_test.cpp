@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "browse/image_reader.h"
+#include "browse/tree_shelf.h"
 #include "columns/folder_walk.h"
 #include "columns/option_store.h"
 #include "common/name_order.h"
@@ -63,7 +64,7 @@ Rows ReadRows(HWND list) {
     int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
     for (int row = 0; row < count; ++row) {
         std::vector<std::wstring> cells;
-        for (int column = 0; column <= 12; ++column)
+        for (int column = 0; column <= 13; ++column) // the twelve and the growth
             cells.push_back(Cell(list, row, column));
         rows.push_back(cells);
     }
@@ -2142,4 +2143,141 @@ TEST_F(DetailsPageTest, ATypeBeyondTheThousandLargestIsGatheredAloneAndAFileOpen
     EXPECT_EQ(txt, (std::vector<std::wstring>{L"a.txt", L"b.txt"}));
     EXPECT_EQ(state, L"Die gr\u00F6\u00DFten Dateien vom Typ .txt");
     EXPECT_EQ(openedTarget, dir / L"b.txt");
+}
+
+// Holds the page's walks in their listings while `hold` is set; records the thread modes
+// the worker asks for; gives each folder the volume serial `serial`.
+struct Checks {
+    static HANDLE release;
+    static std::atomic<bool> hold;
+    static std::atomic<int> firstMode; // the first mode asked since it was reset (-1)
+    static std::uint32_t serial;
+    static void Hook(const std::wstring&) {
+        if (hold)
+            WaitForSingleObject(release, 60000);
+    }
+    static BOOL WINAPI Priority(HANDLE, int mode) {
+        int none = -1;
+        firstMode.compare_exchange_strong(none, mode);
+        return TRUE;
+    }
+    static bool Identity(const std::wstring&, std::uint32_t& volume, std::uint64_t& id) {
+        volume = serial;
+        id = 77;
+        return true;
+    }
+};
+HANDLE Checks::release;
+std::atomic<bool> Checks::hold{false};
+std::atomic<int> Checks::firstMode{-1};
+std::uint32_t Checks::serial = 1;
+
+TEST_F(DetailsPageTest, AClosedPagesTreeShowsAtOnceNextTimeIsCheckedInTheBackgroundAndShowsItsGrowth) {
+    rbtest::TempDir shelf;
+    rb::SetShelfFolder(shelf.Path());
+    rb::FolderIdentityFunction identity = rb::SetFolderIdentityFunction(&Checks::Identity);
+    rb::WalkWorker::PriorityFunction priority = rb::WalkWorker::SetPriorityFunction(&Checks::Priority);
+    rb::ListingHook hook = rb::SetListingHook(&Checks::Hook);
+    Checks::release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    rb::WriteIntOption("groesse_typ", 2);
+    dir.MakeDir(L"grows");
+    dir.MakeDir(L"same");
+    dir.MakeDir(L"shrinks");
+    dir.WriteFile(L"grows\\f", std::string(1000, 'g'));
+    dir.WriteFile(L"same\\f", std::string(20, 's'));
+    dir.WriteFile(L"shrinks\\f", std::string(300, 's'));
+    SelectFolder(dir.Path());
+    const std::wstring running = rb::DetailsPage::kWalkRunningText;
+    const struct {
+        const char* what;
+        std::function<void()> before;
+        // While the walks are held: each row's size cell, the line's start and end.
+        std::vector<std::wstring> held;
+        const wchar_t *heldStart, *heldEnd;
+        // Once walked: each row's growth and the line's end ("" where nothing compares).
+        std::vector<std::wstring> growth;
+        const wchar_t* doneEnd;
+        std::size_t saved; // files on the shelf after closing
+        bool recall;       // a saved tree is read (and taken or refused) before the walks
+    } steps[] = {
+        {"first opening", [] {}, {running, running, running}, L"Durchsuche", L"", {L"", L"", L""}, L"", 1, false},
+        {"grown and shrunk", [&] {
+             dir.WriteFile(L"grows\\g", std::string(500, 'g'));
+             DeleteFileW((dir / L"shrinks\\f").c_str());
+         }, {L"  1.000", L" 20", L" 300"}, L"Stand ", L" \u2013 wird gepr\u00fcft \u2026",
+         {L"+500", L"0", L"\u2212300"}, L" \u2013 Zuwachs seit ", 1, true},
+        // Another stick at the same letter: nothing of the other's is shown.
+        {"another volume", [] { Checks::serial = 2; }, {running, running, running}, L"Durchsuche", L"",
+         {L"", L"", L""}, L"", 1, true},
+        // Refused whole, and written anew at closing.
+        {"damaged", [&] {
+             std::vector<rb::ShelfEntry> entries = rb::ListShelf();
+             ASSERT_EQ(entries.size(), 1u);
+             std::string bytes = rbtest::ReadBytes(entries[0].file);
+             bytes[bytes.size() / 2] ^= 0x20;
+             rbtest::WriteBytes(entries[0].file, bytes);
+         }, {running, running, running}, L"Durchsuche", L"", {L"", L"", L""}, L"", 1, true},
+        {"not remembered", [] {
+             rb::WriteIntOption("ordner_merken", 0);
+             rb::ClearShelf();
+         }, {running, running, running}, L"Durchsuche", L"", {L"", L"", L""}, L"", 0, false},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.what);
+        step.before();
+        Checks::hold = true;
+        ResetEvent(Checks::release);
+        Checks::firstMode = -1;
+        std::vector<std::wstring> held, growth, order;
+        std::wstring heldState, doneState;
+        const LONG recalls = rb::DetailsPage::RecallsAnswered();
+        OpenStandalone([&](HWND dialog) {
+            HWND list = DetailsList(dialog);
+            HWND page = GetParent(list);
+            for (int row = 0; row < 3; ++row)
+                Cell(list, row, 1); // each asks for its walk
+            if (step.recall)
+                WaitUntil([&] { return rb::DetailsPage::RecallsAnswered() > recalls; });
+            const std::size_t start = wcslen(step.heldStart);
+            WaitUntil([&] { return StateText(page).compare(0, start, step.heldStart) == 0; });
+            heldState = StateText(page);
+            for (int row = 0; row < 3; ++row)
+                held.push_back(Cell(list, row, 1));
+            Checks::hold = false;
+            SetEvent(Checks::release);
+            WaitUntil([&] { return Done(page); });
+            doneState = StateText(page);
+            for (int row = 0; row < 3; ++row)
+                growth.push_back(Cell(list, row, 13));
+            ClickTitle(list, 13); // the largest growth first
+            order = Names(list);
+        });
+        WaitUntil([] { return rb::DetailsPage::SavesPending() == 0; });
+        EXPECT_EQ(held, step.held);
+        EXPECT_EQ(heldState.compare(0, wcslen(step.heldStart), step.heldStart), 0) << rbtest::Narrow(heldState);
+        const std::wstring heldEnd = step.heldEnd;
+        EXPECT_TRUE(heldState.size() >= heldEnd.size() &&
+                    heldState.compare(heldState.size() - heldEnd.size(), heldEnd.size(), heldEnd) == 0)
+            << rbtest::Narrow(heldState);
+        EXPECT_EQ(growth, step.growth);
+        const std::wstring doneEnd = step.doneEnd;
+        const std::size_t at = doneState.find(L" \u2013 Zuwachs seit ");
+        EXPECT_EQ(doneEnd.empty() ? at == std::wstring::npos : at != std::wstring::npos, true)
+            << rbtest::Narrow(doneState);
+        if (!doneEnd.empty()) {
+            // Both lines name the time of the save, as "dd.mm.yyyy hh:mm".
+            EXPECT_EQ(doneState.substr(at + doneEnd.size()).size(), 16u);
+            EXPECT_EQ(heldState.substr(6, 16), doneState.substr(at + doneEnd.size()));
+            EXPECT_EQ(order, (std::vector<std::wstring>{L"grows", L"same", L"shrinks"}));
+            EXPECT_EQ(Checks::firstMode, 0x00010000); // the background mode
+        }
+        EXPECT_EQ(rb::ListShelf().size(), step.saved);
+        EXPECT_EQ(rb::DetailsPage::RecallsAnswered() - recalls, step.recall ? 1 : 0);
+    }
+    rb::WriteIntOption("ordner_merken", 1);
+    rb::SetListingHook(hook);
+    rb::WalkWorker::SetPriorityFunction(priority);
+    rb::SetFolderIdentityFunction(identity);
+    rb::SetShelfFolder(L"");
+    CloseHandle(Checks::release);
 }
