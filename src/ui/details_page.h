@@ -6,6 +6,7 @@
 #include "browse/browser.h"
 #include "browse/file_stats.h"
 #include "browse/folder_rows.h"
+#include "browse/tree_shelf.h"
 #include "browse/walk_worker.h"
 #include "ui/page.h"
 
@@ -202,6 +203,8 @@ private:
     static constexpr std::uint32_t kRecallIds = 0x40000000u;
     std::uint32_t recallSerial_ = 0;
     std::map<std::wstring, bool> recalls_; // folded roots asked for: true once answered
+    std::vector<ShelfEntry> shelf_; // the saved trees, as the opening found them
+    bool shelfRead_ = false;
     std::uint32_t keptVersion_ = 0;        // of the browser's tree when last saved
     // The gathering walks' ids lie above the browser's.
     static constexpr std::uint32_t kGatherIds = 0x80000000u;

@@ -76,18 +76,36 @@ void DetailsPage::SaveNow() {
 }
 
 void DetailsPage::Recall(const std::wstring& listed) {
-    if (listed.empty() || !Remembering() || browser_.SavedCovers(listed))
+    if (listed.empty() || !Remembering())
         return;
-    ShelfEntry entry;
-    if (!FindOnShelf(listed, entry))
-        return;
-    const std::wstring key = FoldName(entry.info.root);
-    if (recalls_.count(key))
-        return; // asked once while its tree is shown
-    if (!worker_)
-        worker_ = WalkWorker::Create(Window(), kStatisticsReady, browser_.Store());
-    if (worker_->Recall(kRecallIds | (++recallSerial_ & (kRecallIds - 1)), entry, browser_.SavedStore()))
-        recalls_[key] = false;
+    if (!shelfRead_) { // once per opening: the trees saved before it
+        shelf_ = ListShelf();
+        shelfRead_ = true;
+    }
+    // The saved tree the deepest at or above the folder, and those of its rows.
+    const ShelfEntry* above = nullptr;
+    std::vector<const ShelfEntry*> wanted;
+    for (const ShelfEntry& entry : shelf_) {
+        const std::wstring& root = entry.info.root;
+        if (AtOrBelow(listed, root)) {
+            if (!above || root.size() > above->info.root.size())
+                above = &entry;
+        } else if (SameName(ParentPath(root), listed)) {
+            wanted.push_back(&entry);
+        }
+    }
+    if (above)
+        wanted.insert(wanted.begin(), above);
+    for (const ShelfEntry* entry : wanted) {
+        const std::wstring key = FoldName(entry->info.root);
+        if (recalls_.count(key) || browser_.SavedCovers(entry->info.root))
+            continue; // asked once while its tree is shown
+        if (!worker_)
+            worker_ = WalkWorker::Create(Window(), kStatisticsReady, browser_.Store());
+        if (worker_->Recall(kRecallIds | (++recallSerial_ & (kRecallIds - 1)), *entry,
+                            browser_.SavedStore()))
+            recalls_[key] = false;
+    }
 }
 
 void DetailsPage::Recalled(WalkWorker::Result& result) {
