@@ -987,8 +987,8 @@ bool KeptTree::Visit(const std::wstring& path, const std::function<void(const Vi
     };
     if (!top || !At(top).Whole() || At(top).Is(Node::kAwaited))
         return false;
-    // The subfolders go on the stack in the order kept, the latest entered first: taken
-    // off it, they come in the order entered, and a tree read back keeps it.
+    // Subfolders come off the stack in the reverse of the order kept: entered so by a
+    // reader, which puts each first, they are kept in the same order again.
     std::vector<std::pair<Handle, std::size_t>> stack{{top, 0}};
     std::vector<wchar_t> name;
     while (!stack.empty()) {

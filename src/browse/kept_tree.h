@@ -176,7 +176,7 @@ public:
         bool summed;            // its subfolders are not kept
     };
     // The whole folder `path` and every folder counted below it, each before its
-    // subfolders, in the order a walk entered them. False when `path` has no value.
+    // subfolders. False when `path` has no value.
     bool Visit(const std::wstring& path, const std::function<void(const Visited&)>& visit) const;
 
     // While a walk builds a tree of its own. Past the budget, a folder two levels or more
