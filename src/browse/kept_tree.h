@@ -167,7 +167,7 @@ public:
 
     // A whole folder as Visit hands it over.
     struct Visited {
-        const wchar_t* name; // the root's as kept (its path's last part), then each name
+        const wchar_t* name; // the root's as kept (its path's last name), then each name
         std::size_t length;
         std::size_t depth;      // 0 for the folder asked for
         Value value;            // Known or Failed
