@@ -972,6 +972,47 @@ void KeptTree::Drop(Handle folder) {
     Free(folder);
 }
 
+void KeptTree::Summed(Handle folder) {
+    if (!folder)
+        return;
+    FreeChildren(folder);
+    At(folder).flags |= Node::kSummed;
+}
+
+bool KeptTree::Visit(const std::wstring& path, const std::function<void(const Visited&)>& visit) const {
+    const Handle top = Find(path);
+    auto valued = [this](Handle folder) {
+        const Node& node = At(folder);
+        return node.Whole() && !node.Is(Node::kAwaited) && !node.Is(Node::kApart);
+    };
+    if (!top || !At(top).Whole() || At(top).Is(Node::kAwaited))
+        return false;
+    // Subfolders come off the stack in the reverse of the order kept: entered so by a
+    // reader, which puts each first, they are kept in the same order again.
+    std::vector<std::pair<Handle, std::size_t>> stack{{top, 0}};
+    std::vector<wchar_t> name;
+    while (!stack.empty()) {
+        const auto [folder, depth] = stack.back();
+        stack.pop_back();
+        const Node& node = At(folder);
+        const bool failed = node.Is(Node::kUnlistable);
+        std::size_t subfolders = 0;
+        if (!failed)
+            for (Handle child = node.child; child; child = At(child).next)
+                if (valued(child)) {
+                    stack.emplace_back(child, depth + 1);
+                    ++subfolders;
+                }
+        name.resize(node.length + std::size_t{1});
+        for (std::size_t i = 0; i < node.length; ++i)
+            name[i] = node.NameAt(i);
+        Visited visited{name.data(), node.length, depth, failed ? Value::Failed : Value::Known,
+                        failed ? FolderTotals() : node.Totals(), subfolders, node.Is(Node::kSummed)};
+        visit(visited);
+    }
+    return true;
+}
+
 void KeptTree::ForEach(const std::function<void(const std::wstring& path, Value value,
                                                 const FolderTotals& totals)>& visit) const {
     std::vector<std::pair<Handle, std::wstring>> stack;

@@ -168,11 +168,28 @@ public:
     // keeping), those kept apart left out.
     std::vector<std::wstring> WholeTops() const;
 
+    // A whole folder as Visit hands it over.
+    struct Visited {
+        const wchar_t* name; // the root's as kept (its path's last name), then each name
+        std::size_t length;
+        std::size_t depth;      // 0 for the folder asked for
+        Value value;            // Known or Failed
+        FolderTotals totals;    // zero when Failed
+        std::size_t subfolders; // counted subfolders, handed over next (each with its own)
+        bool summed;            // its subfolders are not kept
+    };
+    // The whole folder `path` and every folder counted below it, each before its
+    // subfolders. False when `path` has no value.
+    bool Visit(const std::wstring& path, const std::function<void(const Visited&)>& visit) const;
+
     // While a walk builds a tree of its own. Past the budget, a folder two levels or more
     // below the walk's root keeps no subfolders (it is summed).
     Handle Enter(Handle parent, const wchar_t* name, std::size_t length) override;
     void Done(Handle folder, const FolderTotals& totals, bool listed) override;
     void Drop(Handle folder) override;
+    // A folder Done made gives up its subfolders and keeps its numbers, as one summed past
+    // the budget (a tree read back from a file where it was summed).
+    void Summed(Handle folder);
 
 private:
     struct Node;
