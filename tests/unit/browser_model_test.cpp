@@ -434,8 +434,13 @@ private:
             browser_.Close();
             queue_.clear();
             answers_.clear();
-            Show(listed);
-            Recall(listed);
+            notes_.clear(); // told to no one
+            // On the folder, or the nearest one above it that is there (it moved meanwhile).
+            std::wstring opened = listed;
+            while (!fs_.Resolve(opened) && opened.size() > kR.size())
+                opened = ParentPath(opened);
+            Show(opened);
+            Recall(opened);
         } else {
             Paint();
         }
