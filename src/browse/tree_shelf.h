@@ -1,5 +1,6 @@
-// Saved trees in files under the local application data folder: found by the folder they
-// are of, written whole, kept within caps (least recently used go first).
+// Saved trees kept as files in one folder of the user's, so that the next opening of the
+// dialog shows a walked tree's numbers at once. Bounded per file, in all and in number;
+// what was used least recently goes first.
 #pragma once
 
 #include "browse/saved_tree.h"
@@ -23,17 +24,48 @@ struct ShelfEntry {
     std::uint64_t used = 0;  // when last saved or read, as a FILETIME
 };
 
+// CSIDL_LOCAL_APPDATA\Rubrikator (made when missing); empty when there is none.
 std::wstring ShelfFolder();
+// Tests put a folder of their own in its place; empty: the real one again.
 void SetShelfFolder(const std::wstring& folder);
+
+// The caps in force; tests set smaller ones (the previous come back).
+struct ShelfLimits {
+    std::uint64_t fileBytes = kShelfFileLimit;
+    std::uint64_t totalBytes = kShelfTotalLimit;
+    std::size_t files = kShelfFiles;
+};
+ShelfLimits SetShelfLimits(const ShelfLimits& limits);
+
+// The headers of every saved tree readable, most recently used first (other files in the
+// folder are left alone).
 std::vector<ShelfEntry> ListShelf();
+// The saved tree whose root is the deepest at or above `path` (extended path,
+// "\\?\C:\a\b", no trailing "\"; names compared as the file system compares them), false
+// when none.
 bool FindOnShelf(const std::wstring& path, ShelfEntry& entry);
+// Saves `bytes` (a whole saved tree whose header is `info`): refused past the file cap;
+// written whole under a name made from the folded root (the same root, the same file);
+// trees saved with a root below info.root go; then the least recently used files go until
+// the total and the count hold (never the one just written).
 bool PutOnShelf(const SavedTreeInfo& info, const std::string& bytes);
+// The whole file of `entry` (refused past the file cap or when it changed size), marking
+// it used.
 bool TakeFromShelf(const ShelfEntry& entry, std::string& bytes);
+// One saved tree goes (a refused one, so that it is not offered again).
 void DropFromShelf(const ShelfEntry& entry);
+// Everything saved goes; false when something could not be removed.
 bool ClearShelf();
-using FolderIdentityFunction = bool (*)(const std::wstring& path, std::uint32_t& serial, std::uint64_t& id);
+
+// The volume serial number and the file id of the folder `path` (extended): opened with
+// FILE_FLAG_BACKUP_SEMANTICS and read with GetFileInformationByHandle (works from XP on);
+// false with zeros where the system gives none. Tests put another function in its place.
+using FolderIdentityFunction = bool (*)(const std::wstring& path, std::uint32_t& serial,
+                                        std::uint64_t& id);
 bool FolderIdentity(const std::wstring& path, std::uint32_t& serial, std::uint64_t& id);
 FolderIdentityFunction SetFolderIdentityFunction(FolderIdentityFunction function);
+
+// A share ("\\?\UNC\...") or a mapped network drive (GetDriveTypeW DRIVE_REMOTE).
 bool IsRemotePath(const std::wstring& path);
 
 } // namespace rb

@@ -51,6 +51,10 @@ long WriteIntOption(const char* name, int value) {
                           static_cast<DWORD>(length + 1));
 }
 
+bool RememberFolderSizes() {
+    return ReadIntOption(kRememberSizesOption, 1) != 0;
+}
+
 void LoadOptions() {
     OptionSet& o = Options();
     auto load = [](std::atomic<int>& option, const char* name) {

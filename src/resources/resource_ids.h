@@ -44,6 +44,8 @@
 #define IDC_DECIMALS      213
 #define IDC_FILE_SIZES    214
 #define IDC_UNIT          221
+#define IDC_REMEMBER_SIZES 219
+#define IDC_FORGET_SIZES  220
 
 // Commands of the main dialog, its toolbar and its menus.
 #define ID_SHOW_COLUMNS        57665

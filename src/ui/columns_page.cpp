@@ -1,5 +1,6 @@
 #include "ui/columns_page.h"
 
+#include "browse/tree_shelf.h"
 #include "columns/catalogue.h"
 #include "columns/option_store.h"
 #include "columns/options.h"
@@ -96,6 +97,8 @@ BOOL ColumnsPage::OnInitDialog() {
     for (int i = 0; i < 3; ++i)
         SendMessageA(Item(IDC_UNIT), CB_INSERTSTRING, i, reinterpret_cast<LPARAM>(units[i]));
     SendMessageA(Item(IDC_UNIT), CB_SETCURSEL, 0, 0);
+    SendMessageA(Item(IDC_REMEMBER_SIZES), BM_SETCHECK,
+                 RememberFolderSizes() ? BST_CHECKED : BST_UNCHECKED, 0);
     return TRUE;
 }
 
@@ -109,6 +112,21 @@ INT_PTR ColumnsPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         int id = LOWORD(wParam);
         if (id == IDC_THOUSANDS || id == IDC_DECIMALS || id == IDC_FILE_SIZES) {
             OnCheckBox(id);
+            return TRUE;
+        }
+        if (id == IDC_REMEMBER_SIZES) {
+            // The box has flipped its own mark: that mark is the new value.
+            bool on = SendMessageA(Item(id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+            WriteIntOption(kRememberSizesOption, on ? 1 : 0);
+            return TRUE;
+        }
+        if (id == IDC_FORGET_SIZES) {
+            if (HIWORD(wParam) == BN_CLICKED && !ClearShelf())
+                MessageBoxA(GetAncestor(Window(), GA_ROOT),
+                            "Nicht alle gemerkten Ordnergr\xF6\xDF"
+                            "en lie\xDF"
+                            "en sich l\xF6schen.",
+                            "", MB_OK | MB_ICONWARNING);
             return TRUE;
         }
         if (id == IDC_UNIT) {
@@ -175,6 +193,9 @@ unsigned ColumnsPage::AnchorsOf(HWND control, const RECT& place) {
         return kGrow;
     if (place.left >= list.right)
         return kLeftRight;
+    // The box and button of the saved sizes stay below the list.
+    if (place.top >= list.bottom)
+        return kTopBottom;
     return Page::AnchorsOf(control, place);
 }
 

@@ -146,6 +146,8 @@ TEST_F(DialogAsSeen, EachToolbarCommandShowsItsPageWithItsControlsAndTheFocusInI
         {ID_SHOW_COLUMNS,
          {{"Button", "Spalten", true},
           {"SysListView32", "", true},
+          {"Button", "Ordnergr\xF6\xDF" "en merken", true},
+          {"Button", "Gemerkte Gr\xF6\xDF" "en l\xF6schen", true},
           {"Edit", "", true},
           {"Button", "", true},
           {"ComboBox", "KB", false},

@@ -1,6 +1,7 @@
 // The columns settings page and the notes page inside the real main dialog.
 #include <gtest/gtest.h>
 
+#include "browse/tree_shelf.h"
 #include "column_client.h"
 #include "columns/option_store.h"
 #include "columns/options.h"
@@ -152,6 +153,31 @@ TEST_F(ColumnsPageTest, CheckBoxesToggleTheirOptionAndWriteItAtOnce) {
     EXPECT_EQ(foldersAfterClick, "5"); // untouched by the click on the file count
     EXPECT_EQ(folders5AfterClick, "0");
     EXPECT_EQ(foldersInMemory, 0);
+}
+
+TEST_F(ColumnsPageTest, RememberingSizesIsShownAndWrittenAtOnceAndTheButtonEmptiesTheShelf) {
+    rbtest::TempDir dir;
+    rb::SetShelfFolder(dir.Path());
+    const std::wstring saved = dir.WriteFile(L"0123456789abcdef.rbtree", "saved");
+    ASSERT_EQ(rbtest::ReadBytes(saved), "saved");
+    std::vector<std::string> seen; // the box, then the stored value
+    for (const char* stored : {"", "0"}) {
+        if (*stored)
+            rb::WriteIntOption(rb::kRememberSizesOption, 0);
+        OpenStandalone([&](HWND dialog) {
+            HWND page = PageWithItem(dialog, IDC_REMEMBER_SIZES);
+            HWND box = GetDlgItem(page, IDC_REMEMBER_SIZES);
+            for (int click = 0; click < 3; ++click) {
+                seen.push_back(std::to_string(SendMessageA(box, BM_GETCHECK, 0, 0)) + "/" +
+                               Stored(rb::kRememberSizesOption));
+                SendMessageA(box, BM_CLICK, 0, 0);
+            }
+            SendMessageA(GetDlgItem(page, IDC_FORGET_SIZES), BM_CLICK, 0, 0);
+        });
+    }
+    rb::SetShelfFolder(L"");
+    EXPECT_EQ(seen, (std::vector<std::string>{"1/-1", "0/0", "1/1", "0/0", "1/1", "0/0"}));
+    EXPECT_EQ(GetFileAttributesW(saved.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST_F(ColumnsPageTest, TheUnitIsWrittenByChoiceNotByTypingAndColumnsFollowAtOnce) {

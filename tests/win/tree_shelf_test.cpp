@@ -1,0 +1,129 @@
+// The shelf of saved trees in a folder of the test's own.
+#include <gtest/gtest.h>
+
+#include "browse/tree_shelf.h"
+#include "support.h"
+
+#include <utility>
+
+namespace {
+
+const std::wstring kDrive = L"\\\\?\\C:\\";
+constexpr std::uint64_t kFile = 4096;
+
+// A saved tree of the one folder `root`, padded with 'x' to `size` bytes.
+std::string SavedBytes(const std::wstring& root, std::size_t size, rb::SavedTreeInfo& info) {
+    rb::KeptTree walked, tree;
+    rb::FolderTotals totals;
+    totals.whole = true;
+    walked.Done(walked.Enter(0, L"", 0), totals, true);
+    tree.Graft(root, std::move(walked));
+    info.root = root;
+    std::string bytes;
+    EXPECT_TRUE(rb::SaveTree(tree, info, bytes));
+    bytes.resize(size, 'x');
+    return bytes;
+}
+
+// The roots on the shelf below kDrive, most recently used first.
+std::wstring Listed() {
+    std::wstring roots;
+    for (const rb::ShelfEntry& entry : rb::ListShelf())
+        roots += (roots.empty() ? L"" : L" ") + entry.info.root.substr(kDrive.size());
+    return roots;
+}
+
+class TreeShelfTest : public testing::Test {
+protected:
+    void SetUp() override {
+        rb::SetShelfFolder(dir.Path());
+        previous = rb::SetShelfLimits({kFile, 2 * kFile + 100, 3});
+    }
+    void TearDown() override {
+        rb::SetShelfLimits(previous);
+        rb::SetShelfFolder(L"");
+    }
+    rbtest::TempDir dir;
+    rb::ShelfLimits previous;
+};
+
+TEST_F(TreeShelfTest, KeepsTheDeepestRootsWithinTheirCapsLeastRecentlyUsedGoingFirst) {
+    enum Op { Put, Take, Find };
+    struct Step {
+        Op op;
+        const wchar_t* path;
+        std::uint64_t size;
+        bool done;
+        const wchar_t* after; // Find: the root found; else the shelf
+    } steps[] = {
+        {Put, L"a", 100, true, L"a"},
+        {Put, L"ab", 100, true, L"ab a"},
+        {Put, L"a\\b\\c", 100, true, L"a\\b\\c ab a"},
+        {Find, L"A\\B\\C\\D", 0, true, L"a\\b\\c"},
+        {Find, L"a\\b", 0, true, L"a"},
+        {Find, L"ab\\x", 0, true, L"ab"},
+        {Find, L"abc", 0, false, L""},
+        {Put, L"A", 100, true, L"A ab"}, // the same file as "a"; "a\b\c" below it goes
+        {Put, L"x", kFile, true, L"x A ab"},
+        {Put, L"y", kFile + 1, false, L"x A ab"},
+        {Take, L"ab", 100, true, L"ab x A"},
+        {Put, L"z", 100, true, L"z ab x"}, // a fourth file: "A" goes
+        {Put, L"ab", kFile, true, L"ab z x"}, // 2 * kFile + 100 in all: all stay
+        {Put, L"z", 101, true, L"z ab"},      // one byte more: "x" goes
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(testing::Message() << step.op << " " << rbtest::Narrow(step.path));
+        const std::wstring path = kDrive + step.path;
+        rb::SavedTreeInfo info;
+        std::string bytes = SavedBytes(path, static_cast<std::size_t>(step.size), info), taken;
+        rb::ShelfEntry entry;
+        if (step.op == Put) {
+            EXPECT_EQ(rb::PutOnShelf(info, bytes), step.done);
+        } else {
+            EXPECT_EQ(rb::FindOnShelf(path, entry), step.done);
+            if (step.op == Find) {
+                EXPECT_EQ(entry.info.root, step.done ? kDrive + step.after : L"");
+                continue;
+            }
+            EXPECT_TRUE(rb::TakeFromShelf(entry, taken));
+            EXPECT_EQ(taken, bytes);
+        }
+        EXPECT_EQ(Listed(), step.after);
+    }
+
+    // A file that changed size since it was listed is not taken.
+    std::vector<rb::ShelfEntry> entries = rb::ListShelf();
+    ASSERT_EQ(entries.size(), 2u);
+    std::string taken = "old";
+    ASSERT_TRUE(rbtest::WriteBytes(entries[0].file, rbtest::ReadBytes(entries[0].file) + "x"));
+    EXPECT_FALSE(rb::TakeFromShelf(entries[0], taken));
+    EXPECT_EQ(taken, "");
+
+    dir.WriteFile(L"other.rbtree", "kept");
+    EXPECT_TRUE(rb::ClearShelf());
+    EXPECT_EQ(Listed(), L"");
+    EXPECT_EQ(rbtest::ReadBytes(dir / L"other.rbtree"), "kept");
+}
+
+TEST_F(TreeShelfTest, FolderIdentityAndPlaces) {
+    std::uint32_t serial[3] = {};
+    std::uint64_t id[3] = {};
+    EXPECT_TRUE(rb::FolderIdentity(dir.MakeDir(L"a"), serial[0], id[0]));
+    EXPECT_TRUE(rb::FolderIdentity(dir / L"a", serial[1], id[1]));
+    EXPECT_TRUE(rb::FolderIdentity(dir.MakeDir(L"b"), serial[2], id[2]));
+    EXPECT_FALSE(rb::FolderIdentity(dir / L"missing", serial[2], id[2]));
+    EXPECT_EQ(serial[0], serial[1]);
+    EXPECT_EQ(id[0], id[1]);
+    EXPECT_NE(id[0], 0u);
+    EXPECT_NE(id[0], id[2]);
+    EXPECT_EQ(id[2], 0u); // the missing one
+
+    EXPECT_TRUE(rb::IsRemotePath(L"\\\\?\\UNC\\server\\share\\a"));
+    EXPECT_FALSE(rb::IsRemotePath(kDrive + L"a"));
+    rb::SetShelfFolder(L"");
+    const std::wstring real = rb::ShelfFolder();
+    EXPECT_EQ(real.substr(real.size() - 11), L"\\Rubrikator");
+    EXPECT_NE(GetFileAttributesW(real.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+} // namespace
