@@ -117,6 +117,7 @@ bool Browser::ShowsSaved() const {
 
 void Browser::Show(const std::wstring& folder, std::size_t rows, bool followable,
                    std::uint32_t now) {
+    listedAsked_ = false;
     broken_.clear();
     mendedOnce_.clear();
     gone_.clear();
@@ -183,6 +184,7 @@ void Browser::Refresh(std::uint32_t now) {
     if (listed_.empty())
         return;
     Gone(listed_, false); // and walked anew when its rows are shown
+    listedAsked_ = false;
     broken_.clear();
     mendedOnce_.clear();
     for (Row& row : rows_)
@@ -413,6 +415,15 @@ void Browser::AfterAnswer(Job& job) {
         AskJob(job.path, job.kind, job.fromRow, false);
     for (const Later& later : job.during)
         LookAt(later.path, later.look, later.fromRow);
+    // The rows' walks all answered: the listed folder listed by itself (and what it holds
+    // beyond the rows asked so far walked), once per showing, so that it is whole and its
+    // tree is kept as one.
+    FolderTotals totals;
+    if (jobs_.empty() && !listedAsked_ && !listed_.empty() && listedTo_.empty() && !listedLeft_ &&
+        broken_.empty() && tree_.Of(listed_, totals) == KeptTree::Value::Unknown) {
+        listedAsked_ = true;
+        LookAt(listed_, Look::Resolve, true);
+    }
 }
 
 void Browser::Walked(std::uint32_t id, const WalkOutcome& outcome, KeptTree&& walked,

@@ -267,6 +267,7 @@ private:
     std::map<std::wstring, std::wstring> rewalk_;  // folded path -> path: lost track
     std::wstring listedTo_; // the listed folder's new place
     bool listedLeft_ = false; // the listed folder moved or removed since the last listing
+    bool listedAsked_ = false; // the listed folder asked for by itself since the showing
 };
 
 } // namespace rb

@@ -8,6 +8,11 @@ namespace rb {
 namespace {
 
 volatile LONG liveThreads = 0;
+volatile LONG busy = 0;
+
+void Unbusy(std::size_t jobs) {
+    InterlockedExchangeAdd(&busy, -static_cast<LONG>(jobs));
+}
 
 WalkWorker::PriorityFunction setPriority = &SetThreadPriority;
 
@@ -33,6 +38,10 @@ std::shared_ptr<WalkWorker> WalkWorker::Create(HWND notify, UINT message,
 WalkWorker::~WalkWorker() {
     if (thread_)
         CloseHandle(thread_);
+}
+
+LONG WalkWorker::Busy() {
+    return InterlockedCompareExchange(&busy, 0, 0);
 }
 
 LONG WalkWorker::LiveThreads() {
@@ -111,6 +120,7 @@ bool WalkWorker::Push(Job job) {
             }
         }
         jobs_.push_back(std::move(job));
+        InterlockedIncrement(&busy);
     }
     lock_.WakeAll();
     return true;
@@ -126,6 +136,7 @@ void WalkWorker::Cancel(std::uint32_t id) {
     for (auto at = jobs_.begin(); at != jobs_.end(); ++at)
         if (at->id == id) {
             jobs_.erase(at);
+            Unbusy(1);
             return;
         }
     if (running_ == id)
@@ -182,8 +193,10 @@ void WalkWorker::Run() {
         {
             WaitLockGuard lock(lock_);
             running_ = 0;
-            if (stopping_)
+            if (stopping_) {
+                Unbusy(1);
                 return;
+            }
             results_.push_back(std::move(result));
             notify = notify_;
             // Counted in the answer from now on.
@@ -200,6 +213,8 @@ void WalkWorker::Fail() {
     {
         WaitLockGuard lock(lock_);
         failed_ = true;
+        Unbusy(jobs_.size() + (running_ ? 1 : 0));
+        running_ = 0;
         jobs_.clear();
         notify = stopping_ ? nullptr : notify_;
     }
@@ -211,6 +226,7 @@ std::vector<WalkWorker::Result> WalkWorker::TakeResults() {
     std::vector<Result> taken;
     WaitLockGuard lock(lock_);
     taken.swap(results_);
+    Unbusy(taken.size());
     return taken;
 }
 
@@ -225,6 +241,7 @@ bool WalkWorker::Stop(DWORD milliseconds) {
         WaitLockGuard lock(lock_);
         stopping_ = true;
         notify_ = nullptr;
+        Unbusy(jobs_.size() + results_.size());
         jobs_.clear();
         results_.clear();
         stop_ = true;

@@ -80,8 +80,10 @@ public:
     std::uint64_t RunningFiles() const { return progress_.files.load(); }
     std::uint64_t RunningBytes() const { return progress_.bytes.load(); }
 
-    // Worker threads of this process not yet ended (for tests).
+    // Worker threads of this process not yet ended, and jobs of all workers queued, under
+    // way or answered and not taken (for tests).
     static LONG LiveThreads();
+    static LONG Busy();
 
 private:
     struct Job {

@@ -19,10 +19,6 @@ namespace {
 volatile LONG savesPending = 0;
 volatile LONG recallsAnswered = 0;
 
-bool Remembering() {
-    return ReadIntOption("ordner_merken", 1) != 0;
-}
-
 } // namespace
 
 LONG DetailsPage::SavesPending() {
@@ -35,7 +31,7 @@ LONG DetailsPage::RecallsAnswered() {
 
 void DetailsPage::Keep(const KeptTree& tree, const std::vector<std::wstring>& roots) {
     keptVersion_ = tree.Version();
-    if (!Remembering())
+    if (!RememberFolderSizes())
         return;
     FILETIME now = {};
     GetSystemTimeAsFileTime(&now);
@@ -76,7 +72,7 @@ void DetailsPage::SaveNow() {
 }
 
 void DetailsPage::Recall(const std::wstring& listed) {
-    if (listed.empty() || !Remembering())
+    if (listed.empty() || !RememberFolderSizes())
         return;
     if (!shelfRead_) { // once per opening: the trees saved before it
         shelf_ = ListShelf();

@@ -104,11 +104,22 @@ int WaitForStatistics(HWND list, int row) {
     return polls;
 }
 
+std::wstring StateText(HWND page) {
+    wchar_t state[256] = {};
+    GetDlgItemTextW(page, IDC_DETAILS_STATE, state, 256);
+    return state;
+}
+
+bool Done(HWND page) {
+    return StateText(page).compare(0, 7, L"Fertig:") == 0;
+}
+
 class DetailsPageTest : public rbtest::CleanOptions {
 protected:
     void SetUp() override {
         CleanOptions::SetUp();
         rb::WriteIntOption("tab_id", 3);
+        rb::ClearShelf(); // nothing saved by a test before
     }
     void TearDown() override {
         rb::TheShellSelection().Release();
@@ -432,7 +443,7 @@ TEST_F(DetailsPageTest, AWalkedTreeIsBrowsedWithoutListingAgainAndGoingUpListsOn
         std::wstring path; // listed after it
         std::wstring seen; // each folder row's file count, and the folders listed for it
     } steps[] = {
-        {0, L"", dir / L"a", L"x 1, y 2; 3 listed"},             // x, y and y\z
+        {0, L"", dir / L"a", L"x 1, y 2; 4 listed"},             // x, y, y\z, then a itself
         {VK_BACK, L"", dir.Path(), L"a 3, b 1; 2 listed"},       // a by itself, and b
         {VK_RETURN, L"a", dir / L"a", L"x 1, y 2; 0 listed"},
         {VK_RETURN, L"y", dir / L"a\\y", L"z 2; 0 listed"},
@@ -460,6 +471,8 @@ TEST_F(DetailsPageTest, AWalkedTreeIsBrowsedWithoutListingAgainAndGoingUpListsOn
                 if (path != step.path)
                     return false;
                 text.clear();
+                if (!Done(page) || rb::WalkWorker::Busy() != 0)
+                    return false;
                 for (const auto& cells : ReadRows(list)) {
                     if (cells[3] == rb::DetailsPage::kWalkRunningText)
                         return false;
@@ -498,7 +511,7 @@ TEST_F(DetailsPageTest, ChangesAtDepthFiveShowInTheTotalsAboveWithOnlyTheChanged
         std::wstring top;  // the row's size, folders and files after it
         std::uint64_t listed;
     } steps[] = {
-        {"nothing yet", [] {}, L"1000 5 1", 6},
+        {"nothing yet", [] {}, L"1000 5 1", 7}, // the listed folder itself last
         {"a file comes", [&] { Notify(SHCNE_CREATE, dir.WriteFile(d5 + L"\\neu", std::string(100, 'n'))); },
          L"1100 5 2", 1},
         {"it grows", [&] { Notify(SHCNE_UPDATEITEM, dir.WriteFile(d5 + L"\\neu", std::string(5000, 'n'))); },
@@ -508,11 +521,11 @@ TEST_F(DetailsPageTest, ChangesAtDepthFiveShowInTheTotalsAboveWithOnlyTheChanged
         {"d5 moves out of top", [&] {
              MoveFileW((dir / d5).c_str(), (dir / L"raus").c_str());
              Notify(SHCNE_RENAMEFOLDER, dir / d5, dir / L"raus");
-         }, L"0 4 0", 2}, // d4, and the walk of raus
+         }, L"0 4 0", 3}, // d4, the listed folder, and the walk of raus
         {"and back in", [&] {
              MoveFileW((dir / L"raus").c_str(), (dir / d5).c_str());
              Notify(SHCNE_RENAMEFOLDER, dir / L"raus", dir / d5);
-         }, L"1000 5 1", 2},
+         }, L"1000 5 1", 3},
         {"the shell lost track below d1", [&] {
              dir.WriteFile(L"top\\d1\\d2\\x", std::string(7, 'x'));
              Notify(SHCNE_UPDATEDIR, dir / L"top\\d1");
@@ -534,8 +547,10 @@ TEST_F(DetailsPageTest, ChangesAtDepthFiveShowInTheTotalsAboveWithOnlyTheChanged
                     if (cells[0] == L"top")
                         for (int column : {1, 2, 3})
                             top += (column > 1 ? L" " : L"") + Digits(cells[column]);
+                // Idle: no walk queued, under way or answered and not yet taken.
                 return rb::FolderListingCount() - before >= step.listed && top == step.top &&
-                       std::wstring(state).compare(0, 7, L"Fertig:") == 0;
+                       std::wstring(state).compare(0, 7, L"Fertig:") == 0 &&
+                       rb::WalkWorker::Busy() == 0;
             }, 20000);
             const std::uint64_t now = rb::FolderListingCount();
             seen.push_back(top + L"; " + std::to_wstring(now - before) + L" listed");
@@ -594,16 +609,6 @@ RowsAndWalks FolderRowsAgainstWalks(HWND list, const std::wstring& folder) {
                        L" " + std::to_wstring(files) + L"; ";
     }
     return seen;
-}
-
-std::wstring StateText(HWND page) {
-    wchar_t state[256] = {};
-    GetDlgItemTextW(page, IDC_DETAILS_STATE, state, 256);
-    return state;
-}
-
-bool Done(HWND page) {
-    return StateText(page).compare(0, 7, L"Fertig:") == 0;
 }
 
 void ClearClipboard() {
@@ -775,7 +780,7 @@ TEST_F(DetailsPageTest, FiveHundredPagesThatFollowedChangesLeaveNoThreadHandleOr
                 DispatchMessageW(&message);
             page.OnClosing();
         }
-        WaitUntil([] { return rb::WalkWorker::LiveThreads() == 0; });
+        WaitUntil([] { return rb::WalkWorker::LiveThreads() == 0 && rb::DetailsPage::SavesPending() == 0; });
     };
     cycle(20);
     const int threads = ThreadsOfThisProcess(), handles = rbtest::OpenHandleCount();
@@ -849,14 +854,15 @@ TEST_F(DetailsPageTest, F5ListsTheFolderAnewAndCtrlCCopiesTheSelectedRowsWithThe
     });
     EXPECT_EQ(before, (std::vector<std::wstring>{L"a.txt", L"b.txt"}));
     EXPECT_EQ(after, (std::vector<std::wstring>{L"a.txt", L"b.txt", L"c.txt"}));
-    // Titles, then a.txt and c.txt: 13 cells each between tabs, the path in the eighth.
+    // Titles, then a.txt and c.txt: 14 cells each between tabs (the growth last), the path
+    // in the eighth.
     std::vector<std::wstring> lines;
     for (std::size_t start = 0, end; (end = copied.find(L"\r\n", start)) != std::wstring::npos; start = end + 2)
         lines.push_back(copied.substr(start, end - start));
     ASSERT_EQ(lines.size(), 3u) << rbtest::Narrow(copied);
     EXPECT_EQ(lines[0].substr(0, 23), L"Name\tOrdnergr\u00f6\u00dfe (RB)\tO");
     for (std::size_t i = 0; i < 3; ++i)
-        EXPECT_EQ(std::count(lines[i].begin(), lines[i].end(), L'\t'), 12) << i;
+        EXPECT_EQ(std::count(lines[i].begin(), lines[i].end(), L'\t'), 13) << i;
     EXPECT_EQ(lines[1].substr(0, 6), L"a.txt\t");
     EXPECT_NE(lines[2].find(L"\t" + (dir / L"c.txt") + L"\t"), std::wstring::npos);
 }
@@ -2173,8 +2179,6 @@ std::atomic<int> Checks::firstMode{-1};
 std::uint32_t Checks::serial = 1;
 
 TEST_F(DetailsPageTest, AClosedPagesTreeShowsAtOnceNextTimeIsCheckedInTheBackgroundAndShowsItsGrowth) {
-    rbtest::TempDir shelf;
-    rb::SetShelfFolder(shelf.Path());
     rb::FolderIdentityFunction identity = rb::SetFolderIdentityFunction(&Checks::Identity);
     rb::WalkWorker::PriorityFunction priority = rb::WalkWorker::SetPriorityFunction(&Checks::Priority);
     rb::ListingHook hook = rb::SetListingHook(&Checks::Hook);
@@ -2225,6 +2229,8 @@ TEST_F(DetailsPageTest, AClosedPagesTreeShowsAtOnceNextTimeIsCheckedInTheBackgro
     for (const auto& step : steps) {
         SCOPED_TRACE(step.what);
         step.before();
+        rb::WriteIntOption("details_spalte", 0); // a click on the growth sorts it largest first
+        rb::WriteIntOption("details_absteigend", 0);
         Checks::hold = true;
         ResetEvent(Checks::release);
         Checks::firstMode = -1;
@@ -2278,6 +2284,5 @@ TEST_F(DetailsPageTest, AClosedPagesTreeShowsAtOnceNextTimeIsCheckedInTheBackgro
     rb::SetListingHook(hook);
     rb::WalkWorker::SetPriorityFunction(priority);
     rb::SetFolderIdentityFunction(identity);
-    rb::SetShelfFolder(L"");
     CloseHandle(Checks::release);
 }

@@ -175,7 +175,7 @@ TEST_F(ColumnsPageTest, RememberingSizesIsShownAndWrittenAtOnceAndTheButtonEmpti
             SendMessageA(GetDlgItem(page, IDC_FORGET_SIZES), BM_CLICK, 0, 0);
         });
     }
-    rb::SetShelfFolder(L"");
+    rb::SetShelfFolder(rbtest::TestShelf());
     EXPECT_EQ(seen, (std::vector<std::string>{"1/-1", "0/0", "1/1", "0/0", "1/1", "0/0"}));
     EXPECT_EQ(GetFileAttributesW(saved.c_str()), INVALID_FILE_ATTRIBUTES);
 }

@@ -43,6 +43,8 @@ std::string ReadBytes(const std::wstring& path);
 
 // Removes HKCU\Software\Werkhaus\Rubrikator\Optionen with its values.
 void ClearOptionsKey();
+// The folder this test program saves walked trees in (its own, emptied at the start).
+const std::wstring& TestShelf();
 
 // Tests that change options start and end with an empty options key and the built-in
 // defaults in memory.

@@ -41,7 +41,7 @@ protected:
     }
     void TearDown() override {
         rb::SetShelfLimits(previous);
-        rb::SetShelfFolder(L"");
+        rb::SetShelfFolder(rbtest::TestShelf());
     }
     rbtest::TempDir dir;
     rb::ShelfLimits previous;
@@ -124,6 +124,7 @@ TEST_F(TreeShelfTest, FolderIdentityAndPlaces) {
     const std::wstring real = rb::ShelfFolder();
     EXPECT_EQ(real.substr(real.size() - 11), L"\\Rubrikator");
     EXPECT_NE(GetFileAttributesW(real.c_str()), INVALID_FILE_ATTRIBUTES);
+    rb::SetShelfFolder(rbtest::TestShelf());
 }
 
 } // namespace
