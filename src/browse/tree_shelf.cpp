@@ -283,6 +283,51 @@ FolderIdentityFunction SetFolderIdentityFunction(FolderIdentityFunction function
     return g_identity.exchange(function);
 }
 
+namespace {
+
+// mpr.dll is loaded only where a mapped drive is met.
+bool SystemDriveConnection(const std::wstring& drive, std::wstring& share) {
+    using GetConnection = DWORD(WINAPI*)(LPCWSTR, LPWSTR, LPDWORD);
+    static const auto get = [] {
+        HMODULE mpr = LoadLibraryW(L"mpr.dll");
+        return mpr ? reinterpret_cast<GetConnection>(
+                         reinterpret_cast<void*>(GetProcAddress(mpr, "WNetGetConnectionW")))
+                   : nullptr;
+    }();
+    wchar_t name[1024] = {};
+    DWORD length = 1024;
+    if (!get || get(drive.c_str(), name, &length) != NO_ERROR)
+        return false;
+    share = name;
+    return !share.empty();
+}
+
+DriveConnectionFunction driveConnection = &SystemDriveConnection;
+
+} // namespace
+
+DriveConnectionFunction SetDriveConnectionFunction(DriveConnectionFunction function) {
+    DriveConnectionFunction before = driveConnection;
+    driveConnection = function ? function : &SystemDriveConnection;
+    return before;
+}
+
+bool TreeIdentity(const std::wstring& path, std::uint32_t& serial, std::uint64_t& id) {
+    serial = 0;
+    id = 0;
+    // "\\?\X:..." mapped: the share behind the letter.
+    const std::size_t at = path.compare(0, 4, L"\\\\?\\") == 0 ? 4 : 0;
+    std::wstring share;
+    if (path.size() >= at + 2 && path[at + 1] == L':' && driveConnection(path.substr(at, 2), share)) {
+        serial = static_cast<std::uint32_t>(FoldedHash(share.c_str(), share.size())) | 1u;
+        return true;
+    }
+    // A share's own path says it all; asking it more could stall the window that saves.
+    if (IsRemotePath(path))
+        return path.size() < at + 2 || path[at + 1] != L':';
+    return FolderIdentity(path, serial, id);
+}
+
 bool IsRemotePath(const std::wstring& path) {
     std::wstring rest = path;
     if (rest.compare(0, 4, L"\\\\?\\") == 0) {

@@ -68,4 +68,13 @@ FolderIdentityFunction SetFolderIdentityFunction(FolderIdentityFunction function
 // A share ("\\?\UNC\...") or a mapped network drive (GetDriveTypeW DRIVE_REMOTE).
 bool IsRemotePath(const std::wstring& path);
 
+// What tells a saved tree's folder from another at the same path: on a local volume its
+// serial number and file id; on a drive mapped to a share, the share it is mapped to (a
+// hash of its name as `serial`: another share mapped to the letter is another tree); a
+// share itself by its path alone (zeros). False where nothing could be told.
+bool TreeIdentity(const std::wstring& path, std::uint32_t& serial, std::uint64_t& id);
+// The share a drive letter ("X:") is mapped to; tests put another function in its place.
+using DriveConnectionFunction = bool (*)(const std::wstring& drive, std::wstring& share);
+DriveConnectionFunction SetDriveConnectionFunction(DriveConnectionFunction function);
+
 } // namespace rb

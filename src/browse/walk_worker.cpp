@@ -90,7 +90,7 @@ void WalkWorker::RecallTree(const Job& job, Result& result) {
     std::uint32_t serial = 0;
     std::uint64_t folderId = 0;
     if (result.saved.volumeSerial || result.saved.folderId)
-        FolderIdentity(result.saved.root, serial, folderId);
+        TreeIdentity(result.saved.root, serial, folderId);
     result.recalled = SameName(result.saved.root, job.entry->info.root) &&
                       serial == result.saved.volumeSerial && folderId == result.saved.folderId;
     if (!result.recalled)

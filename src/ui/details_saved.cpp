@@ -40,10 +40,8 @@ void DetailsPage::Keep(const KeptTree& tree, const std::vector<std::wstring>& ro
         SavedTreeInfo info;
         info.root = root;
         info.savedAt = (std::uint64_t{now.dwHighDateTime} << 32) | now.dwLowDateTime;
-        // A share is known by its path: asking it more could stall the window.
         info.remote = IsRemotePath(root);
-        if (!info.remote)
-            FolderIdentity(root, info.volumeSerial, info.folderId);
+        TreeIdentity(root, info.volumeSerial, info.folderId);
         std::string bytes;
         try {
             if (SaveTree(tree, info, bytes) && bytes.size() <= kShelfFileLimit)

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "browse/tree_shelf.h"
+#include "columns/tree_walk.h"
 #include "support.h"
 
 #include <utility>
@@ -117,6 +118,35 @@ TEST_F(TreeShelfTest, FolderIdentityAndPlaces) {
     EXPECT_NE(id[0], 0u);
     EXPECT_NE(id[0], id[2]);
     EXPECT_EQ(id[2], 0u); // the missing one
+
+    // A tree's identity: a local folder's own, a mapped drive's share, a share's path.
+    rb::DriveConnectionFunction connection = rb::SetDriveConnectionFunction(
+        [](const std::wstring& drive, std::wstring& share) {
+            share = drive == L"X:" ? L"\\\\server\\a" : drive == L"Y:" ? L"\\\\SERVER\\b" : L"";
+            return !share.empty();
+        });
+    const struct {
+        std::wstring path;
+        bool told;
+        std::uint32_t serial; // 1: the same as the row before's; 2: another
+        std::uint64_t id;     // 1: the local folder's own
+    } identities[] = {
+        {L"\\\\?\\X:\\d", true, 2, 0},
+        {L"\\\\?\\X:\\e\\f", true, 1, 0}, // the same share
+        {L"\\\\?\\Y:\\d", true, 2, 0},      // another share at another letter
+        {L"\\\\?\\UNC\\server\\a\\d", true, 0, 0},
+        {rb::ExtendedPath(dir / L"a"), true, 2, 1},
+    };
+    std::uint32_t before = 0;
+    for (const auto& identity : identities) {
+        std::uint32_t treeSerial = 7;
+        std::uint64_t treeId = 7;
+        EXPECT_EQ(rb::TreeIdentity(identity.path, treeSerial, treeId), identity.told) << rbtest::Narrow(identity.path);
+        EXPECT_EQ(treeSerial == 0 ? 0u : treeSerial == before ? 1u : 2u, identity.serial) << rbtest::Narrow(identity.path);
+        EXPECT_EQ(treeId == 0 ? 0u : treeId == id[0] ? 1u : 2u, identity.id) << rbtest::Narrow(identity.path);
+        before = treeSerial;
+    }
+    rb::SetDriveConnectionFunction(connection);
 
     EXPECT_TRUE(rb::IsRemotePath(L"\\\\?\\UNC\\server\\share\\a"));
     EXPECT_FALSE(rb::IsRemotePath(kDrive + L"a"));
