@@ -434,7 +434,10 @@ private:
             browser_.Close();
             queue_.clear();
             answers_.clear();
-            notes_.clear(); // told to no one
+            // Changes while it is closed are told to no one.
+            for (std::size_t change = Pick(4); change > 0; --change)
+                Alter(Pick(2) ? 10 : Pick(11));
+            notes_.clear();
             // On the folder, or the nearest one above it that is there (it moved meanwhile).
             std::wstring opened = listed;
             while (!fs_.Resolve(opened) && opened.size() > kR.size())
