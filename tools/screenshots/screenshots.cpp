@@ -8,6 +8,7 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
+#include "browse/tree_shelf.h"
 #include "columns/option_store.h"
 #include "com/guids.h"
 #include "common/file_replace.h"
@@ -215,6 +216,40 @@ DWORD WINAPI Drive(void*) {
     return 0;
 }
 
+// Opened again after the sample changed: its saved numbers checked, the growth since the
+// first opening dragged beside the size, as a user may.
+DWORD WINAPI DriveGrowth(void*) {
+    HWND dialog = FindDialog();
+    if (!dialog)
+        return 1;
+    Sleep(500);
+    SendMessageA(dialog, WM_COMMAND, ID_SHOW_DETAILS, 0);
+    Sleep(500);
+    RECT place;
+    GetWindowRect(dialog, &place);
+    const int wide = (place.right - place.left) * 3 / 2, high = (place.bottom - place.top) * 4 / 3;
+    const int screenWide = GetSystemMetrics(SM_CXSCREEN), screenHigh = GetSystemMetrics(SM_CYSCREEN);
+    SetWindowPos(dialog, nullptr, 0, 0, wide < screenWide ? wide : screenWide,
+                 high < screenHigh ? high : screenHigh, SWP_NOZORDER);
+    if (HWND list = VisibleList(dialog)) {
+        HWND header = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0));
+        const int count = static_cast<int>(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0));
+        std::vector<int> order(static_cast<std::size_t>(count));
+        SendMessageA(list, LVM_GETCOLUMNORDERARRAY, count, reinterpret_cast<LPARAM>(order.data()));
+        if (count > 3) {
+            order.erase(order.end() - 1);
+            order.insert(order.begin() + 2, count - 1);
+            SendMessageA(list, LVM_SETCOLUMNORDERARRAY, count, reinterpret_cast<LPARAM>(order.data()));
+        }
+    }
+    Sleep(2500);
+    Activate(dialog);
+    Sleep(200);
+    SaveWindow(dialog, L"details-growth");
+    PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    return 0;
+}
+
 } // namespace
 
 // Where the setup program puts the DLL: "C:\\Program Files\\Rubrikator".
@@ -327,8 +362,43 @@ int wmain(int argc, wchar_t** argv) {
                          "des Angebots, vor 16 Uhr.\r\n");
     // A note that another dialog could not put into the file lies beside it.
     rb::ReplaceFileBytes(rb::NoteBesidePath(rb::NotesFilePath(), 2), "Termin verschoben.\r\n");
+    rb::ClearShelf(); // the first opening shows nothing saved
     HANDLE driver = CreateThread(nullptr, 0, &Drive, nullptr, 0, nullptr);
     int result = openDialog(0);
+    WaitForSingleObject(driver, 10000);
+    CloseHandle(driver);
+    // The tree saved as it closed; then a file comes in the sample's first subfolder and
+    // another goes from its second, and the dialog opens again.
+    Sleep(2000);
+    const std::wstring sample = argv[2];
+    std::vector<std::wstring> subfolders;
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW((sample + L"\\*").c_str(), &found);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && found.cFileName[0] != L'.')
+                subfolders.push_back(sample + L"\\" + found.cFileName);
+        } while (FindNextFileW(find, &found));
+        FindClose(find);
+    }
+    if (!subfolders.empty())
+        rb::ReplaceFileBytes(subfolders[0] + L"\\Neu dazu.bin", std::string(3 << 20, 'n'));
+    if (subfolders.size() > 1) {
+        HANDLE file = FindFirstFileW((subfolders[1] + L"\\*.*").c_str(), &found);
+        if (file != INVALID_HANDLE_VALUE) {
+            do {
+                if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+                    DeleteFileW((subfolders[1] + L"\\" + found.cFileName).c_str());
+                    break;
+                }
+            } while (FindNextFileW(file, &found));
+            FindClose(file);
+        }
+    }
+    driver = CreateThread(nullptr, 0, &DriveGrowth, nullptr, 0, nullptr);
+    const int again = openDialog(0);
+    if (again != IDCANCEL)
+        result = again;
     WaitForSingleObject(driver, 10000);
     CloseHandle(driver);
     FreeLibrary(dll);
