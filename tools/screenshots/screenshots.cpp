@@ -245,7 +245,17 @@ DWORD WINAPI DriveGrowth(void*) {
     Sleep(2500);
     Activate(dialog);
     Sleep(200);
+    // Wine's list does not draw a column moved by LVM_SETCOLUMNORDERARRAY anew (a drag
+    // with the mouse does).
+    if (HWND list = VisibleList(dialog)) {
+        InvalidateRect(list, nullptr, TRUE);
+        UpdateWindow(list);
+        Sleep(300);
+    }
     SaveWindow(dialog, L"details-growth");
+    // The size it opens at next time, as before.
+    SetWindowPos(dialog, nullptr, 0, 0, place.right - place.left, place.bottom - place.top,
+                 SWP_NOMOVE | SWP_NOZORDER);
     PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
     return 0;
 }
