@@ -44,12 +44,18 @@ void Browser::KeepTrees() {
 void Browser::ForgetSaved() {
     saved_.Clear();
     savedAt_.clear();
+    checked_.clear();
 }
 
 void Browser::Recalled(const std::wstring& root, std::uint64_t savedAt, KeptTree&& saved) {
     if (root.empty() || root_.empty() || !(AtOrBelow(root, root_) || AtOrBelow(root_, root)))
         return; // of a tree no longer shown
+    FolderTotals totals;
+    if (saved_.Of(root, totals) == KeptTree::Value::Known)
+        return; // a tree saved above it has it, from the time the page names
     saved_.Graft(root, std::move(saved), KeptTree::Place::Counted);
+    if (saved_.Of(root, totals) != KeptTree::Value::Known)
+        return; // not taken (a folder listed above it without it)
     // A tree saved below it stands in its place now.
     const std::wstring key = FoldName(root);
     for (auto at = savedAt_.begin(); at != savedAt_.end();)
@@ -57,8 +63,17 @@ void Browser::Recalled(const std::wstring& root, std::uint64_t savedAt, KeptTree
     savedAt_[key] = savedAt;
 }
 
+bool Browser::Checked(const std::wstring& path) const {
+    if (checked_.empty())
+        return false;
+    for (std::wstring at = FoldName(path); !at.empty(); at = ParentPath(at))
+        if (checked_.count(at))
+            return true;
+    return false;
+}
+
 bool Browser::SavedCovers(const std::wstring& path) const {
-    if (savedAt_.empty())
+    if (savedAt_.empty() || Checked(path))
         return false;
     const std::wstring key = FoldName(path);
     for (const auto& saved : savedAt_)
@@ -88,8 +103,20 @@ std::uint64_t Browser::SavedAt() const {
 }
 
 bool Browser::SavedOf(const Row& row, FolderTotals& totals) const {
-    return !savedAt_.empty() && row.folder && !row.link &&
-           saved_.Of(row.path, totals) == KeptTree::Value::Known;
+    if (savedAt_.empty() || !row.folder || row.link ||
+        saved_.Of(row.path, totals) != KeptTree::Value::Known)
+        return false;
+    // The tree it was read from: the deepest saved at or above it.
+    const std::wstring key = FoldName(row.path);
+    const std::pair<const std::wstring, std::uint64_t>* from = nullptr;
+    for (const auto& saved : savedAt_)
+        if (AtOrBelow(key, saved.first) && (!from || saved.first.size() > from->first.size()))
+            from = &saved;
+    return from && from->second == SavedAt();
+}
+
+bool Browser::SavedShown(const Row& row, FolderTotals& totals) const {
+    return SavedOf(row, totals) && !Checked(row.path);
 }
 
 bool Browser::Growth(std::size_t index, std::int64_t& bytes) const {
@@ -101,18 +128,6 @@ bool Browser::Growth(std::size_t index, std::int64_t& bytes) const {
         return false;
     bytes = static_cast<std::int64_t>(walked.size - saved.size);
     return true;
-}
-
-bool Browser::ShowsSaved() const {
-    if (savedAt_.empty() || jobs_.empty())
-        return false;
-    for (const Row& row : rows_) {
-        FolderTotals totals;
-        if (row.asked && SavedOf(row, totals) &&
-            tree_.Of(row.path, totals) == KeptTree::Value::Unknown)
-            return true;
-    }
-    return false;
 }
 
 void Browser::Show(const std::wstring& folder, std::size_t rows, bool followable,
@@ -263,7 +278,7 @@ Browser::Numbers Browser::RowNumbers(std::size_t index, FolderTotals& totals, bo
     }
     if (!row.asked || jobs_.empty())
         return Numbers::None;
-    return SavedOf(row, totals) ? Numbers::Saved : Numbers::Running;
+    return SavedShown(row, totals) ? Numbers::Saved : Numbers::Running;
 }
 
 bool Browser::BrokenAtOrBelow(const std::wstring& folder) const {
@@ -449,6 +464,8 @@ void Browser::Walked(std::uint32_t id, const WalkOutcome& outcome, KeptTree&& wa
         loops_.insert(FoldName(job.path));
         tree_.Forget(job.path);
     } else {
+        if (!savedAt_.empty())
+            checked_.insert(FoldName(job.path));
         const KeptTree::Next next = tree_.Graft(
             job.path, std::move(walked), job.fromRow ? KeptTree::Place::Row : KeptTree::Place::Counted);
         for (const std::wstring& path : next.walks)
@@ -732,7 +749,7 @@ std::wstring Browser::StateLine(const std::wstring& folderName, std::uint64_t ru
             const bool none = jobs_.empty() || broken_.count(key) || loop;
             unreadable += none && !loop ? 1 : 0;
             waiting = waiting || !none;
-            if (!none && SavedOf(row, totals)) {
+            if (!none && SavedShown(row, totals)) {
                 savedBytes += totals.size;
                 savedShown = true;
             }

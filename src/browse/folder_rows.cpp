@@ -458,7 +458,8 @@ bool FolderRows::Counting(int index) {
         return false;
     ReadRow(*row);
     TakeNumbers(*row);
-    return row->values.isFolder && row->values.totals == RowValues::Totals::Unknown;
+    // Saved numbers are not the folder's yet: what is copied waits for its walk.
+    return row->values.isFolder && (row->values.totals == RowValues::Totals::Unknown || row->saved);
 }
 
 void FolderRows::TakeNumbers(Row& row) {

@@ -1013,41 +1013,42 @@ bool KeptTree::Visit(const std::wstring& path, const std::function<void(const Vi
     return true;
 }
 
-void KeptTree::ForEach(const std::function<void(const std::wstring& path, Value value,
-                                                const FolderTotals& totals)>& visit) const {
+void KeptTree::WalkPaths(const std::function<bool(Handle, const std::wstring&)>& visit) const {
     std::vector<std::pair<Handle, std::wstring>> stack;
     for (Handle root = roots_; root; root = At(root).next)
         stack.emplace_back(root, NameOf(root));
     while (!stack.empty()) {
         const auto [folder, path] = stack.back();
         stack.pop_back();
-        FolderTotals totals;
-        const Value value = Of(path, totals);
-        visit(path, value, totals);
+        if (!visit(folder, path))
+            continue;
         for (Handle child = At(folder).child; child; child = At(child).next)
             stack.emplace_back(child, path + L'\\' + NameOf(child));
     }
 }
 
+void KeptTree::ForEach(const std::function<void(const std::wstring& path, Value value,
+                                                const FolderTotals& totals)>& visit) const {
+    WalkPaths([&](Handle, const std::wstring& path) {
+        FolderTotals totals;
+        const Value value = Of(path, totals);
+        visit(path, value, totals);
+        return true;
+    });
+}
+
 std::vector<std::wstring> KeptTree::WholeTops() const {
     std::vector<std::wstring> tops;
-    std::vector<std::pair<Handle, std::wstring>> stack;
-    for (Handle root = roots_; root; root = At(root).next)
-        stack.emplace_back(root, NameOf(root));
-    while (!stack.empty()) {
-        const auto [folder, path] = stack.back();
-        stack.pop_back();
+    WalkPaths([&](Handle folder, const std::wstring& path) {
         const Node& node = At(folder);
         if (node.Is(Node::kApart) || node.Is(Node::kAwaited))
-            continue;
-        if (node.Whole()) {
-            if (!node.Is(Node::kUnlistable))
-                tops.push_back(path);
-            continue;
-        }
-        for (Handle child = node.child; child; child = At(child).next)
-            stack.emplace_back(child, path + L'\\' + NameOf(child));
-    }
+            return false;
+        if (!node.Whole())
+            return true;
+        if (!node.Is(Node::kUnlistable))
+            tops.push_back(path);
+        return false;
+    });
     return tops;
 }
 

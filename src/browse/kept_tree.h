@@ -197,6 +197,8 @@ private:
 
     Node& At(Handle folder) const;
     std::wstring NameOf(Handle folder) const;
+    // Each kept folder with its path, roots first; `visit` returns whether to go below it.
+    void WalkPaths(const std::function<bool(Handle, const std::wstring&)>& visit) const;
     bool Named(Handle folder, const wchar_t* name, std::size_t length) const;
     Handle Child(Handle parent, const wchar_t* name, std::size_t length) const;
     Handle Find(const std::wstring& path) const;

@@ -122,6 +122,28 @@ private:
     const unsigned char* end_;
 };
 
+bool GoodName(const wchar_t* name, std::size_t length);
+
+// "\\?\C:\a\b" or "\\?\UNC\server\share\a": no empty part, no "." nor "..", no trailing
+// "\" (the root is looked for by its parts).
+bool GoodRoot(const std::wstring& root) {
+    if (root.size() <= 4 || root.compare(0, 4, L"\\\\?\\") != 0)
+        return false;
+    for (std::size_t start = 4;;) {
+        std::size_t end = root.find(L'\\', start);
+        end = end == std::wstring::npos ? root.size() : end;
+        const wchar_t* part = root.data() + start;
+        const std::size_t length = end - start;
+        // The first part is the drive ("C:") or "UNC".
+        if (start == 4 ? length == 0 || std::find(part, part + length, L'/') != part + length
+                       : !GoodName(part, length))
+            return false;
+        if (end == root.size())
+            return true;
+        start = end + 1;
+    }
+}
+
 // `units`: the root's length in UTF-16 units.
 bool ReadHeader(Reader& in, SavedTreeInfo& info, std::size_t& units) {
     if (in.Left() < kFixedBytes || std::memcmp(in.At(), kMagic, sizeof kMagic) != 0)
@@ -149,6 +171,8 @@ bool ReadHeader(Reader& in, SavedTreeInfo& info, std::size_t& units) {
             root.push_back(text[i]);
         }
     }
+    if (!GoodRoot(root))
+        return false;
     info.root = std::move(root);
     info.remote = (flags & kRemote) != 0;
     info.savedAt = savedAt;
@@ -174,11 +198,11 @@ bool ReadRecord(Reader& in, Record& record) {
            in.Varint(record.files) && in.Varint(record.folders) && in.Varint(record.subfolders);
 }
 
-bool GoodName(const std::vector<wchar_t>& name) {
-    if (name.empty() || (name.size() <= 2 && name[0] == L'.' && name.back() == L'.'))
+bool GoodName(const wchar_t* name, std::size_t length) {
+    if (length == 0 || length > kNameMax || (length <= 2 && name[0] == L'.' && name[length - 1] == L'.'))
         return false; // "." and ".."
-    for (const wchar_t c : name)
-        if (c == 0 || c == L'\\' || c == L'/' || c == L':')
+    for (std::size_t i = 0; i < length; ++i)
+        if (name[i] == 0 || name[i] == L'\\' || name[i] == L'/' || name[i] == L':')
             return false;
     return true;
 }
@@ -243,7 +267,7 @@ bool Valid(Reader in, std::uint64_t count, std::size_t rootLength) {
                 return false;
         } else {
             Open& parent = open.back();
-            if (!GoodName(record.name))
+            if (!GoodName(record.name.data(), record.name.size()))
                 return false;
             pathLength = parent.pathLength + 1 + record.name.size();
             if (pathLength > kPathMax)
@@ -324,7 +348,14 @@ bool SaveTree(const KeptTree& tree, SavedTreeInfo& info, std::string& bytes) {
     const std::size_t countAt = bytes.size();
     PutFixed(bytes, 0, 8);
     std::uint64_t count = 0;
+    // What the reader would refuse is not written: each depth's path length so far.
+    std::vector<std::size_t> paths;
+    bool readable = true;
     const bool kept = tree.Visit(info.root, [&](const KeptTree::Visited& folder) {
+        paths.resize(folder.depth + 1);
+        paths[folder.depth] = folder.depth == 0 ? root.size() : paths[folder.depth - 1] + 1 + folder.length;
+        if (folder.depth > 0)
+            readable = readable && GoodName(folder.name, folder.length) && paths[folder.depth] <= kPathMax;
         PutVarint(bytes, (folder.value == KeptTree::Value::Failed ? kUnlistable : 0) |
                              (folder.summed ? kSummed : 0));
         // The kept tree holds names as UTF-16 units.
@@ -338,7 +369,7 @@ bool SaveTree(const KeptTree& tree, SavedTreeInfo& info, std::string& bytes) {
         PutVarint(bytes, folder.subfolders);
         ++count;
     });
-    if (!kept) {
+    if (!kept || !readable) {
         bytes.clear();
         return false;
     }
@@ -359,7 +390,12 @@ bool ReadSavedInfo(const void* data, std::size_t size, SavedTreeInfo& info) {
     return true;
 }
 
-bool LoadTree(const void* data, std::size_t size, SavedTreeInfo& info, KeptTree& into) {
+std::size_t SavedFoldersMax() {
+    return kKeptBytesLimit / KeptTree::HeaderBytes();
+}
+
+bool LoadTree(const void* data, std::size_t size, SavedTreeInfo& info, KeptTree& into,
+              std::size_t maxFolders) {
     into.Clear();
     Reader in(data, size);
     SavedTreeInfo read;
@@ -371,10 +407,11 @@ bool LoadTree(const void* data, std::size_t size, SavedTreeInfo& info, KeptTree&
     Reader tail(in.At() + body, kChecksumBytes);
     if (!tail.Fixed(sum, 8) || sum != Fnv(static_cast<const unsigned char*>(data), size - kChecksumBytes))
         return false;
-    if (read.folders > body / kRecordMin ||
-        !Valid(in, read.folders, units))
+    if (read.folders > body / kRecordMin || read.folders > maxFolders)
         return false;
     try {
+        if (!Valid(in, read.folders, units))
+            return false;
         Build(in, read.folders, into);
     } catch (const std::bad_alloc&) {
         into.Clear();

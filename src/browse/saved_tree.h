@@ -32,9 +32,15 @@ bool SaveTree(const KeptTree& tree, SavedTreeInfo& info, std::string& bytes);
 // False when they are not the header of a saved tree of this version.
 bool ReadSavedInfo(const void* data, std::size_t size, SavedTreeInfo& info);
 
+// No more folders than a walk keeps: a file that says more is refused before anything is
+// allocated for them.
+std::size_t SavedFoldersMax();
+
 // A whole file: checked to the end before anything is kept. On success `into` holds the
 // tree as a walk of `info.root` makes it (its folder entered with an empty name, to be
-// grafted at `info.root`). False when refused: `into` is left empty.
-bool LoadTree(const void* data, std::size_t size, SavedTreeInfo& info, KeptTree& into);
+// grafted at `info.root`). False when refused (more than `maxFolders` among others):
+// `into` is left empty.
+bool LoadTree(const void* data, std::size_t size, SavedTreeInfo& info, KeptTree& into,
+              std::size_t maxFolders = SavedFoldersMax());
 
 } // namespace rb

@@ -28,6 +28,7 @@ CriticalSection& ShelfLock() {
 // Guarded by ShelfLock.
 std::wstring g_folder;
 ShelfLimits g_limits;
+std::atomic<unsigned> g_changes{0}, g_clears{0};
 std::uint64_t g_lastStamp = 0;
 
 std::atomic<FolderIdentityFunction> g_identity{nullptr};
@@ -110,10 +111,21 @@ bool ReadEntry(const std::wstring& path, ShelfEntry& entry) {
     if (!file || !GetFileInformationByHandle(file.get(), &information))
         return false;
     std::uint64_t size = (std::uint64_t{information.nFileSizeHigh} << 32) | information.nFileSizeLow;
-    std::string header(static_cast<std::size_t>(std::min<std::uint64_t>(size, kSavedHeaderMax)), '\0');
-    if (!ReadAll(file.get(), &header[0], header.size()) ||
-        !ReadSavedInfo(header.data(), header.size(), entry.info))
-        return false;
+    // Most roots are short: the long header is read only where the short one is not whole.
+    std::string header;
+    for (const std::size_t most : {std::size_t{512}, kSavedHeaderMax}) {
+        const std::size_t read = static_cast<std::size_t>(std::min<std::uint64_t>(size, most));
+        if (read <= header.size())
+            return false;
+        const std::size_t had = header.size();
+        header.resize(read);
+        if (!ReadAll(file.get(), &header[had], read - had))
+            return false;
+        if (ReadSavedInfo(header.data(), header.size(), entry.info))
+            break;
+        if (most == kSavedHeaderMax)
+            return false;
+    }
     entry.file = path;
     entry.bytes = size;
     entry.used = FromFileTime(information.ftLastWriteTime);
@@ -138,7 +150,9 @@ std::vector<ShelfEntry> ListLocked() {
 bool SystemFolderIdentity(const std::wstring& path, std::uint32_t& serial, std::uint64_t& id) {
     serial = 0;
     id = 0;
-    UniqueFile folder(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+    // "\\?\E:" alone opens the volume, not its root folder.
+    const std::wstring open = !path.empty() && path.back() == L':' ? path + L'\\' : path;
+    UniqueFile folder(CreateFileW(open.c_str(), FILE_READ_ATTRIBUTES,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     BY_HANDLE_FILE_INFORMATION information = {};
@@ -183,8 +197,32 @@ ShelfLimits SetShelfLimits(const ShelfLimits& limits) {
 }
 
 std::vector<ShelfEntry> ListShelf() {
-    ScopedLock hold(ShelfLock());
-    return ListLocked();
+    std::vector<ShelfEntry> entries;
+    ListShelf(entries, true);
+    return entries;
+}
+
+bool ListShelf(std::vector<ShelfEntry>& entries, bool wait) {
+    if (wait)
+        ShelfLock().Enter();
+    else if (!ShelfLock().TryEnter())
+        return false;
+    try {
+        entries = ListLocked();
+    } catch (...) {
+        ShelfLock().Leave();
+        throw;
+    }
+    ShelfLock().Leave();
+    return true;
+}
+
+unsigned ShelfChanges() {
+    return g_changes.load();
+}
+
+unsigned ShelfClears() {
+    return g_clears.load();
 }
 
 bool FindOnShelf(const std::wstring& path, ShelfEntry& entry) {
@@ -202,19 +240,27 @@ bool FindOnShelf(const std::wstring& path, ShelfEntry& entry) {
     return true;
 }
 
-bool PutOnShelf(const SavedTreeInfo& info, const std::string& bytes) {
+bool PutOnShelf(const SavedTreeInfo& info, const std::string& bytes, unsigned clears) {
     ScopedLock hold(ShelfLock());
     const std::wstring folder = ShelfFolder();
-    if (folder.empty() || info.root.empty() || bytes.size() > g_limits.fileBytes)
+    if (folder.empty() || info.root.empty() || bytes.size() > g_limits.fileBytes ||
+        clears != g_clears.load())
         return false;
     const std::wstring path = folder + L"\\" + FileNameOf(info.root);
     ReplacingFile file(path);
     if (!file.Open() || !file.Write(bytes.data(), bytes.size()) || !file.Commit())
         return false;
     MarkUsed(OpenSaved(path, FILE_WRITE_ATTRIBUTES).get());
+    ++g_changes;
 
     // Most recently used first: the least recently used are met from the end.
     std::vector<ShelfEntry> entries = ListLocked();
+    // What cannot be read would never be offered nor counted: it goes.
+    for (const std::wstring& stray : ShelfFiles(folder))
+        if (!SameName(stray, path) &&
+            std::none_of(entries.begin(), entries.end(),
+                         [&](const ShelfEntry& entry) { return SameName(entry.file, stray); }))
+            DeleteFileW(stray.c_str());
     std::uint64_t total = 0;
     std::size_t count = 0;
     std::vector<const ShelfEntry*> kept;
@@ -259,10 +305,13 @@ bool TakeFromShelf(const ShelfEntry& entry, std::string& bytes) {
 void DropFromShelf(const ShelfEntry& entry) {
     ScopedLock hold(ShelfLock());
     DeleteFileW(entry.file.c_str());
+    ++g_changes;
 }
 
 bool ClearShelf() {
     ScopedLock hold(ShelfLock());
+    ++g_clears;
+    ++g_changes;
     const std::wstring folder = ShelfFolder();
     bool all = true;
     if (folder.empty())

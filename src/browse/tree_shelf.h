@@ -38,17 +38,24 @@ struct ShelfLimits {
 ShelfLimits SetShelfLimits(const ShelfLimits& limits);
 
 // The headers of every saved tree readable, most recently used first (other files in the
-// folder are left alone).
+// folder are left alone). Without `wait`, false at once while another thread uses the
+// shelf (a window's thread does not wait for a save).
 std::vector<ShelfEntry> ListShelf();
+bool ListShelf(std::vector<ShelfEntry>& entries, bool wait);
+// Counts each change of the shelf (a tree saved or gone); ShelfClears only ClearShelf.
+unsigned ShelfChanges();
+unsigned ShelfClears();
 // The saved tree whose root is the deepest at or above `path` (extended path,
 // "\\?\C:\a\b", no trailing "\"; names compared as the file system compares them), false
 // when none.
 bool FindOnShelf(const std::wstring& path, ShelfEntry& entry);
 // Saves `bytes` (a whole saved tree whose header is `info`): refused past the file cap;
 // written whole under a name made from the folded root (the same root, the same file);
-// trees saved with a root below info.root go; then the least recently used files go until
-// the total and the count hold (never the one just written).
-bool PutOnShelf(const SavedTreeInfo& info, const std::string& bytes);
+// trees saved with a root below info.root go, and files of the shelf's names whose header
+// cannot be read; then the least recently used files go until the total and the count
+// hold (never the one just written). Refused when ClearShelf ran since ShelfClears() gave
+// `clears` (a save made before the user deleted everything).
+bool PutOnShelf(const SavedTreeInfo& info, const std::string& bytes, unsigned clears = ShelfClears());
 // The whole file of `entry` (refused past the file cap or when it changed size), marking
 // it used.
 bool TakeFromShelf(const ShelfEntry& entry, std::string& bytes);

@@ -86,12 +86,12 @@ void WalkWorker::RecallTree(const Job& job, Result& result) {
         return;
     }
     // Another stick at the same letter, or another folder at the same path: not its
-    // numbers. Where the system told nothing when it was saved, its path decides.
+    // numbers. A share is told by its path alone; a folder the system tells nothing of
+    // now is not told apart from another, so it gets nothing.
     std::uint32_t serial = 0;
     std::uint64_t folderId = 0;
-    if (result.saved.volumeSerial || result.saved.folderId)
-        TreeIdentity(result.saved.root, serial, folderId);
     result.recalled = SameName(result.saved.root, job.entry->info.root) &&
+                      TreeIdentity(result.saved.root, serial, folderId) &&
                       serial == result.saved.volumeSerial && folderId == result.saved.folderId;
     if (!result.recalled)
         result.kept.Clear();

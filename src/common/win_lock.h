@@ -12,6 +12,7 @@ public:
     CriticalSection(const CriticalSection&) = delete;
     CriticalSection& operator=(const CriticalSection&) = delete;
     void Enter() { EnterCriticalSection(&section_); }
+    bool TryEnter() { return TryEnterCriticalSection(&section_) != FALSE; }
     void Leave() { LeaveCriticalSection(&section_); }
 
 private:

@@ -541,7 +541,8 @@ void DetailsPage::Fill(LPCITEMIDLIST folder) {
     browser_.Show(listed, static_cast<std::size_t>(rows_.Count()), followable, GetTickCount());
     // Read before the rows' walks are asked, so that its numbers come first.
     Recall(listed);
-    SetTimer(Window(), kSaveTimer, kSaveMilliseconds, nullptr);
+    if (!saveTimer_) // set once: set again, it would start its count anew
+        saveTimer_ = SetTimer(Window(), kSaveTimer, kSaveMilliseconds, nullptr) != 0;
     if (!stamped_ || browser_.CountedAt() != countedAt_) {
         // The values are counted from now on: the time a share's line shows.
         stamped_ = true;
@@ -800,6 +801,7 @@ void DetailsPage::OnClosing() {
     rows_.StopReader();
     browser_.Close(); // saves what was walked
     KillTimer(Window(), kSaveTimer);
+    saveTimer_ = false;
 }
 
 unsigned DetailsPage::AnchorsOf(HWND control, const RECT& place) {

@@ -203,8 +203,10 @@ private:
     static constexpr std::uint32_t kRecallIds = 0x40000000u;
     std::uint32_t recallSerial_ = 0;
     std::map<std::wstring, bool> recalls_; // folded roots asked for: true once answered
-    std::vector<ShelfEntry> shelf_; // the saved trees, as the opening found them
+    std::vector<ShelfEntry> shelf_; // the saved trees, as last read
     bool shelfRead_ = false;
+    unsigned shelfChanges_ = 0;    // ShelfChanges() when they were read
+    bool saveTimer_ = false;
     std::uint32_t keptVersion_ = 0;        // of the browser's tree when last saved
     // The gathering walks' ids lie above the browser's.
     static constexpr std::uint32_t kGatherIds = 0x80000000u;

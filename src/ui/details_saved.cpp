@@ -41,7 +41,8 @@ void DetailsPage::Keep(const KeptTree& tree, const std::vector<std::wstring>& ro
         info.root = root;
         info.savedAt = (std::uint64_t{now.dwHighDateTime} << 32) | now.dwLowDateTime;
         info.remote = IsRemotePath(root);
-        TreeIdentity(root, info.volumeSerial, info.folderId);
+        if (!TreeIdentity(root, info.volumeSerial, info.folderId))
+            continue; // not told apart from another volume's folder at its path
         std::string bytes;
         try {
             if (SaveTree(tree, info, bytes) && bytes.size() <= kShelfFileLimit)
@@ -51,11 +52,13 @@ void DetailsPage::Keep(const KeptTree& tree, const std::vector<std::wstring>& ro
     }
     if (saves->empty())
         return;
-    // Written beside the window; the thread holds the module until it is done.
+    // Written beside the window; the thread holds the module until it is done. Not at all
+    // once the user deleted everything saved after this.
+    const unsigned clears = ShelfClears();
     InterlockedIncrement(&savesPending);
-    HANDLE thread = StartModuleThread([saves] {
+    HANDLE thread = StartModuleThread([saves, clears] {
         for (const auto& save : *saves)
-            PutOnShelf(save.first, save.second);
+            PutOnShelf(save.first, save.second, clears);
         InterlockedDecrement(&savesPending);
     });
     if (thread)
@@ -72,9 +75,12 @@ void DetailsPage::SaveNow() {
 void DetailsPage::Recall(const std::wstring& listed) {
     if (listed.empty() || !RememberFolderSizes())
         return;
-    if (!shelfRead_) { // once per opening: the trees saved before it
-        shelf_ = ListShelf();
+    // Read again only when a tree was saved or went since; not while a save writes (tried
+    // at the next listing).
+    const unsigned changes = ShelfChanges();
+    if ((!shelfRead_ || changes != shelfChanges_) && ListShelf(shelf_, false)) {
         shelfRead_ = true;
+        shelfChanges_ = changes;
     }
     // The saved tree the deepest at or above the folder, and those of its rows.
     const ShelfEntry* above = nullptr;

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <deque>
 #include <random>
@@ -317,9 +318,13 @@ private:
             Say("  spoiled");
             ++brokeOff_;
             browser_.Spoiled(clock_);
-        } else if (answer.job.kind == JobKind::Walk)
+        } else if (answer.job.kind == JobKind::Walk) {
+            const std::wstring path = answer.job.path;
             browser_.Walked(answer.job.id, answer.outcome, std::move(answer.walked));
-        else
+            FolderTotals totals;
+            if (browser_.Tree().Of(path, totals) == KeptTree::Value::Known)
+                checked_.insert(path); // its saved numbers are not shown again
+        } else
             browser_.Listed(answer.job.id, answer.outcome.listing, answer.own, answer.subfolders,
                             answer.outcome.loop);
         Checked("an answer");
@@ -351,8 +356,10 @@ private:
             for (const auto& item : fs_.folders[id].entries)
                 rows.push_back(item.second);
         const std::wstring root = browser_.FollowedRoot();
-        if (folder.empty() || root.empty() || !(AtOrBelow(folder, root) || AtOrBelow(root, folder)))
-            recalled_.Clear(); // another tree: the saved one goes with the kept one
+        if (folder.empty() || root.empty() || !(AtOrBelow(folder, root) || AtOrBelow(root, folder))) {
+            recalled_.clear(); // another tree: the saved one goes with the kept one
+            checked_.clear();
+        }
         browser_.Show(folder, rows.size(), true, clock_);
         brokeAtShow_ = brokeOff_;
         shownNames_.clear();
@@ -372,38 +379,74 @@ private:
     }
     void Paint() {
         FolderTotals totals, saved;
-        for (std::size_t row = 0; row < rows_; ++row)
-            if (browser_.RowNumbers(row, totals, true) == Browser::Numbers::Saved &&
-                failure_.empty() && (recalled_.Of(rowPaths_[row], saved) != KeptTree::Value::Known ||
-                                     Numbers(saved) != Numbers(totals)))
+        for (std::size_t row = 0; row < rows_; ++row) {
+            if (browser_.RowNumbers(row, totals, true) != Browser::Numbers::Saved || !failure_.empty())
+                continue;
+            if (!Saved(rowPaths_[row], saved) || Numbers(saved) != Numbers(totals))
                 failure_ = "row " + Narrow(rowPaths_[row]) + " shows saved " + Numbers(totals) +
                            ", saved were " + Numbers(saved);
+            for (const std::wstring& walked : checked_)
+                if (AtOrBelow(rowPaths_[row], walked))
+                    failure_ = "row " + Narrow(rowPaths_[row]) + " shows saved after " + Narrow(walked) + " was walked";
+        }
         Checked("painting");
     }
-    // The saved tree the deepest at or above the listed folder read back, as the page does.
+    // The saved tree the deepest at or above the listed folder read back, as the page does;
+    // where there is none, those of its rows (saved when it was left before it was whole),
+    // answering in any order.
     void Recall(const std::wstring& listed) {
-        recalled_.Clear();
-        std::wstring root;
+        recalled_.clear();
+        checked_.clear();
+        std::wstring above;
+        std::vector<std::wstring> roots;
         for (const auto& saved : shelf_)
-            if (AtOrBelow(listed, saved.first) && saved.first.size() > root.size())
-                root = saved.first;
-        if (root.empty())
-            return;
-        SavedTreeInfo info;
-        KeptTree loaded;
-        const std::string& bytes = shelf_[root];
-        if (!LoadTree(bytes.data(), bytes.size(), info, loaded) || info.root != root) {
-            failure_ = "the saved tree of " + Narrow(root) + " is not read back";
-            return;
+            if (AtOrBelow(listed, saved.first) && saved.first.size() > above.size())
+                above = saved.first;
+            else if (ParentPath(saved.first) == listed)
+                roots.push_back(saved.first);
+        if (!above.empty())
+            roots.assign(1, above);
+        std::shuffle(roots.begin(), roots.end(), random_);
+        for (const std::wstring& root : roots) {
+            SavedTreeInfo info;
+            KeptTree loaded, copy;
+            const std::string& bytes = shelf_[root];
+            if (!LoadTree(bytes.data(), bytes.size(), info, loaded) || info.root != root) {
+                failure_ = "the saved tree of " + Narrow(root) + " is not read back";
+                return;
+            }
+            LoadTree(bytes.data(), bytes.size(), info, copy);
+            recalled_[root].first = info.savedAt;
+            recalled_[root].second.Graft(root, std::move(copy));
+            Say("  recalled " + Narrow(root));
+            browser_.Recalled(root, info.savedAt, std::move(loaded));
         }
-        KeptTree copy;
-        LoadTree(bytes.data(), bytes.size(), info, copy);
-        recalled_.Graft(root, std::move(copy));
-        Say("  recalled " + Narrow(root));
-        browser_.Recalled(root, info.savedAt, std::move(loaded));
-        if (browser_.SavedAt() != info.savedAt)
+        if (browser_.SavedAt() != SavedAt())
             failure_ = "the line names another time than the save's";
         Paint();
+    }
+    // What the line names: the time of the tree at or above the listed folder, or else the
+    // newest below it.
+    std::uint64_t SavedAt() const {
+        const std::wstring listed = browser_.ListedFolder();
+        std::uint64_t at = 0;
+        std::size_t depth = 0;
+        for (const auto& tree : recalled_)
+            if (AtOrBelow(listed, tree.first) && tree.first.size() > depth)
+                depth = tree.first.size(), at = tree.second.first;
+        for (const auto& tree : recalled_)
+            if (!depth && AtOrBelow(tree.first, listed))
+                at = std::max(at, tree.second.first);
+        return at;
+    }
+    // A folder's saved numbers, from its tree when that was saved at the time the line
+    // names.
+    bool Saved(const std::wstring& path, FolderTotals& totals) const {
+        for (const auto& tree : recalled_)
+            if (AtOrBelow(path, tree.first))
+                return tree.second.first == SavedAt() &&
+                       tree.second.second.Of(path, totals) == KeptTree::Value::Known;
+        return false;
     }
 
     void User(std::size_t what) {
@@ -549,7 +592,7 @@ private:
             std::int64_t growth = 0;
             const bool grew = browser_.Growth(row - 1, growth);
             const bool both = whole && numbers == Browser::Numbers::Known &&
-                              recalled_.Of(path, saved) == KeptTree::Value::Known;
+                              Saved(path, saved);
             if (failure_.empty() && (grew != both ||
                                      (both && growth != static_cast<std::int64_t>(walked.size - saved.size))))
                 failure_ = "row " + Narrow(item.second.name) + " grew " +
@@ -559,7 +602,9 @@ private:
     }
 
     std::map<std::wstring, std::string> shelf_; // saved trees by their root
-    KeptTree recalled_;                         // the one read back since the opening
+    // The trees read back since the opening, by their root: when saved, what they hold.
+    std::map<std::wstring, std::pair<std::uint64_t, KeptTree>> recalled_;
+    std::set<std::wstring> checked_;            // walks taken since it was read back
     std::vector<std::wstring> rowPaths_;
     MemoryFs fs_;
     std::mt19937 random_;

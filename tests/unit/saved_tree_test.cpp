@@ -63,6 +63,8 @@ TEST(SavedTree, AFileWithAnyFieldWrongIsRefusedWholeAndItsHeaderAsFarAsItIsWrong
     ASSERT_EQ(real, Sealed(Unsealed(File())));
     SavedTreeInfo info;
     KeptTree into;
+    ASSERT_TRUE(LoadTree(real.data(), real.size(), info, into, 4)); // as many as a walk keeps
+    EXPECT_FALSE(LoadTree(real.data(), real.size(), info, into, 3));
     ASSERT_TRUE(LoadTree(real.data(), real.size(), info, into));
 
     auto with = [](const std::function<void(File&)>& edit) {
@@ -72,7 +74,9 @@ TEST(SavedTree, AFileWithAnyFieldWrongIsRefusedWholeAndItsHeaderAsFarAsItIsWrong
     };
     std::string flipped = real;
     flipped[flipped.size() - 12] ^= 0x10;
-    const std::wstring longRoot = kR + L"\\" + std::wstring(32000, L'r');
+    std::wstring longRoot = kR; // 32 names of 1000 units
+    for (int name = 0; name < 32; ++name)
+        longRoot += L"\\" + std::wstring(1000, L'r');
     const struct {
         const char* what;
         std::string file;
@@ -86,6 +90,9 @@ TEST(SavedTree, AFileWithAnyFieldWrongIsRefusedWholeAndItsHeaderAsFarAsItIsWrong
         {"an unknown header flag", with([](File& f) { f.flags = 3; }), false},
         {"an empty root", with([](File& f) { f.root.clear(); }), false},
         {"a root with NUL", with([](File& f) { f.root[5] = 0; }), false},
+        {"a root ending in \\", with([](File& f) { f.root += L"\\"; }), false},
+        {"a root with ..", with([](File& f) { f.root += L"\\..\\S"; }), false},
+        {"a root not extended", with([](File& f) { f.root = L"C:\\R"; }), false},
         {"a folder count past 32 bits", with([](File& f) { f.folders = 1ull << 32; }), false},
         {"a folder count past the bytes", with([](File& f) { f.folders = 1000000; }), true},
         {"one folder more than written", with([](File& f) { f.folders = 5; }), true},
@@ -127,6 +134,19 @@ TEST(SavedTree, AFileWithAnyFieldWrongIsRefusedWholeAndItsHeaderAsFarAsItIsWrong
         EXPECT_EQ(into.Folders(), 0u) << row.what;
         EXPECT_EQ(ReadSavedInfo(row.file.data(), row.file.size(), info), row.header) << row.what;
     }
+    // What would be refused is not written either.
+    for (const std::size_t length : {1024u, 1025u}) {
+        KeptTree named;
+        const auto top = named.Enter(0, L"", 0);
+        const std::wstring name(length, L'n');
+        named.Done(named.Enter(top, name.data(), name.size()), {}, true);
+        named.Done(top, {0, 0, 1, true}, true);
+        KeptTree shown;
+        shown.Graft(kR, std::move(named));
+        SavedTreeInfo saved{kR};
+        std::string bytes;
+        EXPECT_EQ(SaveTree(shown, saved, bytes), length == 1024) << length;
+    }
 }
 
 TEST(SavedTree, ADamagedFileIsRefusedWholeOrReadAsATreeThatHoldsTogether) {
@@ -136,8 +156,11 @@ TEST(SavedTree, ADamagedFileIsRefusedWholeOrReadAsATreeThatHoldsTogether) {
     std::mt19937 random(FromEnvironment("RB_SAVED_SEED", 1));
     unsigned loaded = 0, refused = 0;
     for (unsigned run = FromEnvironment("RB_SAVED_FUZZ", 4000); run > 0; --run) {
+        // The body changed, then mostly sealed again so that the checks past the checksum
+        // are reached.
         std::string file = files[random() % files.size()];
-        const std::size_t at = random() % (file.size() - 8), kind = random() % 6;
+        file.resize(file.size() - 8);
+        const std::size_t at = random() % file.size(), kind = random() % 6;
         if (kind == 0)
             file[at] = static_cast<char>(file[at] ^ (1 << (random() % 8)));
         else if (kind == 1)
@@ -146,10 +169,10 @@ TEST(SavedTree, ADamagedFileIsRefusedWholeOrReadAsATreeThatHoldsTogether) {
             file.insert(at, 1, static_cast<char>(random()));
         else if (kind == 3)
             file.erase(at, 1 + random() % 16);
-        else // a field made random, the checksum sealed again
-            file = Sealed(file.substr(0, file.size() - 8).replace(
-                at, std::min<std::size_t>(file.size() - 8 - at, kind == 4 ? 1 : 4),
-                std::string(kind == 4 ? 1 : 4, static_cast<char>(random() % 2 ? 0xFF : random()))));
+        else // a field made random
+            file.replace(at, std::min<std::size_t>(file.size() - at, kind == 4 ? 1 : 4),
+                         std::string(kind == 4 ? 1 : 4, static_cast<char>(random() % 2 ? 0xFF : random())));
+        file = random() % 8 ? Sealed(file) : file + "01234567";
         KeptTree into(std::make_shared<KeptStore>(random() % 2 ? 3000 : ~std::size_t{0}));
         SavedTreeInfo info;
         std::string why;

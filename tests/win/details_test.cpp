@@ -2235,7 +2235,8 @@ TEST_F(DetailsPageTest, AClosedPagesTreeShowsAtOnceNextTimeIsCheckedInTheBackgro
         ResetEvent(Checks::release);
         Checks::firstMode = -1;
         std::vector<std::wstring> held, growth, order;
-        std::wstring heldState, doneState;
+        std::wstring heldState, doneState, copied;
+        bool early = true;
         const LONG recalls = rb::DetailsPage::RecallsAnswered();
         OpenStandalone([&](HWND dialog) {
             HWND list = DetailsList(dialog);
@@ -2249,9 +2250,18 @@ TEST_F(DetailsPageTest, AClosedPagesTreeShowsAtOnceNextTimeIsCheckedInTheBackgro
             heldState = StateText(page);
             for (int row = 0; row < 3; ++row)
                 held.push_back(Cell(list, row, 1));
+            // Ctrl+C copies the walked numbers, not the saved ones: it waits for the walks.
+            LVITEMW selected = {};
+            selected.stateMask = selected.state = LVIS_SELECTED;
+            SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&selected));
+            ClearClipboard();
+            PostMessageW(list, WM_CHAR, 3, 0);
+            rbtest::RunInThreadOf(dialog, [] {});
+            early = IsClipboardFormatAvailable(CF_UNICODETEXT) != FALSE;
             Checks::hold = false;
             SetEvent(Checks::release);
             WaitUntil([&] { return Done(page); });
+            copied = ClipboardText();
             doneState = StateText(page);
             for (int row = 0; row < 3; ++row)
                 growth.push_back(Cell(list, row, 13));
@@ -2260,6 +2270,11 @@ TEST_F(DetailsPageTest, AClosedPagesTreeShowsAtOnceNextTimeIsCheckedInTheBackgro
         });
         WaitUntil([] { return rb::DetailsPage::SavesPending() == 0; });
         EXPECT_EQ(held, step.held);
+        EXPECT_FALSE(early);
+        const std::wstring walked = &step == &steps[0] ? L"1.000\t" : L"1.500\t";
+        const std::size_t grows = copied.find(L"\r\ngrows\t");
+        EXPECT_TRUE(grows != std::wstring::npos && copied.find(walked, grows) == copied.find(L'\t', grows + 8) - 5)
+            << rbtest::Narrow(copied);
         EXPECT_EQ(heldState.compare(0, wcslen(step.heldStart), step.heldStart), 0) << rbtest::Narrow(heldState);
         const std::wstring heldEnd = step.heldEnd;
         EXPECT_TRUE(heldState.size() >= heldEnd.size() &&
@@ -2278,6 +2293,12 @@ TEST_F(DetailsPageTest, AClosedPagesTreeShowsAtOnceNextTimeIsCheckedInTheBackgro
             EXPECT_EQ(Checks::firstMode, 0x00010000); // the background mode
         }
         EXPECT_EQ(rb::ListShelf().size(), step.saved);
+        for (const rb::ShelfEntry& entry : rb::ListShelf()) { // a damaged one written anew
+            const std::string bytes = rbtest::ReadBytes(entry.file);
+            rb::SavedTreeInfo info;
+            rb::KeptTree tree;
+            EXPECT_TRUE(rb::LoadTree(bytes.data(), bytes.size(), info, tree));
+        }
         EXPECT_EQ(rb::DetailsPage::RecallsAnswered() - recalls, step.recall ? 1 : 0);
     }
     rb::WriteIntOption("ordner_merken", 1);

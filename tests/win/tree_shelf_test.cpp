@@ -101,9 +101,24 @@ TEST_F(TreeShelfTest, KeepsTheDeepestRootsWithinTheirCapsLeastRecentlyUsedGoingF
     EXPECT_EQ(taken, "");
 
     dir.WriteFile(L"other.rbtree", "kept");
+    const unsigned clears = rb::ShelfClears(), changes = rb::ShelfChanges();
     EXPECT_TRUE(rb::ClearShelf());
     EXPECT_EQ(Listed(), L"");
     EXPECT_EQ(rbtest::ReadBytes(dir / L"other.rbtree"), "kept");
+
+    // A save made before everything was deleted is not written; the next save takes a
+    // file of the shelf's names that cannot be read away; a header longer than the first
+    // read is read whole.
+    const std::wstring junk = dir.WriteFile(L"0123456789abcdef.rbtree", "RbKT damaged");
+    const std::wstring longName(300, L'l');
+    rb::SavedTreeInfo info;
+    const std::string bytes = SavedBytes(kDrive + longName, 1000, info);
+    EXPECT_FALSE(rb::PutOnShelf(info, bytes, clears));
+    EXPECT_NE(GetFileAttributesW(junk.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(rb::PutOnShelf(info, bytes, clears + 1));
+    EXPECT_EQ(Listed(), longName);
+    EXPECT_EQ(GetFileAttributesW(junk.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(rb::ShelfChanges(), changes + 2); // cleared, saved
 }
 
 TEST_F(TreeShelfTest, FolderIdentityAndPlaces) {
@@ -136,6 +151,7 @@ TEST_F(TreeShelfTest, FolderIdentityAndPlaces) {
         {L"\\\\?\\Y:\\d", true, 2, 0},      // another share at another letter
         {L"\\\\?\\UNC\\server\\a\\d", true, 0, 0},
         {rb::ExtendedPath(dir / L"a"), true, 2, 1},
+        {L"\\\\?\\C:", true, 1, 2}, // its drive's root folder, not the volume
     };
     std::uint32_t before = 0;
     for (const auto& identity : identities) {

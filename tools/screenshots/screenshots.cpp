@@ -111,6 +111,18 @@ HWND VisibleList(HWND dialog) {
     return nullptr;
 }
 
+// Grows the dialog by half its width and a third of its height, but keeps it whole on the
+// screen (what lies outside would be black in the picture); returns its place before.
+RECT Grow(HWND dialog) {
+    RECT place;
+    GetWindowRect(dialog, &place);
+    const int wide = (place.right - place.left) * 3 / 2, high = (place.bottom - place.top) * 4 / 3;
+    const int screenWide = GetSystemMetrics(SM_CXSCREEN), screenHigh = GetSystemMetrics(SM_CYSCREEN);
+    SetWindowPos(dialog, nullptr, 0, 0, wide < screenWide ? wide : screenWide,
+                 high < screenHigh ? high : screenHigh, SWP_NOZORDER);
+    return place;
+}
+
 DWORD WINAPI Drive(void*) {
     HWND dialog = FindDialog();
     if (!dialog)
@@ -147,13 +159,7 @@ DWORD WINAPI Drive(void*) {
     // largest folder opened.
     SendMessageA(dialog, WM_COMMAND, ID_SHOW_DETAILS, 0);
     Sleep(1500);
-    RECT grown;
-    GetWindowRect(dialog, &grown);
-    // Larger, but whole on the screen: what lies outside it would be black in the picture.
-    const int wide = (grown.right - grown.left) * 3 / 2, high = (grown.bottom - grown.top) * 4 / 3;
-    const int screenWide = GetSystemMetrics(SM_CXSCREEN), screenHigh = GetSystemMetrics(SM_CYSCREEN);
-    SetWindowPos(dialog, nullptr, 0, 0, wide < screenWide ? wide : screenWide,
-                 high < screenHigh ? high : screenHigh, SWP_NOZORDER);
+    const RECT grown = Grow(dialog);
     if (HWND list = VisibleList(dialog)) {
         NMLISTVIEW click = {};
         click.hdr.hwndFrom = list;
@@ -225,12 +231,7 @@ DWORD WINAPI DriveGrowth(void*) {
     Sleep(500);
     SendMessageA(dialog, WM_COMMAND, ID_SHOW_DETAILS, 0);
     Sleep(500);
-    RECT place;
-    GetWindowRect(dialog, &place);
-    const int wide = (place.right - place.left) * 3 / 2, high = (place.bottom - place.top) * 4 / 3;
-    const int screenWide = GetSystemMetrics(SM_CXSCREEN), screenHigh = GetSystemMetrics(SM_CYSCREEN);
-    SetWindowPos(dialog, nullptr, 0, 0, wide < screenWide ? wide : screenWide,
-                 high < screenHigh ? high : screenHigh, SWP_NOZORDER);
+    const RECT place = Grow(dialog);
     if (HWND list = VisibleList(dialog)) {
         HWND header = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0));
         const int count = static_cast<int>(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0));
