@@ -50,14 +50,15 @@ void Browser::ForgetSaved() {
 void Browser::Recalled(const std::wstring& root, std::uint64_t savedAt, KeptTree&& saved) {
     if (root.empty() || root_.empty() || !(AtOrBelow(root, root_) || AtOrBelow(root_, root)))
         return; // of a tree no longer shown
-    FolderTotals totals;
-    if (saved_.Of(root, totals) == KeptTree::Value::Known)
-        return; // a tree saved above it has it, from the time the page names
-    saved_.Graft(root, std::move(saved), KeptTree::Place::Counted);
-    if (saved_.Of(root, totals) != KeptTree::Value::Known)
-        return; // not taken (a folder listed above it without it)
-    // A tree saved below it stands in its place now.
+    // A tree read back at or above it has it, from one time; one below it goes.
     const std::wstring key = FoldName(root);
+    for (const auto& above : savedAt_)
+        if (AtOrBelow(key, above.first))
+            return;
+    saved_.Graft(root, std::move(saved), KeptTree::Place::Counted);
+    FolderTotals totals;
+    if (saved_.Of(root, totals) != KeptTree::Value::Known)
+        return; // not taken
     for (auto at = savedAt_.begin(); at != savedAt_.end();)
         at = AtOrBelow(at->first, key) ? savedAt_.erase(at) : std::next(at);
     savedAt_[key] = savedAt;
@@ -73,7 +74,7 @@ bool Browser::Checked(const std::wstring& path) const {
 }
 
 bool Browser::SavedCovers(const std::wstring& path) const {
-    if (savedAt_.empty() || Checked(path))
+    if (savedAt_.empty())
         return false;
     const std::wstring key = FoldName(path);
     for (const auto& saved : savedAt_)
@@ -464,8 +465,7 @@ void Browser::Walked(std::uint32_t id, const WalkOutcome& outcome, KeptTree&& wa
         loops_.insert(FoldName(job.path));
         tree_.Forget(job.path);
     } else {
-        if (!savedAt_.empty())
-            checked_.insert(FoldName(job.path));
+        checked_.insert(FoldName(job.path)); // before or after its saved tree is read back
         const KeptTree::Next next = tree_.Graft(
             job.path, std::move(walked), job.fromRow ? KeptTree::Place::Row : KeptTree::Place::Counted);
         for (const std::wstring& path : next.walks)

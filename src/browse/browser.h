@@ -157,9 +157,11 @@ public:
     // numbers stand for the walked ones until they come, and are what they are compared
     // with. It goes with the kept tree (another tree shown, closing).
     void Recalled(const std::wstring& root, std::uint64_t savedAt, KeptTree&& saved);
-    // Whether `path` lies in a saved tree read back and no walk answered at or above it
-    // since (its walk checks the saved numbers).
+    // Whether `path` lies in a saved tree read back.
     bool SavedCovers(const std::wstring& path) const;
+    // Whether a walk answered at or above `path` since this tree is shown (its saved
+    // numbers are checked).
+    bool Checked(const std::wstring& path) const;
     // When the saved numbers of the listed folder's rows were saved; 0: there are none.
     std::uint64_t SavedAt() const;
     // A folder row's walked bytes less its saved bytes; false unless both are there.
@@ -230,13 +232,12 @@ private:
     std::shared_ptr<KeptStore> savedStore_;
     KeptTree saved_;
     std::map<std::wstring, std::uint64_t> savedAt_; // folded root -> when it was saved
-    std::set<std::wstring> checked_; // folded roots of the walks answered since recalled
+    std::set<std::wstring> checked_; // folded roots of the walks answered in this tree
     // A row's saved numbers, from the time SavedAt() names (a tree saved at another time
     // neither shows nor grows).
     bool SavedOf(const Row& row, FolderTotals& totals) const;
     // ... shown while its walk runs: not once a walk answered at or above it.
     bool SavedShown(const Row& row, FolderTotals& totals) const;
-    bool Checked(const std::wstring& path) const;
     void ForgetSaved();
     std::shared_ptr<KeptStore> store_;
     KeptTree tree_;

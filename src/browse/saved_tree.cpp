@@ -333,7 +333,7 @@ void Build(Reader in, std::uint64_t count, KeptTree& into) {
 bool SaveTree(const KeptTree& tree, SavedTreeInfo& info, std::string& bytes) {
     bytes.clear();
     std::vector<std::uint16_t> root;
-    if (!ToUnits(info.root, root) || root.empty() || root.size() > kPathMax ||
+    if (!GoodRoot(info.root) || !ToUnits(info.root, root) || root.empty() || root.size() > kPathMax ||
         std::find(root.begin(), root.end(), 0) != root.end())
         return false;
     bytes.append(reinterpret_cast<const char*>(kMagic), sizeof kMagic);
@@ -388,6 +388,13 @@ bool ReadSavedInfo(const void* data, std::size_t size, SavedTreeInfo& info) {
         return false;
     info = std::move(read);
     return true;
+}
+
+bool OfThisVersion(const void* data, std::size_t size) {
+    Reader in(data, size);
+    std::uint64_t magic, version;
+    return size >= 8 && std::memcmp(data, kMagic, sizeof kMagic) == 0 && in.Fixed(magic, 4) &&
+           in.Fixed(version, 4) && version == kVersion;
 }
 
 std::size_t SavedFoldersMax() {

@@ -32,6 +32,10 @@ bool SaveTree(const KeptTree& tree, SavedTreeInfo& info, std::string& bytes);
 // False when they are not the header of a saved tree of this version.
 bool ReadSavedInfo(const void* data, std::size_t size, SavedTreeInfo& info);
 
+// Whether the first bytes are this format's mark and version (a file of another version
+// is left alone; one of this version that is refused is damaged).
+bool OfThisVersion(const void* data, std::size_t size);
+
 // No more folders than a walk keeps: a file that says more is refused before anything is
 // allocated for them.
 std::size_t SavedFoldersMax();

@@ -255,12 +255,19 @@ bool PutOnShelf(const SavedTreeInfo& info, const std::string& bytes, unsigned cl
 
     // Most recently used first: the least recently used are met from the end.
     std::vector<ShelfEntry> entries = ListLocked();
-    // What cannot be read would never be offered nor counted: it goes.
+    // A damaged file would never be offered nor counted: it goes (one of another version
+    // stays, for the version that reads it).
     for (const std::wstring& stray : ShelfFiles(folder))
         if (!SameName(stray, path) &&
             std::none_of(entries.begin(), entries.end(),
-                         [&](const ShelfEntry& entry) { return SameName(entry.file, stray); }))
-            DeleteFileW(stray.c_str());
+                         [&](const ShelfEntry& entry) { return SameName(entry.file, stray); })) {
+            char start[8] = {};
+            UniqueFile damaged = OpenSaved(stray, GENERIC_READ);
+            if (damaged && ReadAll(damaged.get(), start, sizeof start) && OfThisVersion(start, sizeof start)) {
+                damaged.reset();
+                DeleteFileW(stray.c_str());
+            }
+        }
     std::uint64_t total = 0;
     std::size_t count = 0;
     std::vector<const ShelfEntry*> kept;

@@ -82,7 +82,11 @@ void WalkWorker::RecallTree(const Job& job, Result& result) {
     if (!TakeFromShelf(*job.entry, bytes))
         return;
     if (!LoadTree(bytes.data(), bytes.size(), result.saved, result.kept)) {
-        DropFromShelf(*job.entry); // damaged: the next save writes it anew
+        // Damaged: the next save writes it anew. One larger than this process keeps (a
+        // 64-bit Explorer's, read by a 32-bit program) stays for the one that reads it.
+        SavedTreeInfo header;
+        if (!ReadSavedInfo(bytes.data(), bytes.size(), header) || header.folders <= SavedFoldersMax())
+            DropFromShelf(*job.entry);
         return;
     }
     // Another stick at the same letter, or another folder at the same path: not its

@@ -221,6 +221,11 @@ INT_PTR DetailsPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             TakeChanges();
         else if (wParam == kSaveTimer)
             SaveNow();
+        else if (wParam == kShelfTimer) {
+            KillTimer(Window(), kShelfTimer);
+            Recall(browser_.ListedFolder());
+            ShowState();
+        }
         else if (wParam == kGatherTimer) {
             KillTimer(Window(), kGatherTimer);
             gatherDue_ = false;
@@ -801,6 +806,7 @@ void DetailsPage::OnClosing() {
     rows_.StopReader();
     browser_.Close(); // saves what was walked
     KillTimer(Window(), kSaveTimer);
+    KillTimer(Window(), kShelfTimer);
     saveTimer_ = false;
 }
 

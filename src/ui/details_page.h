@@ -93,8 +93,10 @@ public:
     // Saved trees being written, and those read back so far (for tests).
     static LONG SavesPending();
     static LONG RecallsAnswered();
-    // How often the walked trees are saved while the page is open.
+    // How often the walked trees are saved while the page is open (the timer's tick:
+    // WM_TIMER with kSaveTimer).
     static constexpr UINT kSaveMilliseconds = 5 * 60 * 1000;
+    static constexpr UINT_PTR kSaveTimer = 4;
     // How long closing waits for a walk to stop; one stuck in a listing is left to end by
     // itself.
     static constexpr DWORD kStopWaitMilliseconds = 200;
@@ -198,7 +200,8 @@ private:
     static constexpr UINT_PTR kStateTimer = 1;
     static constexpr UINT_PTR kChangeTimer = 2;
     static constexpr UINT_PTR kGatherTimer = 3;
-    static constexpr UINT_PTR kSaveTimer = 4;
+    static constexpr UINT_PTR kShelfTimer = 5; // the shelf read again while a save held it
+    static constexpr UINT kShelfMilliseconds = 200;
     // The recall jobs' ids lie above the browser's and below the gatherings'.
     static constexpr std::uint32_t kRecallIds = 0x40000000u;
     std::uint32_t recallSerial_ = 0;

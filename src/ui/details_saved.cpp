@@ -43,6 +43,8 @@ void DetailsPage::Keep(const KeptTree& tree, const std::vector<std::wstring>& ro
         info.remote = IsRemotePath(root);
         if (!TreeIdentity(root, info.volumeSerial, info.folderId))
             continue; // not told apart from another volume's folder at its path
+        // Saved while its tree is shown: what it holds is walked, not to be read back.
+        recalls_[FoldName(root)] = true;
         std::string bytes;
         try {
             if (SaveTree(tree, info, bytes) && bytes.size() <= kShelfFileLimit)
@@ -76,11 +78,17 @@ void DetailsPage::Recall(const std::wstring& listed) {
     if (listed.empty() || !RememberFolderSizes())
         return;
     // Read again only when a tree was saved or went since; not while a save writes (tried
-    // at the next listing).
+    // again a moment later).
     const unsigned changes = ShelfChanges();
-    if ((!shelfRead_ || changes != shelfChanges_) && ListShelf(shelf_, false)) {
-        shelfRead_ = true;
-        shelfChanges_ = changes;
+    if (!shelfRead_ || changes != shelfChanges_) {
+        if (!ListShelf(shelf_, false)) {
+            SetTimer(Window(), kShelfTimer, kShelfMilliseconds, nullptr);
+            if (!shelfRead_)
+                return;
+        } else {
+            shelfRead_ = true;
+            shelfChanges_ = changes;
+        }
     }
     // The saved tree the deepest at or above the folder, and those of its rows.
     const ShelfEntry* above = nullptr;
@@ -119,6 +127,8 @@ void DetailsPage::Recalled(WalkWorker::Result& result) {
 }
 
 bool DetailsPage::Checking(const std::wstring& path) const {
+    if (browser_.Checked(path))
+        return false; // walked since: what changed is walked as usual
     if (browser_.SavedCovers(path))
         return true;
     const std::wstring key = FoldName(path);

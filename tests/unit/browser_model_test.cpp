@@ -306,6 +306,8 @@ private:
     }
 
     void Answer() {
+        if (!recalls_.empty() && (answers_.empty() || Pick(2)))
+            return RecallAnswer();
         if (answers_.empty())
             return;
         Answered answer = std::move(answers_.front());
@@ -391,9 +393,8 @@ private:
         }
         Checked("painting");
     }
-    // The saved tree the deepest at or above the listed folder read back, as the page does;
-    // where there is none, those of its rows (saved when it was left before it was whole),
-    // answering in any order.
+    // The saved tree the deepest at or above the listed folder read back, as the page does,
+    // and those of its rows; they answer in any order, between the walks' answers.
     void Recall(const std::wstring& listed) {
         recalled_.clear();
         checked_.clear();
@@ -405,22 +406,40 @@ private:
             else if (ParentPath(saved.first) == listed)
                 roots.push_back(saved.first);
         if (!above.empty())
-            roots.assign(1, above);
+            roots.push_back(above);
         std::shuffle(roots.begin(), roots.end(), random_);
-        for (const std::wstring& root : roots) {
-            SavedTreeInfo info;
-            KeptTree loaded, copy;
-            const std::string& bytes = shelf_[root];
-            if (!LoadTree(bytes.data(), bytes.size(), info, loaded) || info.root != root) {
-                failure_ = "the saved tree of " + Narrow(root) + " is not read back";
-                return;
-            }
-            LoadTree(bytes.data(), bytes.size(), info, copy);
-            recalled_[root].first = info.savedAt;
-            recalled_[root].second.Graft(root, std::move(copy));
-            Say("  recalled " + Narrow(root));
-            browser_.Recalled(root, info.savedAt, std::move(loaded));
+        for (const std::wstring& root : roots)
+            recalls_.push_back({root, shelf_[root]});
+    }
+    // One read back: taken unless a tree taken before lies at or above it; those below it
+    // go.
+    void RecallAnswer() {
+        const std::pair<std::wstring, std::string> recall = std::move(recalls_.front());
+        recalls_.pop_front();
+        const std::wstring& root = recall.first;
+        SavedTreeInfo info;
+        KeptTree loaded, copy;
+        if (!LoadTree(recall.second.data(), recall.second.size(), info, loaded) || info.root != root) {
+            failure_ = "the saved tree of " + Narrow(root) + " is not read back";
+            return;
         }
+        LoadTree(recall.second.data(), recall.second.size(), info, copy);
+        KeptTree tree;
+        tree.Graft(root, std::move(copy));
+        const std::wstring followed = browser_.FollowedRoot();
+        FolderTotals totals;
+        bool taken = !followed.empty() && (AtOrBelow(root, followed) || AtOrBelow(followed, root)) &&
+                     tree.Of(root, totals) == KeptTree::Value::Known;
+        for (const auto& tree : recalled_)
+            taken = taken && !AtOrBelow(root, tree.first);
+        Say("  recalled " + Narrow(root) + (taken ? "" : ", not taken"));
+        if (taken) {
+            for (auto at = recalled_.begin(); at != recalled_.end();)
+                at = AtOrBelow(at->first, root) ? recalled_.erase(at) : std::next(at);
+            recalled_[root].first = info.savedAt;
+            recalled_[root].second = std::move(tree);
+        }
+        browser_.Recalled(root, info.savedAt, std::move(loaded));
         if (browser_.SavedAt() != SavedAt())
             failure_ = "the line names another time than the save's";
         Paint();
@@ -477,6 +496,7 @@ private:
             browser_.Close();
             queue_.clear();
             answers_.clear();
+            recalls_.clear();
             // Changes while it is closed are told to no one.
             for (std::size_t change = Pick(4); change > 0; --change)
                 Alter(Pick(2) ? 10 : Pick(11));
@@ -498,12 +518,13 @@ private:
         int jobs = 0;
         for (int guard = 0; guard < 1000 && failure_.empty(); ++guard) {
             std::uint32_t due;
-            if (notes_.empty() && queue_.empty() && answers_.empty() && !browser_.Gathering(due))
+            if (notes_.empty() && queue_.empty() && answers_.empty() && recalls_.empty() &&
+                !browser_.Gathering(due))
                 return;
             while (!notes_.empty())
                 Deliver();
             Tick(5 * Browser::kGatherMilliseconds);
-            while ((!queue_.empty() || !answers_.empty()) && ++jobs < 10000) {
+            while ((!queue_.empty() || !answers_.empty() || !recalls_.empty()) && ++jobs < 10000) {
                 RunJob();
                 Answer();
             }
@@ -605,6 +626,7 @@ private:
     // The trees read back since the opening, by their root: when saved, what they hold.
     std::map<std::wstring, std::pair<std::uint64_t, KeptTree>> recalled_;
     std::set<std::wstring> checked_;            // walks taken since it was read back
+    std::deque<std::pair<std::wstring, std::string>> recalls_; // asked, not answered: root, file
     std::vector<std::wstring> rowPaths_;
     MemoryFs fs_;
     std::mt19937 random_;

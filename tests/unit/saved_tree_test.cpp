@@ -134,18 +134,21 @@ TEST(SavedTree, AFileWithAnyFieldWrongIsRefusedWholeAndItsHeaderAsFarAsItIsWrong
         EXPECT_EQ(into.Folders(), 0u) << row.what;
         EXPECT_EQ(ReadSavedInfo(row.file.data(), row.file.size(), info), row.header) << row.what;
     }
-    // What would be refused is not written either.
-    for (const std::size_t length : {1024u, 1025u}) {
-        KeptTree named;
+    // What would be refused is not written either; what is written is read back.
+    const std::tuple<std::wstring, std::size_t, bool> trees[] = {
+        {kR, 1024, true}, {kR, 1025, false}, {L"\\\\?\\C:", 8, true},
+        {L"\\\\?\\UNC\\server\\share", 8, true}, {L"\\\\?\\C:\\", 8, false}, {L"C:\\R", 8, false}};
+    for (const auto& [root, length, saved] : trees) {
+        KeptTree named, shown;
         const auto top = named.Enter(0, L"", 0);
         const std::wstring name(length, L'n');
         named.Done(named.Enter(top, name.data(), name.size()), {}, true);
         named.Done(top, {0, 0, 1, true}, true);
-        KeptTree shown;
-        shown.Graft(kR, std::move(named));
-        SavedTreeInfo saved{kR};
+        shown.Graft(root, std::move(named));
+        SavedTreeInfo header{root};
         std::string bytes;
-        EXPECT_EQ(SaveTree(shown, saved, bytes), length == 1024) << length;
+        EXPECT_EQ(SaveTree(shown, header, bytes), saved) << root.size() << " " << length;
+        EXPECT_EQ(LoadTree(bytes.data(), bytes.size(), info, into), saved) << root.size();
     }
 }
 

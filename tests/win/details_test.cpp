@@ -2203,8 +2203,22 @@ TEST_F(DetailsPageTest, AClosedPagesTreeShowsAtOnceNextTimeIsCheckedInTheBackgro
         const wchar_t* doneEnd;
         std::size_t saved; // files on the shelf after closing
         bool recall;       // a saved tree is read (and taken or refused) before the walks
+        std::function<void(HWND list)> finished; // once the walks are done
     } steps[] = {
-        {"first opening", [] {}, {running, running, running}, L"Durchsuche", L"", {L"", L"", L""}, L"", 1, false},
+        // Saved while it is shown: opening a folder in it does not read it back.
+        {"first opening", [] {}, {running, running, running}, L"Durchsuche", L"", {L"", L"", L""}, L"", 1, false,
+         [&](HWND list) {
+             SendMessageW(GetParent(list), WM_TIMER, rb::DetailsPage::kSaveTimer, 0);
+             WaitUntil([] { return rb::DetailsPage::SavesPending() == 0; });
+             const LONG before = rb::DetailsPage::RecallsAnswered();
+             LVITEMW focus = {};
+             focus.stateMask = focus.state = LVIS_FOCUSED | LVIS_SELECTED;
+             SendMessageW(list, LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&focus));
+             PostMessageW(list, WM_KEYDOWN, VK_RETURN, 0);
+             WaitUntil([&] { return Names(list) == std::vector<std::wstring>{L"f"} && Done(GetParent(list)); });
+             WaitUntil([] { return rb::WalkWorker::Busy() == 0; });
+             EXPECT_EQ(rb::DetailsPage::RecallsAnswered(), before);
+         }},
         {"grown and shrunk", [&] {
              dir.WriteFile(L"grows\\g", std::string(500, 'g'));
              DeleteFileW((dir / L"shrinks\\f").c_str());
@@ -2224,7 +2238,7 @@ TEST_F(DetailsPageTest, AClosedPagesTreeShowsAtOnceNextTimeIsCheckedInTheBackgro
         {"not remembered", [] {
              rb::WriteIntOption("ordner_merken", 0);
              rb::ClearShelf();
-         }, {running, running, running}, L"Durchsuche", L"", {L"", L"", L""}, L"", 0, false},
+         }, {running, running, running}, L"Durchsuche", L"", {L"", L"", L""}, L"", 0, false, nullptr},
     };
     for (const auto& step : steps) {
         SCOPED_TRACE(step.what);
@@ -2267,6 +2281,8 @@ TEST_F(DetailsPageTest, AClosedPagesTreeShowsAtOnceNextTimeIsCheckedInTheBackgro
                 growth.push_back(Cell(list, row, 13));
             ClickTitle(list, 13); // the largest growth first
             order = Names(list);
+            if (step.finished)
+                step.finished(list);
         });
         WaitUntil([] { return rb::DetailsPage::SavesPending() == 0; });
         EXPECT_EQ(held, step.held);
