@@ -2217,9 +2217,7 @@ TEST_F(DetailsPageTest, AClosedPagesTreeShowsAtOnceNextTimeIsCheckedInTheBackgro
              SendMessageW(GetParent(list), WM_TIMER, rb::DetailsPage::kSaveTimer, 0);
              WaitUntil([] { return rb::DetailsPage::SavesPending() == 0; });
              const LONG before = rb::DetailsPage::RecallsAnswered();
-             LVITEMW focus = {};
-             focus.stateMask = focus.state = LVIS_FOCUSED | LVIS_SELECTED;
-             SendMessageW(list, LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&focus));
+             SelectNamed(list, {L"grows"});
              PostMessageW(list, WM_KEYDOWN, VK_RETURN, 0);
              WaitUntil([&] { return Names(list) == std::vector<std::wstring>{L"f"} && Done(GetParent(list)); });
              WaitUntil([] { return rb::WalkWorker::Busy() == 0; });
@@ -2271,9 +2269,7 @@ TEST_F(DetailsPageTest, AClosedPagesTreeShowsAtOnceNextTimeIsCheckedInTheBackgro
             for (int row = 0; row < 3; ++row)
                 held.push_back(Cell(list, row, 1));
             // Ctrl+C copies the walked numbers, not the saved ones: it waits for the walks.
-            LVITEMW selected = {};
-            selected.stateMask = selected.state = LVIS_SELECTED;
-            SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&selected));
+            SelectNamed(list, {L"grows"});
             ClearClipboard();
             PostMessageW(list, WM_CHAR, 3, 0);
             rbtest::RunInThreadOf(dialog, [] {});
