@@ -17,6 +17,7 @@
 #include <deque>
 #include <random>
 #include <set>
+#include <tuple>
 
 namespace rb {
 namespace {
@@ -78,17 +79,33 @@ public:
         queue_.push_back({id, path, kind});
         return true;
     }
-    // Closing saves each whole tree as the page does, through the file format.
+    // Closing saves each whole tree as the page does, through the file format; read back,
+    // each folder on the disk below it that it has has what the kept tree had.
     void Keep(const KeptTree& tree, const std::vector<std::wstring>& roots) override {
         for (const std::wstring& root : roots) {
-            SavedTreeInfo info;
-            info.root = root;
-            info.savedAt = clock_;
+            SavedTreeInfo info{root, clock_, static_cast<std::uint32_t>(Pick(99)), Pick(1u << 30), Pick(2) == 1};
             std::string bytes;
             FolderTotals totals;
             if (failure_.empty() && (tree.Of(root, totals) != KeptTree::Value::Known ||
                                      !SaveTree(tree, info, bytes)))
                 failure_ = "kept " + Narrow(root) + " is no whole tree";
+            SavedTreeInfo read;
+            KeptTree loaded, shown;
+            const auto fields = [](const SavedTreeInfo& i) {
+                return std::make_tuple(i.root, i.savedAt, i.volumeSerial, i.folderId, i.remote, i.folders);
+            };
+            if (failure_.empty() && (!LoadTree(bytes.data(), bytes.size(), read, loaded) || fields(read) != fields(info)))
+                failure_ = "saved " + Narrow(root) + " is not read back as written";
+            shown.Graft(root, std::move(loaded));
+            for (const auto& folder : fs_.Tree(root)) {
+                const auto value = [&](const KeptTree& from) {
+                    FolderTotals t;
+                    return std::make_tuple(from.Of(folder.first, t), Numbers(t), from.SummedAbove(folder.first));
+                };
+                if (failure_.empty() && std::get<0>(value(shown)) != KeptTree::Value::Unknown &&
+                    value(shown) != value(tree))
+                    failure_ = "saved " + Narrow(folder.first) + " read back otherwise";
+            }
             for (auto at = shelf_.begin(); at != shelf_.end();)
                 at = AtOrBelow(at->first, root) ? shelf_.erase(at) : std::next(at);
             shelf_[root] = bytes;

@@ -1,51 +1,107 @@
 #include "browse/saved_tree.h"
-#include "saved_tree_fixtures.h"
+#include "browse/kept_tree.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <functional>
+#include <random>
 #include <tuple>
 
 namespace rb {
 namespace {
 
-std::string Saved(const KeptTree& tree, SavedTreeInfo info) {
+// Saved trees: random walked trees, and a file written field by field, so that one field
+// can be made wrong.
+const std::wstring kR = L"\\\\?\\C:\\R";
+
+unsigned FromEnvironment(const char* name, unsigned otherwise) {
+    const char* value = std::getenv(name);
+    return value ? static_cast<unsigned>(std::strtoul(value, nullptr, 10)) : otherwise;
+}
+
+// A random tree of R as a walk keeps it (summed past the budget), saved: names beyond
+// ASCII, one folder in eight not listable.
+std::string SavedWalk(unsigned seed, std::size_t budget) {
+    static const wchar_t* const kNames[] = {L"daten", L"\u00C4rger", L"\u03A9\u03BC\u03AD\u03B3\u03B1",
+                                            L"\u65E5\u672C", L"x y.z"};
+    std::mt19937 random(seed);
+    KeptTree walk(std::make_shared<KeptStore>(budget)), tree;
+    std::function<FolderTotals(KeptTree::Handle, int)> grow = [&](KeptTree::Handle folder, int depth) {
+        FolderTotals totals{random() % 5000000, 1, 0, true};
+        for (unsigned i = depth < 6 ? random() % 5 : 0; i > 0; --i) {
+            const std::wstring name = kNames[random() % 5] + std::to_wstring(i);
+            const KeptTree::Handle child = folder ? walk.Enter(folder, name.data(), name.size()) : 0;
+            const bool listed = random() % 8 != 0;
+            const FolderTotals below = listed ? grow(child, depth + 1) : FolderTotals{0, 0, 0, true};
+            walk.Done(child, below, listed);
+            totals = {totals.size + below.size, totals.files + below.files, totals.folders + below.folders + 1, true};
+        }
+        return totals;
+    };
+    const KeptTree::Handle root = walk.Enter(0, L"", 0);
+    walk.Done(root, grow(root, 0), true);
+    tree.Graft(kR, std::move(walk));
+    SavedTreeInfo info{kR};
     std::string bytes;
     EXPECT_TRUE(SaveTree(tree, info, bytes));
     return bytes;
 }
 
-TEST(SavedTree, EveryFolderOfAWalkReadBackShowsWhatTheWalkShowed) {
-    const unsigned first = FromEnvironment("RB_SAVED_SEED", 1);
-    for (unsigned seed = first; seed < first + FromEnvironment("RB_SAVED_RUNS", 40); ++seed) {
-        SCOPED_TRACE("seed " + std::to_string(seed));
-        Walked walked(seed, seed % 3 == 0 ? 6000 : ~std::size_t{0});
-        SavedTreeInfo info{kR, 132000000000000000ull + seed, seed, 0x1234567890ull * seed, seed % 2 == 1};
-        std::string bytes;
-        ASSERT_TRUE(SaveTree(walked.tree, info, bytes));
-        SavedTreeInfo header, read;
-        ASSERT_TRUE(ReadSavedInfo(bytes.data(), bytes.size(), header));
-        const auto fields = [](const SavedTreeInfo& i) {
-            return std::make_tuple(i.root, i.savedAt, i.volumeSerial, i.folderId, i.remote, i.folders);
-        };
-        EXPECT_EQ(fields(header), fields(info));
-        EXPECT_EQ(info.folders + walked.apart + 1, walked.tree.Folders()); // and the drive's place
-        KeptTree loaded;
-        std::string why;
-        ASSERT_TRUE(LoadTree(bytes.data(), bytes.size(), read, loaded));
-        EXPECT_EQ(fields(read), fields(info));
-        EXPECT_TRUE(loaded.Check(why)) << why;
-        KeptTree shown;
-        shown.Graft(kR, std::move(loaded));
-        for (const auto& folder : walked.fs.Tree(kR)) {
-            const auto value = [&](const KeptTree& tree) {
-                FolderTotals t;
-                const KeptTree::Value v = tree.Of(folder.first, t);
-                return std::make_tuple(v, t.size, t.files, t.folders, tree.SummedAbove(folder.first));
-            };
-            EXPECT_EQ(value(shown), value(walked.tree)) << std::string(folder.first.begin(), folder.first.end());
-        }
+// The file as the test writes it.
+struct File {
+    struct Folder {
+        std::uint64_t flags;
+        std::wstring name;
+        std::uint64_t size, files, folders, subfolders;
+        std::uint64_t length = ~std::uint64_t{0}; // as written; the name's own if not set
+    };
+    std::string magic = "RbKT";
+    std::uint64_t version = 1, flags = 1, folders = 4;
+    std::wstring root = kR;
+    std::vector<Folder> body = {{0, L"", 1000, 3, 4, 2}, {1, L"bb", 0, 0, 0, 0},
+                                {0, L"aa", 300, 1, 1, 1}, {0, L"cc", 100, 1, 0, 0}};
+};
+const SavedTreeInfo kInfo{kR, 0x01D9000000000000ull, 0xABCD1234u, 0x0001000000000042ull, true};
+
+std::string Sealed(std::string bytes) {
+    std::uint64_t hash = 0xCBF29CE484222325ull;
+    for (const char c : bytes)
+        hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001B3ull;
+    for (int i = 0; i < 8; ++i)
+        bytes.push_back(static_cast<char>(hash >> (8 * i)));
+    return bytes;
+}
+
+std::string Unsealed(const File& file) {
+    std::string out = file.magic;
+    auto fixed = [&](std::uint64_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            out.push_back(static_cast<char>(value >> (8 * i)));
+    };
+    auto varint = [&](std::uint64_t value) {
+        for (; value >= 0x80; value >>= 7)
+            out.push_back(static_cast<char>(value | 0x80));
+        out.push_back(static_cast<char>(value));
+    };
+    fixed(file.version, 4);
+    fixed(file.flags, 4);
+    fixed(kInfo.savedAt, 8);
+    fixed(kInfo.volumeSerial, 4);
+    fixed(kInfo.folderId, 8);
+    fixed(file.root.size(), 4);
+    for (const wchar_t c : file.root)
+        fixed(static_cast<std::uint64_t>(c), 2);
+    fixed(file.folders, 8);
+    for (const File::Folder& f : file.body) {
+        varint(f.flags);
+        varint(f.length != ~std::uint64_t{0} ? f.length : f.name.size());
+        for (const wchar_t c : f.name)
+            fixed(static_cast<std::uint64_t>(c), 2);
+        for (const std::uint64_t value : {f.size, f.files, f.folders, f.subfolders})
+            varint(value);
     }
+    return out;
 }
 
 TEST(SavedTree, AFileWithAnyFieldWrongIsRefusedWholeAndItsHeaderAsFarAsItIsWrong) {
@@ -59,7 +115,9 @@ TEST(SavedTree, AFileWithAnyFieldWrongIsRefusedWholeAndItsHeaderAsFarAsItIsWrong
     tree.Done(root, {1000, 3, 4, true}, true);
     KeptTree kept;
     kept.Graft(kR, std::move(tree));
-    const std::string real = Saved(kept, kInfo);
+    SavedTreeInfo written = kInfo;
+    std::string real;
+    ASSERT_TRUE(SaveTree(kept, written, real));
     ASSERT_EQ(real, Sealed(Unsealed(File())));
     SavedTreeInfo info;
     KeptTree into;
@@ -115,7 +173,6 @@ TEST(SavedTree, AFileWithAnyFieldWrongIsRefusedWholeAndItsHeaderAsFarAsItIsWrong
          with([](File& f) { f.body[2].name = L"\u00E4\u03C9", f.body[1].name = L"\u00C4\u03A9"; }), true},
         {"subfolders past the end", with([](File& f) { f.body[0].subfolders = 3; }), true},
         {"subfolders short of the count", with([](File& f) { f.body[2].subfolders = 0; }), true},
-        {"a byte after the tree", Sealed(Unsealed(File()) + '\0'), true},
         {"size below the subfolders'", with([](File& f) { f.body[0].size = 299; }), true},
         {"files below the subfolders'", with([](File& f) { f.body[2].files = 0; }), true},
         {"folders below the subfolders' and their entries", with([](File& f) { f.body[0].folders = 2; }), true},
@@ -155,7 +212,7 @@ TEST(SavedTree, AFileWithAnyFieldWrongIsRefusedWholeAndItsHeaderAsFarAsItIsWrong
 TEST(SavedTree, ADamagedFileIsRefusedWholeOrReadAsATreeThatHoldsTogether) {
     std::vector<std::string> files;
     for (unsigned seed : {3u, 4u, 5u})
-        files.push_back(Saved(Walked(seed, seed == 3 ? 6000 : ~std::size_t{0}).tree, {kR}));
+        files.push_back(SavedWalk(seed, seed == 3 ? 6000 : ~std::size_t{0}));
     std::mt19937 random(FromEnvironment("RB_SAVED_SEED", 1));
     unsigned loaded = 0, refused = 0;
     for (unsigned run = FromEnvironment("RB_SAVED_FUZZ", 4000); run > 0; --run) {

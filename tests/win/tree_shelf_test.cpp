@@ -36,17 +36,6 @@ std::wstring Listed() {
     return roots;
 }
 
-// A save that holds the shelf: its first step waits until `release` is set.
-struct Busy {
-    static HANDLE entered, release;
-    static DWORD Hook(rb::ReplaceStep, const std::wstring&, DWORD) {
-        SetEvent(entered);
-        WaitForSingleObject(release, 60000);
-        return 0;
-    }
-};
-HANDLE Busy::entered, Busy::release;
-
 class TreeShelfTest : public testing::Test {
 protected:
     void SetUp() override {
@@ -62,44 +51,35 @@ protected:
 };
 
 TEST_F(TreeShelfTest, KeepsTheDeepestRootsWithinTheirCapsLeastRecentlyUsedGoingFirst) {
-    enum Op { Put, Take, Find };
     struct Step {
-        Op op;
+        bool take; // else put
         const wchar_t* path;
         std::uint64_t size;
         bool done;
-        const wchar_t* after; // Find: the root found; else the shelf
+        const wchar_t* after; // the shelf
     } steps[] = {
-        {Put, L"a", 100, true, L"a"},
-        {Put, L"ab", 100, true, L"ab a"},
-        {Put, L"a\\b\\c", 100, true, L"a\\b\\c ab a"},
-        {Find, L"A\\B\\C\\D", 0, true, L"a\\b\\c"},
-        {Find, L"a\\b", 0, true, L"a"},
-        {Find, L"ab\\x", 0, true, L"ab"},
-        {Find, L"abc", 0, false, L""},
-        {Put, L"A", 100, true, L"A ab"}, // the same file as "a"; "a\b\c" below it goes
-        {Put, L"x", kFile, true, L"x A ab"},
-        {Put, L"y", kFile + 1, false, L"x A ab"},
-        {Take, L"ab", 100, true, L"ab x A"},
-        {Put, L"z", 100, true, L"z ab x"}, // a fourth file: "A" goes
-        {Put, L"ab", kFile, true, L"ab z x"}, // 2 * kFile + 100 in all: all stay
-        {Put, L"z", 101, true, L"z ab"},      // one byte more: "x" goes
+        {false, L"a", 100, true, L"a"},
+        {false, L"ab", 100, true, L"ab a"},
+        {false, L"a\\b\\c", 100, true, L"a\\b\\c ab a"},
+        {false, L"A", 100, true, L"A ab"}, // the same file as "a"; "a\b\c" below it goes
+        {false, L"x", kFile, true, L"x A ab"},
+        {false, L"y", kFile + 1, false, L"x A ab"},
+        {true, L"ab", 100, true, L"ab x A"},
+        {false, L"z", 100, true, L"z ab x"}, // a fourth file: "A" goes
+        {false, L"ab", kFile, true, L"ab z x"}, // 2 * kFile + 100 in all: all stay
+        {false, L"z", 101, true, L"z ab"},      // one byte more: "x" goes
     };
     for (const Step& step : steps) {
-        SCOPED_TRACE(testing::Message() << step.op << " " << rbtest::Narrow(step.path));
+        SCOPED_TRACE(rbtest::Narrow(step.path));
         const std::wstring path = kDrive + step.path;
         rb::SavedTreeInfo info;
         std::string bytes = SavedBytes(path, static_cast<std::size_t>(step.size), info), taken;
-        rb::ShelfEntry entry;
-        if (step.op == Put) {
+        if (!step.take) {
             EXPECT_EQ(rb::PutOnShelf(info, bytes), step.done);
         } else {
-            EXPECT_EQ(rb::FindOnShelf(path, entry), step.done);
-            if (step.op == Find) {
-                EXPECT_EQ(entry.info.root, step.done ? kDrive + step.after : L"");
-                continue;
-            }
-            EXPECT_TRUE(rb::TakeFromShelf(entry, taken));
+            for (const rb::ShelfEntry& entry : rb::ListShelf())
+                if (entry.info.root == path)
+                    EXPECT_TRUE(rb::TakeFromShelf(entry, taken));
             EXPECT_EQ(taken, bytes);
         }
         EXPECT_EQ(Listed(), step.after);
@@ -135,28 +115,28 @@ TEST_F(TreeShelfTest, KeepsTheDeepestRootsWithinTheirCapsLeastRecentlyUsedGoingF
     EXPECT_EQ(rbtest::ReadBytes(newer).size(), 13u);
     EXPECT_EQ(rb::ShelfChanges(), changes + 2); // cleared, saved
 
-    // While a save holds the shelf, a listing that does not wait is refused; then it lists.
-    Busy::entered = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    Busy::release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    const rb::ReplaceStepHook hook = rb::SetReplaceStepHook(&Busy::Hook);
+    // While a save holds the shelf (its first step waits for `release`), a listing that
+    // does not wait is refused; then it lists.
+    static HANDLE entered, release;
+    entered = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    const rb::ReplaceStepHook hook = rb::SetReplaceStepHook([](rb::ReplaceStep, const std::wstring&, DWORD) {
+        SetEvent(entered);
+        return WaitForSingleObject(release, 60000) == WAIT_OBJECT_0 ? DWORD{0} : DWORD{ERROR_TIMEOUT};
+    });
     rbtest::Thread save([&] { EXPECT_TRUE(rb::PutOnShelf(info, bytes)); });
-    WaitForSingleObject(Busy::entered, 60000);
+    WaitForSingleObject(entered, 60000);
     EXPECT_FALSE(rb::ListShelf(entries, false));
-    SetEvent(Busy::release);
+    SetEvent(release);
     save.Join();
     EXPECT_TRUE(rb::ListShelf(entries, false));
     EXPECT_EQ(entries.size(), 1u);
     rb::SetReplaceStepHook(hook);
-    CloseHandle(Busy::entered);
-    CloseHandle(Busy::release);
+    CloseHandle(entered);
+    CloseHandle(release);
 }
 
 TEST_F(TreeShelfTest, FolderIdentityAndPlaces) {
-    std::uint32_t serial = 0;
-    std::uint64_t id = 0;
-    EXPECT_TRUE(rb::FolderIdentity(dir.MakeDir(L"a"), serial, id));
-    EXPECT_NE(id, 0u);
-
     // A tree's identity: a local folder's own, a mapped drive's share, a share's path.
     rb::DriveConnectionFunction connection = rb::SetDriveConnectionFunction(
         [](const std::wstring& drive, std::wstring& share) {
@@ -167,25 +147,28 @@ TEST_F(TreeShelfTest, FolderIdentityAndPlaces) {
         std::wstring path;
         bool told;
         std::uint32_t serial; // 1: the same as the row before's; 2: another
-        std::uint64_t id;     // 1: the local folder's own
+        std::uint64_t id;     // as serial
     } identities[] = {
         {L"\\\\?\\X:\\d", true, 2, 0},
         {L"\\\\?\\X:\\e\\f", true, 1, 0}, // the same share
         {L"\\\\?\\Y:\\d", true, 2, 0},      // another share at another letter
         {L"\\\\?\\UNC\\server\\a\\d", true, 0, 0},
-        {rb::ExtendedPath(dir / L"a"), true, 2, 1},
+        {rb::ExtendedPath(dir.MakeDir(L"a")), true, 2, 2},
+        {rb::ExtendedPath(dir / L"A"), true, 1, 1},
         {rb::ExtendedPath(dir.MakeDir(L"b")), true, 1, 2},
         {L"\\\\?\\C:", true, 1, 2}, // its drive's root folder, not the volume
         {rb::ExtendedPath(dir / L"missing"), false, 0, 0},
     };
     std::uint32_t before = 0;
+    std::uint64_t idBefore = 0;
     for (const auto& identity : identities) {
         std::uint32_t treeSerial = 7;
         std::uint64_t treeId = 7;
         EXPECT_EQ(rb::TreeIdentity(identity.path, treeSerial, treeId), identity.told) << rbtest::Narrow(identity.path);
         EXPECT_EQ(treeSerial == 0 ? 0u : treeSerial == before ? 1u : 2u, identity.serial) << rbtest::Narrow(identity.path);
-        EXPECT_EQ(treeId == 0 ? 0u : treeId == id ? 1u : 2u, identity.id) << rbtest::Narrow(identity.path);
+        EXPECT_EQ(treeId == 0 ? 0u : treeId == idBefore ? 1u : 2u, identity.id) << rbtest::Narrow(identity.path);
         before = treeSerial;
+        idBefore = treeId;
     }
     rb::SetDriveConnectionFunction(connection);
 
