@@ -36,9 +36,14 @@ Browser::Browser(Jobs& jobs, Disk& disk, std::size_t keptBytes)
 void Browser::KeepTrees() {
     if (!keeper_ || !tree_.Folders())
         return;
-    const std::vector<std::wstring> roots = tree_.WholeTops();
-    if (!roots.empty())
-        keeper_->Keep(tree_, roots);
+    // Called on the way to letting the tree go: out of memory, nothing is saved and the
+    // tree still goes.
+    try {
+        const std::vector<std::wstring> roots = tree_.WholeTops();
+        if (!roots.empty())
+            keeper_->Keep(tree_, roots);
+    } catch (...) {
+    }
 }
 
 void Browser::ForgetSaved() {

@@ -225,21 +225,6 @@ unsigned ShelfClears() {
     return g_clears.load();
 }
 
-bool FindOnShelf(const std::wstring& path, ShelfEntry& entry) {
-    ScopedLock hold(ShelfLock());
-    const ShelfEntry* best = nullptr;
-    std::vector<ShelfEntry> entries = ListLocked();
-    for (const ShelfEntry& candidate : entries) {
-        if (AtOrBelow(path, candidate.info.root) &&
-            (!best || candidate.info.root.size() > best->info.root.size()))
-            best = &candidate;
-    }
-    if (!best)
-        return false;
-    entry = *best;
-    return true;
-}
-
 bool PutOnShelf(const SavedTreeInfo& info, const std::string& bytes, unsigned clears) {
     ScopedLock hold(ShelfLock());
     const std::wstring folder = ShelfFolder();

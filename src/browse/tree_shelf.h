@@ -45,10 +45,6 @@ bool ListShelf(std::vector<ShelfEntry>& entries, bool wait);
 // Counts each change of the shelf (a tree saved or gone); ShelfClears only ClearShelf.
 unsigned ShelfChanges();
 unsigned ShelfClears();
-// The saved tree whose root is the deepest at or above `path` (extended path,
-// "\\?\C:\a\b", no trailing "\"; names compared as the file system compares them), false
-// when none.
-bool FindOnShelf(const std::wstring& path, ShelfEntry& entry);
 // Saves `bytes` (a whole saved tree whose header is `info`): refused past the file cap;
 // written whole under a name made from the folded root (the same root, the same file);
 // trees saved with a root below info.root go, and files of the shelf's names whose header
